@@ -1,0 +1,180 @@
+#include "app/AppWindow.h"
+
+#include <cstdlib>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Value_Slider.H>
+#include <FL/Fl_Window.H>
+
+#include "app/HairSettings.h"
+#include "view/HairView.h"
+
+AppWindow* theAppWindow = nullptr;
+
+namespace {
+
+// Every control's parent is the main window, whose user data is the AppWindow.
+template <void (HairSettings::*Operation)()>
+void settingsCallback(Fl_Widget* widget, void*)
+{
+    AppWindow* app = static_cast<AppWindow*>(widget->parent()->user_data());
+    app->runCommand(Operation);
+}
+
+void exitCallback(Fl_Widget*, void*)
+{
+    exit(1);
+}
+
+constexpr Fl_Fontsize kMenuLabelSize = 14;
+
+Fl_Menu_Item submenu(const char* label, Fl_Color colour)
+{
+    return {label, 0, nullptr, nullptr, FL_SUBMENU, FL_ENGRAVED_LABEL, FL_HELVETICA_BOLD,
+            kMenuLabelSize, colour};
+}
+
+Fl_Menu_Item item(const char* label, int flags, Fl_Color colour, Fl_Callback* callback)
+{
+    return {label, 0, callback, nullptr, flags, FL_ENGRAVED_LABEL, FL_HELVETICA_BOLD,
+            kMenuLabelSize, colour};
+}
+
+constexpr Fl_Menu_Item kEnd = {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+
+}  // namespace
+
+Fl_Menu_Item kMenuItems[kMenuItemCount] = {
+    submenu("File", 176),
+    item("Load Hair Data", 0, 178, settingsCallback<&HairSettings::loadHairData>),
+    item("Save Hair Data", 0, 203, settingsCallback<&HairSettings::saveHairData>),
+    kEnd,
+    submenu("Under Lying Shape", 216),
+    item("Plane", FL_MENU_RADIO, 218, settingsCallback<&HairSettings::buildPlane>),
+    item("Sphere", FL_MENU_RADIO, 242, settingsCallback<&HairSettings::buildSphere>),
+    item("Torus", FL_MENU_RADIO, 234, settingsCallback<&HairSettings::buildTorus>),
+    kEnd,
+    submenu("Style", 243),
+    item("Messy", FL_MENU_RADIO, 241, settingsCallback<&HairSettings::setMessy>),
+    item("Combed", FL_MENU_RADIO, 241, settingsCallback<&HairSettings::setCombed>),
+    kEnd,
+    submenu("Model", 232),
+    item("Control Points", FL_MENU_TOGGLE, 137, settingsCallback<&HairSettings::toggleControlPoints>),
+    item("Control Polygon", FL_MENU_TOGGLE, 153, settingsCallback<&HairSettings::toggleControlPolygon>),
+    item("Wireframe", FL_MENU_RADIO, 177, settingsCallback<&HairSettings::setWireframe>),
+    item("Smooth", FL_MENU_RADIO, 194, settingsCallback<&HairSettings::setSmooth>),
+    item("Texture", FL_MENU_RADIO, 234, settingsCallback<&HairSettings::setTexture>),
+    kEnd,
+    submenu("View", 137),
+    item("Rotate", FL_MENU_TOGGLE, 138, settingsCallback<&HairSettings::toggleRotate>),
+    item("Translate", FL_MENU_TOGGLE, 138, settingsCallback<&HairSettings::toggleTranslate>),
+    item("Zoom In", FL_MENU_RADIO, 209, settingsCallback<&HairSettings::setZoomIn>),
+    item("Zoom Out", FL_MENU_RADIO, 162, settingsCallback<&HairSettings::setZoomOut>),
+    item("No Zoom", FL_MENU_RADIO, 249, settingsCallback<&HairSettings::setNoZoom>),
+    kEnd,
+    item("Exit", 0, 248, exitCallback),
+    kEnd,
+};
+
+namespace {
+
+struct SliderLayout {
+    int y;
+    const char* label;
+    double minimum;
+    double maximum;
+    double step;
+    double initial;
+    Fl_Align align;
+    Fl_Callback* callback;
+};
+
+constexpr Fl_Align kLabelAbove = FL_ALIGN_TOP | FL_ALIGN_LEFT;
+
+Fl_Value_Slider* makeSlider(const SliderLayout& layout, bool setMinimum)
+{
+    Fl_Value_Slider* slider = new Fl_Value_Slider(475, layout.y, 185, 25, layout.label);
+    slider->type(FL_HOR_NICE_SLIDER);
+    slider->box(FL_PLASTIC_UP_BOX);
+    slider->color(245);
+    slider->labeltype(FL_ENGRAVED_LABEL);
+    slider->labelfont(FL_HELVETICA_BOLD);
+    slider->labelcolor(195);
+    // The rest-angle slider keeps FLTK's default minimum of 0.
+    if (setMinimum) {
+        slider->minimum(layout.minimum);
+    }
+    slider->maximum(layout.maximum);
+    slider->step(layout.step);
+    slider->value(layout.initial);
+    slider->textfont(FL_HELVETICA_BOLD);
+    slider->callback(layout.callback);
+    slider->align(layout.align);
+    return slider;
+}
+
+}  // namespace
+
+AppWindow::AppWindow()
+{
+    mainWindow = new Fl_Window(684, 506, "Tressmoor");
+    mainWindow->box(FL_PLASTIC_UP_BOX);
+    mainWindow->user_data(this);
+
+    menuBar = new Fl_Menu_Bar(0, 0, 675, 25, "menuBar");
+    menuBar->box(FL_PLASTIC_UP_BOX);
+    menuBar->down_box(FL_PLASTIC_DOWN_BOX);
+    menuBar->selection_color(14);
+    menuBar->labelfont(FL_HELVETICA_BOLD);
+    menuBar->textfont(FL_HELVETICA_BOLD);
+    menuBar->menu(kMenuItems);
+
+    // The view paints its whole area with GL, so these attributes never show.
+    view = new HairView(10, 35, 445, 455, "XYZ");
+    view->box(FL_PLASTIC_UP_BOX);
+    view->color(23);
+    view->labeltype(FL_ENGRAVED_LABEL);
+    view->labelfont(FL_HELVETICA_BOLD);
+    view->labelcolor(176);
+    view->align(FL_ALIGN_INSIDE);
+
+    lengthSlider = makeSlider({70, "Length of Hair", 1, 40, 1, 10, kLabelAbove,
+                               settingsCallback<&HairSettings::updateLength>}, true);
+    restAngleSlider = makeSlider({205, "Rest Angle                    (from Straight to Curly)", 0, 90, 1, 1,
+                                  kLabelAbove | FL_ALIGN_WRAP,
+                                  settingsCallback<&HairSettings::updateRestAngle>}, false);
+    hairsSlider = makeSlider({280, "# of Hairs in a Cluster", 1, 50, 1, 1, kLabelAbove,
+                              settingsCallback<&HairSettings::updateHairs>}, true);
+    clustersSlider = makeSlider({350, "# of Clusters", 1, 10, 1, 1, kLabelAbove,
+                                 settingsCallback<&HairSettings::updateClusters>}, true);
+
+    renderButton = new Fl_Button(475, 425, 135, 35, "Render Hair");
+    renderButton->box(FL_PLASTIC_UP_BOX);
+    renderButton->down_box(FL_PLASTIC_UP_FRAME);
+    renderButton->labeltype(FL_ENGRAVED_LABEL);
+    renderButton->labelfont(FL_HELVETICA_BOLD);
+    renderButton->labelsize(16);
+    renderButton->labelcolor(201);
+    renderButton->callback(settingsCallback<&HairSettings::regenerate>);
+
+    // Created last, though it stands second from the top.
+    partsSlider = makeSlider({120, "# of Hair Parts", 8, 16, 2, 10, kLabelAbove,
+                              settingsCallback<&HairSettings::updateParts>}, true);
+
+    mainWindow->end();
+
+    settings = new HairSettings;
+}
+
+void AppWindow::show()
+{
+    mainWindow->show();
+    view->show();
+}
+
+void AppWindow::runCommand(void (HairSettings::*operation)())
+{
+    (settings->*operation)();
+}

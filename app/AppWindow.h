@@ -1,0 +1,42 @@
+#ifndef TRESSMOOR_APP_APPWINDOW_H
+#define TRESSMOOR_APP_APPWINDOW_H
+
+#include <FL/Fl_Widget.H>
+
+class Fl_Window;
+class Fl_Menu_Bar;
+class Fl_Value_Slider;
+class Fl_Button;
+struct Fl_Menu_Item;
+class HairView;
+class HairSettings;
+
+constexpr int kMenuItemCount = 29;
+extern Fl_Menu_Item kMenuItems[kMenuItemCount];
+
+// The main window: menu bar, view, sliders and button, each wired to one
+// HairSettings operation. Building it opens nothing; show() maps it.
+class AppWindow {
+public:
+    AppWindow();
+    void show();
+
+    // Menu items, sliders and the button land here through static callbacks;
+    // each runs exactly one settings operation.
+    void runCommand(void (HairSettings::*operation)());
+
+    Fl_Window* mainWindow;
+    Fl_Menu_Bar* menuBar;
+    HairView* view;
+    Fl_Value_Slider* lengthSlider;
+    Fl_Value_Slider* restAngleSlider;
+    Fl_Value_Slider* hairsSlider;
+    Fl_Value_Slider* clustersSlider;
+    Fl_Button* renderButton;
+    Fl_Value_Slider* partsSlider;
+    HairSettings* settings;
+};
+
+extern AppWindow* theAppWindow;
+
+#endif

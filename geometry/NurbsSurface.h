@@ -1,0 +1,79 @@
+#ifndef TRESSMOOR_GEOMETRY_NURBSSURFACE_H
+#define TRESSMOOR_GEOMETRY_NURBSSURFACE_H
+
+// One control point in weighted form: x, y and z are already multiplied by w.
+struct ControlPoint {
+    float x;
+    float y;
+    float z;
+    float w;
+};
+
+// One evaluated sample of a surface.
+struct SurfaceVertex {
+    float position[3];
+    float normal[3];
+    float texCoord[2];  // s along u, t along v, each from 0 to 1
+};
+
+// How NurbsSurface::draw sends its strips; Textured equals the Texture display mode.
+enum StripStyle { Plain = 0, Textured = 3 };
+
+// A rational tensor-product B-spline surface with a fixed tessellation grid.
+// Basis polynomials are precomputed per knot span at setup and sampled once per
+// tessellation, so evaluation is only weighted sums of control points.
+class NurbsSurface {
+public:
+    NurbsSurface();
+    ~NurbsSurface();
+    NurbsSurface(const NurbsSurface&) = delete;
+    NurbsSurface& operator=(const NurbsSurface&) = delete;
+
+    void setup(int degreeU, int degreeV, int numCtrlU, int numCtrlV,
+               const ControlPoint* net, const float* knotsU, const float* knotsV,
+               int samplesU, int samplesV);
+    void setTessellation(int samplesU, int samplesV);
+    void precomputeBasis();
+    float basisCoefficient(const float* knots, int span, int i, int k, int m);
+    void sampleBasis();
+    void evaluateRow(int i);
+    SurfaceVertex* evaluateGrid();
+    void release();
+
+    // Drawing code; defined with the view, the only place that calls GL.
+    void draw(StripStyle style);
+
+    ControlPoint* controlNet = nullptr;
+    float* basisCoeffU = nullptr;
+    float* basisCoeffV = nullptr;
+    float* knotsU = nullptr;
+    float* knotsV = nullptr;
+    float* basisU = nullptr;
+    float* basisDerivU = nullptr;
+    float* basisV = nullptr;
+    float* basisDerivV = nullptr;
+    ControlPoint* rowSum = nullptr;
+    ControlPoint* rowSumDu = nullptr;
+    int* spanU = nullptr;
+    int* spanV = nullptr;
+    int degreeU = 0;
+    int degreeV = 0;
+    int orderU = 0;
+    int orderV = 0;
+    int numKnotsU = 0;
+    int numKnotsV = 0;
+    int numCtrlU = 0;
+    int numCtrlV = 0;
+    int numSpansU = 0;
+    int numSpansV = 0;
+    int samplesU = 0;
+    int samplesV = 0;
+    SurfaceVertex* stripVertices = nullptr;
+
+private:
+    // Squared length of Pv x Pu at or below which a sample's normal is taken
+    // from beside it instead; scaled by setup to the size of the control net.
+    double degenerateLimitSq = 0.0;
+};
+
+#endif

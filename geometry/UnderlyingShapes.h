@@ -1,0 +1,27 @@
+#ifndef TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
+#define TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
+
+#include "geometry/NurbsSurface.h"
+
+// Knot vector of both directions of the sphere and the torus: degree 2,
+// nine control points, every interior knot doubled.
+extern const float kCircleKnots[12];
+
+// sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
+extern const float kCircleWeight;
+
+constexpr int kShapeNetSize = 9;        // control points per direction
+constexpr int kShapeSamples = 20;       // sample intervals per direction
+
+// The surface of the current sphere or torus; empty until one is built.
+extern NurbsSurface underlyingSurface;
+
+// Fill a 9 x 9 u-major rational net (coordinates pre-multiplied by the weight).
+void buildSphereNet(ControlPoint net[kShapeNetSize * kShapeNetSize]);
+void buildTorusNet(ControlPoint net[kShapeNetSize * kShapeNetSize]);
+
+// Release underlyingSurface and set it up as the sphere or the torus, 20 x 20 samples.
+void setupSphereSurface();
+void setupTorusSurface();
+
+#endif

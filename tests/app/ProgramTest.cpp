@@ -1,0 +1,262 @@
+// Runs the real program in the test's X server and drives it as a person would.
+#include <gtest/gtest.h>
+
+// Xlib defines None and Bool as macros, so it comes after the test framework.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class RunningProgram {
+public:
+    RunningProgram()
+    {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
+        }
+        pid = fork();
+        if (pid == 0) {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            execl(TRESSMOOR_BINARY, TRESSMOOR_BINARY, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        output = fds[0];
+        fcntl(output, F_SETFL, O_NONBLOCK);
+    }
+
+    ~RunningProgram()
+    {
+        if (pid > 0 && !exited) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (output >= 0) {
+            close(output);
+        }
+    }
+
+    // Exit status, or -1 if the process has not ended within the time.
+    int waitForExit(double seconds)
+    {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                exited = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+    // Waits for a whole line on the program's standard output while it keeps running.
+    std::string readLine(double seconds)
+    {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < end) {
+            const size_t newline = pending.find('\n');
+            if (newline != std::string::npos) {
+                std::string line = pending.substr(0, newline);
+                pending.erase(0, newline + 1);
+                return line;
+            }
+            pollfd p = {output, POLLIN, 0};
+            if (poll(&p, 1, 50) > 0) {
+                char buffer[256];
+                const ssize_t n = read(output, buffer, sizeof buffer);
+                if (n > 0) {
+                    pending.append(buffer, static_cast<size_t>(n));
+                }
+            }
+        }
+        return "<no line>";
+    }
+
+    pid_t pid = -1;
+    int output = -1;
+    bool exited = false;
+    std::string pending;
+};
+
+class ProgramWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr) << "the tests need an X display";
+    }
+
+    void TearDown() override
+    {
+        if (display != nullptr) {
+            XCloseDisplay(display);
+        }
+    }
+
+    Window findMapped(Window parent, const char* name)
+    {
+        Window root, parentOut, *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, parent, &root, &parentOut, &children, &count)) {
+            return 0;
+        }
+        Window found = 0;
+        for (unsigned int i = 0; i < count && found == 0; ++i) {
+            char* title = nullptr;
+            XWindowAttributes attributes;
+            if (XFetchName(display, children[i], &title) && title != nullptr) {
+                if (std::strcmp(title, name) == 0 && XGetWindowAttributes(display, children[i], &attributes) &&
+                    attributes.map_state == IsViewable) {
+                    found = children[i];
+                }
+                XFree(title);
+            }
+            if (found == 0) {
+                found = findMapped(children[i], name);
+            }
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        return found;
+    }
+
+    Window waitForWindow(double seconds)
+    {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < end) {
+            Window w = findMapped(DefaultRootWindow(display), "Tressmoor");
+            if (w != 0) {
+                // Let the program finish its first drawing before it is clicked.
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                return w;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return 0;
+    }
+
+    void click(Window window, int x, int y)
+    {
+        int rootX = 0, rootY = 0;
+        Window child;
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &rootX, &rootY, &child);
+        const std::string command = "xdotool mousemove " + std::to_string(rootX) + " " +
+                                    std::to_string(rootY) + " click 1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+    // The x of the centre of the menu-bar label drawn in pure magenta: "Exit".
+    // Polls, since a busy machine may not have drawn the bar yet.
+    int findExitLabel(Window window, double seconds)
+    {
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        int x = exitLabelNow(window);
+        while (x < 0 && Clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            x = exitLabelNow(window);
+        }
+        return x;
+    }
+
+    int exitLabelNow(Window window)
+    {
+        XImage* image = XGetImage(display, window, 0, 0, 675, 25, AllPlanes, ZPixmap);
+        if (image == nullptr) {
+            return -1;
+        }
+        int first = -1, last = -1;
+        for (int x = 0; x < image->width; ++x) {
+            for (int y = 0; y < image->height; ++y) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const unsigned red = (pixel >> 16) & 0xff, green = (pixel >> 8) & 0xff, blue = pixel & 0xff;
+                if (red > 220 && green < 40 && blue > 220) {
+                    if (first < 0) {
+                        first = x;
+                    }
+                    last = x;
+                }
+            }
+        }
+        XDestroyImage(image);
+        return first < 0 ? -1 : (first + last) / 2;
+    }
+
+    void closeByWindowManager(Window window)
+    {
+        XEvent event;
+        std::memset(&event, 0, sizeof event);
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XFlush(display);
+    }
+
+    Display* display = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ProgramWindow, MapsItsWindowAndEndsWithStatusZeroWhenClosed)
+{
+    RunningProgram program;
+    ASSERT_GT(program.pid, 0);
+    const Window window = waitForWindow(20);
+    ASSERT_NE(window, 0u) << "no mapped window titled Tressmoor";
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    EXPECT_EQ(attributes.width, 684);
+    EXPECT_EQ(attributes.height, 506);
+
+    closeByWindowManager(window);
+    EXPECT_EQ(program.waitForExit(10), 0);
+}
+
+TEST_F(ProgramWindow, ExitFromTheMenuBarEndsWithStatusOne)
+{
+    RunningProgram program;
+    const Window window = waitForWindow(20);
+    ASSERT_NE(window, 0u);
+    const int exitX = findExitLabel(window, 10);
+    ASSERT_GT(exitX, 0) << "the magenta Exit label is not on the menu bar";
+    click(window, exitX, 12);
+    EXPECT_EQ(program.waitForExit(10), 1);
+}
+
+TEST_F(ProgramWindow, SliderLinesReachAPipeAsTheyHappen)
+{
+    RunningProgram program;
+    const Window window = waitForWindow(20);
+    ASSERT_NE(window, 0u);
+    // A click near the right end of the length slider moves it to a large value.
+    ASSERT_GT(findExitLabel(window, 10), 0) << "the window was never drawn";
+    click(window, 475 + 180, 70 + 12);
+    const std::string line = program.readLine(10);
+    EXPECT_EQ(line.rfind("length = ", 0), 0u) << line;
+    EXPECT_EQ(program.waitForExit(0.2), -1) << "the program is still running";
+    closeByWindowManager(window);
+    EXPECT_EQ(program.waitForExit(10), 0);
+}

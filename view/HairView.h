@@ -1,0 +1,25 @@
+#ifndef TRESSMOOR_VIEW_HAIRVIEW_H
+#define TRESSMOOR_VIEW_HAIRVIEW_H
+
+#include <FL/Fl_Gl_Window.H>
+
+// The OpenGL view: turns mouse presses and drags into camera changes and draws
+// the underlying shape with its hair.
+class HairView : public Fl_Gl_Window {
+public:
+    HairView(int x, int y, int w, int h, const char* label = nullptr);
+    ~HairView() override;
+
+    void draw() override;
+    int handle(int event) override;
+
+    float zoomFactor = 1.0f;
+    float rotationX = 0.0f;
+    float rotationZ = 0.0f;
+    float translationX = 0.0f;
+    float translationY = 0.0f;
+    int lastMouseX = 0;
+    int lastMouseY = 0;
+};
+
+#endif
