@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "RenderSupport.h"
+#include "view/HairView.h"
+
+namespace {
+
+struct Shot {
+    int shape;
+    const char* shapeName;
+    int mode;
+    const char* modeName;
+};
+
+class Screenshot : public testing::TestWithParam<Shot> {};
+
+std::string shotName(const testing::TestParamInfo<Shot>& info)
+{
+    return std::string(info.param.shapeName) + info.param.modeName;
+}
+
+bool startsLikePng(const std::string& path)
+{
+    unsigned char signature[8] = {};
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    const size_t read = std::fread(signature, 1, 8, file);
+    std::fclose(file);
+    const unsigned char expected[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    return read == 8 && std::equal(signature, signature + 8, expected);
+}
+
+}  // namespace
+
+TEST_P(Screenshot, ShapeInDisplayModeIsSavedAsPng)
+{
+    const Shot shot = GetParam();
+    HairView* view = shownView();
+    resetScene(view);
+    growOn(shot.shape, kScreenshotHair);
+    ASSERT_FALSE(HasFatalFailure());
+    settings().displayMode = shot.mode;
+    const Frame frame = renderFrame(view);
+
+    const double drawnShare = static_cast<double>(frame.countNonClear()) / (frame.width * frame.height);
+    EXPECT_GT(drawnShare, 0.02) << "the scene is visible";
+    EXPECT_LT(drawnShare, 0.9) << "the background shows around it";
+    EXPECT_TRUE(frame.isClear(0, 0));
+    EXPECT_TRUE(frame.isClear(frame.width - 1, frame.height - 1));
+
+    const std::string path = std::string(TRESSMOOR_TEST_OUTPUT) + "/view-" + shot.shapeName + "-" +
+                             shot.modeName + ".png";
+    ASSERT_TRUE(writePng(path, frame)) << path;
+    EXPECT_TRUE(startsLikePng(path)) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryShapeAndMode, Screenshot,
+    testing::Values(Shot{Plane, "plane", Wireframe, "wireframe"}, Shot{Plane, "plane", Smooth, "smooth"},
+                    Shot{Plane, "plane", Texture, "texture"},
+                    Shot{Sphere, "sphere", Wireframe, "wireframe"}, Shot{Sphere, "sphere", Smooth, "smooth"},
+                    Shot{Sphere, "sphere", Texture, "texture"},
+                    Shot{Torus, "torus", Wireframe, "wireframe"}, Shot{Torus, "torus", Smooth, "smooth"},
+                    Shot{Torus, "torus", Texture, "texture"}),
+    shotName);
