@@ -1,10 +1,24 @@
 # Two entry points for a fresh Debian 12 machine:
 #   make run   installs what is missing, builds and starts Tressmoor
-#   make test  installs what is missing, builds and runs every test
+#   make test  installs what is missing, builds and runs every test: the test
+#              programs, the same under AddressSanitizer and UBSan, the geometry
+#              and hair tests under valgrind, a short soak of the real window
+#              and, where present, a short fuzzing run of the hair-file reader.
 BUILD ?= build
+ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+SOAK_ACTIONS ?= 120
+SOAK_SECONDS ?= 60
+SOAK_SEED ?= 1
 
-.PHONY: deps build run test clean
+WITH_DISPLAY = ./scripts/with-display.sh
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+MEMCHECK = valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite \
+	--track-origins=yes
+
+.PHONY: deps build run test check test-sanitize test-memcheck test-soak soak clean
 
 deps:
 	./scripts/install-deps.sh
@@ -16,8 +30,29 @@ build: deps
 run: build
 	./$(BUILD)/tressmoor
 
-test: build
-	./scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+# The plain test programs run last, so their summary closes the output.
+test: build test-memcheck test-soak test-sanitize
+	$(WITH_DISPLAY) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Just the test programs of the ordinary build.
+check: build
+	$(WITH_DISPLAY) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSMOOR_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	$(SANITIZER_ENV) $(WITH_DISPLAY) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test-memcheck: build
+	$(MEMCHECK) ./$(BUILD)/tests/geometry/geometry_tests --gtest_brief=1
+	$(MEMCHECK) ./$(BUILD)/tests/hair/hair_tests --gtest_brief=1
+
+test-soak: build
+	$(WITH_DISPLAY) python3 tests/app/soak.py ./$(BUILD)/tressmoor --seed $(SOAK_SEED) \
+		--actions $(SOAK_ACTIONS) --seconds $(SOAK_SECONDS)
+
+# A longer walk, e.g. make soak SOAK_ACTIONS=3000 SOAK_SECONDS=1800 SOAK_SEED=7
+soak: test-soak
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD)

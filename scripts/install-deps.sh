@@ -8,7 +8,7 @@ packages=(
   libfltk1.3-dev libgl-dev libglu1-mesa-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
-  clang libclang-rt-14-dev valgrind
+  clang libclang-rt-14-dev valgrind python3
 )
 
 missing=()
