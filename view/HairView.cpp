@@ -7,6 +7,7 @@
 #include "app/HairSettings.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
+#include "view/ControlNetDrawing.h"
 #include "view/HairDrawing.h"
 
 namespace {
@@ -127,6 +128,7 @@ void HairView::draw()
     glScalef(zoomFactor, zoomFactor, zoomFactor);
     if (settings != nullptr && hairStore.hairGrown) {
         drawScene(settings->shape);
+        drawControlNets(*settings);
     }
     glPopMatrix();
     glEnable(GL_LIGHTING);

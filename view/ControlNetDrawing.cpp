@@ -1,0 +1,155 @@
+#include "view/ControlNetDrawing.h"
+
+#include <FL/gl.h>
+
+#include "app/HairSettings.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairStore.h"
+
+namespace {
+
+// The cross-section is symmetric about the centreline, so the ring point half
+// way round sits opposite the first and their midpoint is the centre.
+constexpr int kOppositeRingPoint = (kStrandRingPoints - 1) / 2;
+
+// How far the nets are pulled toward the viewer, in the clip-space depth of the
+// orthographic box (2 of its 400 units). A 5-pixel point on a sloping surface
+// would otherwise lose part of its square to the very surface it lies on, and a
+// centreline would vanish inside its own tube.
+constexpr float kDepthPull = 0.01f;
+
+// The orthographic box sits on the model-view matrix, so a shift applied before
+// the whole of it moves along the clip-space depth; nearer is smaller.
+void pushPulledTowardViewer()
+{
+    GLfloat scene[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, scene);
+    glPushMatrix();
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -kDepthPull);
+    glMultMatrixf(scene);
+}
+
+void sendCartesian(const ControlPoint& point)
+{
+    glVertex3f(point.x / point.w, point.y / point.w, point.z / point.w);
+}
+
+bool hasStrandNet(const NurbsSurface& strand)
+{
+    return strand.controlNet != nullptr && strand.numCtrlV == kStrandRingPoints;
+}
+
+// Ring row `row` of a strand tube is centred on centreline point `row`.
+void strandCentre(const NurbsSurface& strand, int row, float centre[3])
+{
+    const ControlPoint& first = strand.controlNet[row * kStrandRingPoints];
+    const ControlPoint& opposite = strand.controlNet[row * kStrandRingPoints + kOppositeRingPoint];
+    centre[0] = 0.5f * (first.x / first.w + opposite.x / opposite.w);
+    centre[1] = 0.5f * (first.y / first.w + opposite.y / opposite.w);
+    centre[2] = 0.5f * (first.z / first.w + opposite.z / opposite.w);
+}
+
+void sendStrandCentreline(const NurbsSurface& strand)
+{
+    float centre[3];
+    for (int row = 0; row < strand.numCtrlU; ++row) {
+        strandCentre(strand, row, centre);
+        glVertex3f(centre[0], centre[1], centre[2]);
+    }
+}
+
+void sendSurfacePoints(const NurbsSurface& surface)
+{
+    for (int k = 0; k < surface.numCtrlU * surface.numCtrlV; ++k) {
+        sendCartesian(surface.controlNet[k]);
+    }
+}
+
+// One polyline per row of the net and one per column: both parameter directions.
+void drawSurfacePolygon(const NurbsSurface& surface)
+{
+    for (int i = 0; i < surface.numCtrlU; ++i) {
+        glBegin(GL_LINE_STRIP);
+        for (int j = 0; j < surface.numCtrlV; ++j) {
+            sendCartesian(surface.controlNet[i * surface.numCtrlV + j]);
+        }
+        glEnd();
+    }
+    for (int j = 0; j < surface.numCtrlV; ++j) {
+        glBegin(GL_LINE_STRIP);
+        for (int i = 0; i < surface.numCtrlU; ++i) {
+            sendCartesian(surface.controlNet[i * surface.numCtrlV + j]);
+        }
+        glEnd();
+    }
+}
+
+void drawStrandPolygons()
+{
+    for (int p = 0; p < hairStore.clusterCount; ++p) {
+        const HairCluster& cluster = hairStore.hairClusters[p];
+        for (int q = 0; q < cluster.strandCount; ++q) {
+            if (hasStrandNet(cluster.strands[q])) {
+                glBegin(GL_LINE_STRIP);
+                sendStrandCentreline(cluster.strands[q]);
+                glEnd();
+            }
+        }
+    }
+}
+
+// Every point in one GL_POINTS: the largest hair has 80000 of them.
+void drawPoints(const NurbsSurface* surface)
+{
+    glBegin(GL_POINTS);
+    if (surface != nullptr) {
+        sendSurfacePoints(*surface);
+    }
+    for (int p = 0; p < hairStore.clusterCount; ++p) {
+        const HairCluster& cluster = hairStore.hairClusters[p];
+        for (int q = 0; q < cluster.strandCount; ++q) {
+            if (hasStrandNet(cluster.strands[q])) {
+                sendStrandCentreline(cluster.strands[q]);
+            }
+        }
+    }
+    glEnd();
+}
+
+}  // namespace
+
+void drawControlNets(const HairSettings& settings)
+{
+    const bool surfaceShown = settings.shape == Sphere || settings.shape == Torus;
+    const bool sceneShown = surfaceShown || settings.shape == Plane;
+    if (!sceneShown || (!settings.controlPoints && !settings.controlPolygon)) {
+        return;
+    }
+    const NurbsSurface* surface =
+        surfaceShown && underlyingSurface.controlNet != nullptr ? &underlyingSurface : nullptr;
+
+    // Restores lighting, texturing, depth function, point size, line width and
+    // the current colour, normal and texture coordinate the scene relies on.
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_POINT_BIT | GL_LINE_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    // Points land on their own lines: let the later ones win ties.
+    glDepthFunc(GL_LEQUAL);
+    pushPulledTowardViewer();
+    if (settings.controlPolygon) {
+        glLineWidth(kControlPolygonWidth);
+        glColor3f(kControlPolygonColour[0], kControlPolygonColour[1], kControlPolygonColour[2]);
+        if (surface != nullptr) {
+            drawSurfacePolygon(*surface);
+        }
+        drawStrandPolygons();
+    }
+    if (settings.controlPoints) {
+        glPointSize(kControlPointSize);
+        glColor3f(kControlPointColour[0], kControlPointColour[1], kControlPointColour[2]);
+        drawPoints(surface);
+    }
+    glPopMatrix();
+    glPopAttrib();
+}
