@@ -3,7 +3,7 @@
 #   make test  installs what is missing, builds and runs every test: the test
 #              programs, the same under AddressSanitizer and UBSan, the geometry
 #              and hair tests under valgrind, a short soak of the real window
-#              and, where present, a short fuzzing run of the hair-file reader.
+#              and a one-minute fuzzing run of the hair-file reader.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -18,7 +18,9 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
 MEMCHECK = valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite \
 	--track-origins=yes
 
-.PHONY: deps build run test check test-sanitize test-memcheck test-soak soak clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: deps build run test check test-sanitize test-memcheck test-soak soak test-fuzz clean
 
 deps:
 	./scripts/install-deps.sh
@@ -31,7 +33,7 @@ run: build
 	./$(BUILD)/tressmoor
 
 # The plain test programs run last, so their summary closes the output.
-test: build test-memcheck test-soak test-sanitize
+test: build test-memcheck test-soak test-fuzz test-sanitize
 	$(WITH_DISPLAY) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Just the test programs of the ordinary build.
@@ -51,8 +53,12 @@ test-soak: build
 	$(WITH_DISPLAY) python3 tests/app/soak.py ./$(BUILD)/tressmoor --seed $(SOAK_SEED) \
 		--actions $(SOAK_ACTIONS) --seconds $(SOAK_SECONDS)
 
+# libFuzzer on the hair-file reader, seeded with files the build's tressmoor-grow writes.
+test-fuzz: build
+	TRESSMOOR_GROW=./$(BUILD)/tools/tressmoor-grow ./scripts/fuzz-hair-reader.sh $(FUZZ_SECONDS)
+
 # A longer walk, e.g. make soak SOAK_ACTIONS=3000 SOAK_SECONDS=1800 SOAK_SEED=7
 soak: test-soak
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

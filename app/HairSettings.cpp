@@ -5,6 +5,7 @@
 #include <FL/Fl_Value_Slider.H>
 
 #include "app/AppWindow.h"
+#include "app/HairFileCommands.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
@@ -45,9 +46,15 @@ int sliderValue(Fl_Value_Slider* slider)
 
 }  // namespace
 
-void HairSettings::loadHairData() {}
+void HairSettings::loadHairData()
+{
+    loadHairThroughChooser(*this);
+}
 
-void HairSettings::saveHairData() {}
+void HairSettings::saveHairData()
+{
+    saveHairThroughChooser(*this);
+}
 
 void HairSettings::buildPlane()
 {

@@ -296,8 +296,6 @@ TEST(CommandTable, TogglesFlipAndChoicesStoreSilently)
         EXPECT_EQ(pick(c.label), "") << c.label;
         EXPECT_EQ(s.*c.field, c.value) << c.label;
     }
-    EXPECT_EQ(pick("Load Hair Data"), "");
-    EXPECT_EQ(pick("Save Hair Data"), "");
 }
 
 TEST(CommandTable, RebuildsBeforeAnyShapeGrowNothingAndRequestNoRedraw)

@@ -1,0 +1,182 @@
+#include "app/HairFileCommands.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Value_Slider.H>
+#include <FL/fl_ask.H>
+
+#include "app/AppWindow.h"
+#include "app/HairSettings.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairFile.h"
+#include "hair/HairStore.h"
+#include "view/HairView.h"
+
+namespace {
+
+void showInDialog(HairFileMessage kind, const std::string& text)
+{
+    if (kind == HairFileMessage::Problem) {
+        fl_alert("%s", text.c_str());
+    } else {
+        fl_message("%s", text.c_str());
+    }
+}
+
+constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj";
+
+// An empty string when the person cancels.
+std::string chooseFileToSave()
+{
+    Fl_Native_File_Chooser chooser;
+    chooser.title("Save Hair Data");
+    chooser.type(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
+    chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::NEW_FOLDER);
+    chooser.filter(kHairFilter);
+    chooser.preset_file("hair.hair");
+    int result = chooser.show();
+    if (result < 0) {
+        showHairFileMessage(HairFileMessage::Problem,
+                            std::string("The file chooser failed: ") + chooser.errmsg());
+    }
+    if (result != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
+        return "";
+    }
+    std::string path = chooser.filename();
+    if (!hasExtension(path, ".hair") && !hasExtension(path, ".obj")) {
+        path += chooser.filter_value() == 1 ? ".obj" : ".hair";
+        // The chooser confirmed the name as typed, not the one with the extension.
+        if (access(path.c_str(), F_OK) == 0 &&
+            fl_choice("\"%s\" already exists.\nDo you want to replace it?", "Cancel", "Replace",
+                      nullptr, path.c_str()) != 1) {
+            return "";
+        }
+    }
+    return path;
+}
+
+std::string chooseFileToLoad()
+{
+    Fl_Native_File_Chooser chooser;
+    chooser.title("Load Hair Data");
+    chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
+    chooser.filter("Hair strands\t*.hair");
+    int result = chooser.show();
+    if (result < 0) {
+        showHairFileMessage(HairFileMessage::Problem,
+                            std::string("The file chooser failed: ") + chooser.errmsg());
+    }
+    if (result != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
+        return "";
+    }
+    return chooser.filename();
+}
+
+// Sets the sliders without running their callbacks, so loading prints nothing.
+void showRecipeOnSliders(const HairRecipe& recipe)
+{
+    if (theAppWindow == nullptr) {
+        return;
+    }
+    const struct {
+        Fl_Value_Slider* slider;
+        int value;
+    } sliders[] = {{theAppWindow->lengthSlider, recipe.length},
+                   {theAppWindow->restAngleSlider, recipe.restAngle},
+                   {theAppWindow->hairsSlider, recipe.hairs},
+                   {theAppWindow->clustersSlider, recipe.clusters},
+                   {theAppWindow->partsSlider, recipe.parts}};
+    for (const auto& s : sliders) {
+        if (s.slider != nullptr) {
+            s.slider->value(s.value);
+        }
+    }
+}
+
+void redrawView()
+{
+    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
+        theAppWindow->view->redraw();
+    }
+}
+
+}  // namespace
+
+void (*showHairFileMessage)(HairFileMessage kind, const std::string& text) = showInDialog;
+
+const char* const kNothingToSaveMessage =
+    "There is no hair to save yet. Pick a shape from \"Under Lying Shape\" to grow some.";
+
+void saveHairThroughChooser(const HairSettings& settings)
+{
+    if (!hairStore.hairGrown) {
+        showHairFileMessage(HairFileMessage::Information, kNothingToSaveMessage);
+        return;
+    }
+    std::string path = chooseFileToSave();
+    if (!path.empty()) {
+        saveHairFile(settings, path);
+    }
+}
+
+void loadHairThroughChooser(HairSettings& settings)
+{
+    std::string path = chooseFileToLoad();
+    if (!path.empty()) {
+        loadHairFile(settings, path);
+    }
+}
+
+bool saveHairFile(const HairSettings& settings, const std::string& path)
+{
+    if (!hairStore.hairGrown) {
+        showHairFileMessage(HairFileMessage::Information, kNothingToSaveMessage);
+        return false;
+    }
+    HairRecipe recipe = recipeFromSettings(settings);
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    if (!adoptStoreLayout(hairStore, recipe, problem) ||
+        !encodeStoredHair(hairStore, recipe, formatForPath(path), bytes, problem) ||
+        !writeFileAtomically(path, bytes, problem)) {
+        showHairFileMessage(HairFileMessage::Problem,
+                            "Cannot save \"" + path + "\": " + problem + ".");
+        return false;
+    }
+    return true;
+}
+
+bool loadHairFile(HairSettings& settings, const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    HairFileContents contents;
+    std::string problem;
+    if (!readWholeFile(path, kMaxHairFileSize, bytes, problem) ||
+        !decodeHairFile(bytes.data(), bytes.size(), contents, problem)) {
+        showHairFileMessage(HairFileMessage::Problem,
+                            "Cannot load \"" + path + "\": " + problem + ".");
+        return false;
+    }
+
+    const HairRecipe& recipe = contents.recipe;
+    settings.shape = recipe.shape;
+    settings.style = recipe.style;
+    settings.length = recipe.length;
+    settings.restAngle = recipe.restAngle;
+    settings.hairs = recipe.hairs;
+    settings.clusters = recipe.clusters;
+    settings.parts = recipe.parts;
+    showRecipeOnSliders(recipe);
+    // The surface is set up as its builder does, but nothing grows.
+    if (recipe.shape == Sphere) {
+        setupSphereSurface();
+    } else if (recipe.shape == Torus) {
+        setupTorusSurface();
+    }
+    applyHairFile(contents);
+    redrawView();
+    return true;
+}

@@ -1,0 +1,29 @@
+#ifndef TRESSMOOR_APP_HAIRFILECOMMANDS_H
+#define TRESSMOOR_APP_HAIRFILECOMMANDS_H
+
+#include <string>
+
+class HairSettings;
+
+enum class HairFileMessage { Information, Problem };
+
+// Shows what happened to a hair file in a dialog. Tests replace it to read the
+// text instead of answering a modal dialog.
+extern void (*showHairFileMessage)(HairFileMessage kind, const std::string& text);
+
+extern const char* const kNothingToSaveMessage;
+
+// "Save Hair Data": says so when there is no hair, otherwise asks where to save.
+void saveHairThroughChooser(const HairSettings& settings);
+// "Load Hair Data": asks which file to load.
+void loadHairThroughChooser(HairSettings& settings);
+
+// Save the current hair with the settings' recipe, as OBJ for a ".obj" path and
+// as HAIR otherwise. Any failure is shown and leaves memory and old files alone.
+bool saveHairFile(const HairSettings& settings, const std::string& path);
+
+// Load a HAIR file Tressmoor saved: settings, sliders, shape surface and strands,
+// then redraw. Any problem is shown and changes nothing.
+bool loadHairFile(HairSettings& settings, const std::string& path);
+
+#endif

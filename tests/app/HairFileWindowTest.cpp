@@ -1,0 +1,281 @@
+// "Save Hair Data" and "Load Hair Data" in the real window, with the dialogs'
+// messages captured instead of shown.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Value_Slider.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+
+#include "../hair/HairFileSupport.h"
+#include "app/AppWindow.h"
+#include "app/HairFileCommands.h"
+#include "app/HairSettings.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairFile.h"
+#include "hair/HairStore.h"
+#include "view/HairView.h"
+
+namespace {
+
+struct Message {
+    HairFileMessage kind;
+    std::string text;
+};
+
+std::vector<Message> messages;
+
+void captureMessage(HairFileMessage kind, const std::string& text)
+{
+    messages.push_back({kind, text});
+}
+
+// The view asks for a redraw only when shown.
+AppWindow& shownApp()
+{
+    if (theAppWindow == nullptr) {
+        theAppWindow = new AppWindow;
+    }
+    showHairFileMessage = captureMessage;
+    messages.clear();
+    AppWindow& a = *theAppWindow;
+    if (!a.mainWindow->shown()) {
+        a.show();
+        Fl::check();
+    }
+    a.view->clear_damage();
+    return a;
+}
+
+std::string pick(const char* label)
+{
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < kMenuItemCount; ++i) {
+        if (kMenuItems[i].text != nullptr && strcmp(kMenuItems[i].text, label) == 0) {
+            theAppWindow->menuBar->picked(&kMenuItems[i]);
+        }
+    }
+    return testing::internal::GetCapturedStdout();
+}
+
+struct Sliders {
+    int length, restAngle, hairs, clusters, parts;
+};
+
+void moveSliders(const Sliders& values)
+{
+    AppWindow& a = *theAppWindow;
+    const struct {
+        Fl_Value_Slider* slider;
+        int value;
+    } moves[] = {{a.lengthSlider, values.length},   {a.restAngleSlider, values.restAngle},
+                 {a.hairsSlider, values.hairs},     {a.clustersSlider, values.clusters},
+                 {a.partsSlider, values.parts}};
+    testing::internal::CaptureStdout();
+    for (const auto& m : moves) {
+        m.slider->value(m.value);
+        m.slider->do_callback();
+    }
+    testing::internal::GetCapturedStdout();
+}
+
+// The settings and what the sliders show, as one comparable line.
+std::string windowState()
+{
+    const AppWindow& a = *theAppWindow;
+    const HairSettings& s = *a.settings;
+    std::ostringstream out;
+    out << "shape " << s.shape << " style " << s.style << " length " << s.length << "/"
+        << a.lengthSlider->value() << " restAngle " << s.restAngle << "/" << a.restAngleSlider->value()
+        << " hairs " << s.hairs << "/" << a.hairsSlider->value() << " clusters " << s.clusters << "/"
+        << a.clustersSlider->value() << " parts " << s.parts << "/" << a.partsSlider->value();
+    return out.str();
+}
+
+Bytes surfaceNet()
+{
+    const unsigned char* raw = reinterpret_cast<const unsigned char*>(underlyingSurface.controlNet);
+    return raw == nullptr ? Bytes() : Bytes(raw, raw + sizeof(ControlPoint) * 81);
+}
+
+}  // namespace
+
+TEST(SaveHairData, BeforeAnyHairSaysThereIsNothingToSaveAndWritesNothing)
+{
+    AppWindow& a = shownApp();
+    hairStore.hairGrown = false;  // as at start, before any shape is picked
+    EXPECT_EQ(pick("Save Hair Data"), "");
+    ASSERT_EQ(messages.size(), 1u) << "the message comes before any file chooser";
+    EXPECT_EQ(messages[0].kind, HairFileMessage::Information);
+    EXPECT_EQ(messages[0].text, kNothingToSaveMessage);
+
+    const std::string path = freshFolder("window-nothing") + "/hair.hair";
+    EXPECT_FALSE(saveHairFile(*a.settings, path));
+    EXPECT_FALSE(fileExists(path));
+}
+
+TEST(LoadHairData, RestoresSettingsSlidersSurfaceAndStrandsWithoutGrowing)
+{
+    AppWindow& a = shownApp();
+    const std::string folder = freshFolder("window-round-trip");
+    const struct {
+        const char* shape;
+        const char* style;
+        Sliders sliders;
+    } cases[] = {{"Sphere", "Combed", {12, 30, 4, 3, 12}},
+                 {"Torus", "Messy", {40, 90, 50, 1, 16}},
+                 {"Plane", "Combed", {1, 0, 7, 10, 8}}};
+    for (const auto& c : cases) {
+        moveSliders(c.sliders);
+        pick(c.style);
+        pick(c.shape);
+        const std::string saved = windowState();
+        const std::vector<Bytes> strands = currentStrands();
+        const Bytes surface = surfaceNet();
+        const std::string path = folder + "/" + c.shape + ".hair";
+        ASSERT_TRUE(saveHairFile(*a.settings, path)) << c.shape;
+
+        moveSliders({5, 5, 2, 2, 14});
+        pick(strcmp(c.shape, "Torus") == 0 ? "Sphere" : "Torus");
+        pick(strcmp(c.style, "Messy") == 0 ? "Combed" : "Messy");
+        a.view->clear_damage();
+        srand(99);
+        const int next = rand();
+        srand(99);
+
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(loadHairFile(*a.settings, path)) << c.shape;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "loading grows and echoes nothing";
+        EXPECT_EQ(rand(), next) << "loading draws no random numbers";
+        EXPECT_EQ(windowState(), saved);
+        EXPECT_EQ(firstDifference(strands, currentStrands()), "") << c.shape;
+        if (strcmp(c.shape, "Plane") != 0) {
+            EXPECT_EQ(surfaceNet(), surface) << c.shape << " surface set up again";
+        }
+        EXPECT_NE(a.view->damage(), 0) << "the view redraws";
+        EXPECT_TRUE(messages.empty()) << messages[0].text;
+    }
+}
+
+TEST(LoadHairData, AnyProblemIsShownAndChangesNothing)
+{
+    AppWindow& a = shownApp();
+    const std::string folder = freshFolder("window-bad-files");
+    moveSliders({9, 4, 3, 2, 10});
+    pick("Messy");
+    pick("Sphere");
+    const std::string path = folder + "/good.hair";
+    ASSERT_TRUE(saveHairFile(*a.settings, path));
+    const Bytes good = readBytes(path);
+
+    struct BadFile {
+        const char* name;
+        Bytes bytes;
+        const char* reason;
+    };
+    std::vector<BadFile> files = {
+        {"truncated.hair", Bytes(good.begin(), good.begin() + 100), "too short for the 128-byte HAIR header"},
+        {"nan.hair", good, "not a finite number"},
+        {"foreign.hair", good, "without a Tressmoor recipe"},
+        {"range.hair", good, "hairs 51 is outside the slider's range, from 1 to 50"},
+    };
+    const float nan = std::nanf("");
+    memcpy(&files[1].bytes[128 + 4], &nan, 4);
+    std::fill(files[2].bytes.begin() + 40, files[2].bytes.begin() + 128, 0);
+    const std::string info(good.begin() + 40, good.begin() + 128);
+    files[3].bytes[40 + info.find("hairs=3") + 6] = '5';
+    files[3].bytes.insert(files[3].bytes.begin() + 40 + info.find("hairs=3") + 7, '1');
+    files[3].bytes.erase(files[3].bytes.begin() + 127);
+
+    const std::string before = windowState();
+    const std::vector<Bytes> strands = currentStrands();
+    const ControlPoint* net = underlyingSurface.controlNet;
+    for (BadFile& file : files) {
+        writeBytes(folder + "/" + file.name, file.bytes);
+    }
+    files.push_back({"missing.hair", {}, "No such file or directory"});
+    for (const BadFile& file : files) {
+        const std::string filePath = folder + "/" + file.name;
+        messages.clear();
+        a.view->clear_damage();
+        srand(5);
+        const int next = rand();
+        srand(5);
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(loadHairFile(*a.settings, filePath)) << file.name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        ASSERT_EQ(messages.size(), 1u) << file.name;
+        EXPECT_EQ(messages[0].kind, HairFileMessage::Problem);
+        EXPECT_EQ(messages[0].text.find("Cannot load \"" + filePath + "\": "), 0u) << messages[0].text;
+        EXPECT_NE(messages[0].text.find(file.reason), std::string::npos) << messages[0].text;
+        EXPECT_EQ(windowState(), before) << file.name;
+        EXPECT_EQ(firstDifference(strands, currentStrands()), "") << file.name;
+        EXPECT_EQ(underlyingSurface.controlNet, net) << file.name;
+        EXPECT_EQ(a.view->damage(), 0) << file.name;
+        EXPECT_EQ(rand(), next) << file.name;
+    }
+}
+
+TEST(SaveHairData, AFailureNamesTheFileAndTheReason)
+{
+    AppWindow& a = shownApp();
+    pick("Plane");
+    const std::string path = freshFolder("window-save-failure") + "/missing/hair.obj";
+    EXPECT_FALSE(saveHairFile(*a.settings, path));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, HairFileMessage::Problem);
+    EXPECT_EQ(messages[0].text, "Cannot save \"" + path +
+                                    "\": cannot create a file in its folder: No such file or directory.");
+}
+
+// glibc's rand() starts as if seeded with 1, so srand(1) gives this process a
+// fresh run's sequence, which is what the tool starts from.
+TEST(TressmoorGrow, WritesWhatTheWindowSavesAfterTheSameGrowth)
+{
+    AppWindow& a = shownApp();
+    const std::string folder = freshFolder("window-and-tool");
+    const struct {
+        const char* shape;
+        const char* style;
+        Sliders sliders;
+        int growth;
+        const char* extension;
+    } cases[] = {{"Sphere", "Combed", {10, 1, 1, 1, 10}, 1, ".hair"},
+                 {"Torus", "Messy", {25, 60, 8, 3, 14}, 3, ".obj"},
+                 {"Plane", "Combed", {3, 45, 20, 2, 16}, 2, ".hair"}};
+    for (const auto& c : cases) {
+        moveSliders(c.sliders);
+        pick(c.style);
+        srand(1);
+        pick(c.shape);
+        for (int g = 2; g <= c.growth; ++g) {
+            testing::internal::CaptureStdout();
+            a.renderButton->do_callback();
+            testing::internal::GetCapturedStdout();
+        }
+        const std::string windowPath = folder + "/window-" + c.shape + c.extension;
+        ASSERT_TRUE(saveHairFile(*a.settings, windowPath));
+
+        std::string shape = c.shape, style = c.style;
+        shape[0] = static_cast<char>(tolower(shape[0]));
+        style[0] = static_cast<char>(tolower(style[0]));
+        const std::string toolPath = folder + "/tool-" + shape + c.extension;
+        std::ostringstream command;
+        command << TRESSMOOR_GROW_BINARY << " --shape " << shape << " --style " << style
+                << " --length " << c.sliders.length << " --rest-angle " << c.sliders.restAngle
+                << " --hairs " << c.sliders.hairs << " --clusters " << c.sliders.clusters
+                << " --parts " << c.sliders.parts << " --growth " << c.growth << " --out '"
+                << toolPath << "' > /dev/null 2>&1";
+        ASSERT_EQ(system(command.str().c_str()), 0) << command.str();
+        const Bytes tool = readBytes(toolPath);
+        EXPECT_FALSE(tool.empty());
+        EXPECT_TRUE(tool == readBytes(windowPath)) << command.str();
+    }
+}
