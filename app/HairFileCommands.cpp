@@ -28,6 +28,20 @@ void showInDialog(HairFileMessage kind, const std::string& text)
 
 constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj";
 
+// The chosen path, or an empty string when the person cancels or the chooser fails.
+std::string runChooser(Fl_Native_File_Chooser& chooser)
+{
+    int result = chooser.show();
+    if (result < 0) {
+        showHairFileMessage(HairFileMessage::Problem,
+                            std::string("The file chooser failed: ") + chooser.errmsg());
+    }
+    if (result != 0 || chooser.filename() == nullptr) {
+        return "";
+    }
+    return chooser.filename();
+}
+
 // An empty string when the person cancels.
 std::string chooseFileToSave()
 {
@@ -37,16 +51,8 @@ std::string chooseFileToSave()
     chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::NEW_FOLDER);
     chooser.filter(kHairFilter);
     chooser.preset_file("hair.hair");
-    int result = chooser.show();
-    if (result < 0) {
-        showHairFileMessage(HairFileMessage::Problem,
-                            std::string("The file chooser failed: ") + chooser.errmsg());
-    }
-    if (result != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
-        return "";
-    }
-    std::string path = chooser.filename();
-    if (!hasExtension(path, ".hair") && !hasExtension(path, ".obj")) {
+    std::string path = runChooser(chooser);
+    if (!path.empty() && !hasExtension(path, ".hair") && !hasExtension(path, ".obj")) {
         path += chooser.filter_value() == 1 ? ".obj" : ".hair";
         // The chooser confirmed the name as typed, not the one with the extension.
         if (access(path.c_str(), F_OK) == 0 &&
@@ -64,15 +70,7 @@ std::string chooseFileToLoad()
     chooser.title("Load Hair Data");
     chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.filter("Hair strands\t*.hair");
-    int result = chooser.show();
-    if (result < 0) {
-        showHairFileMessage(HairFileMessage::Problem,
-                            std::string("The file chooser failed: ") + chooser.errmsg());
-    }
-    if (result != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
-        return "";
-    }
-    return chooser.filename();
+    return runChooser(chooser);
 }
 
 // Sets the sliders without running their callbacks, so loading prints nothing.

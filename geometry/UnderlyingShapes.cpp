@@ -24,36 +24,37 @@ float circleWeight(int k)
 
 }  // namespace
 
-void buildSphereNet(ControlPoint net[kShapeNetSize * kShapeNetSize])
+namespace {
+
+// A circle of the given radius and height scale, centred radialOffset from the
+// z axis, swept round the axis. Products are formed in the order radius, sweep
+// factor, weight, as the sphere's and the torus's formulas are written.
+void buildRevolutionNet(ControlPoint net[kShapeNetSize * kShapeNetSize], float profileRadius,
+                        float radialOffset)
 {
     for (int i = 0; i < kShapeNetSize; ++i) {
         for (int j = 0; j < kShapeNetSize; ++j) {
-            const float a = kProfileRadial[i];
-            const float e = kProfileHeight[i];
+            const float radial = profileRadius * kProfileRadial[i] + radialOffset;
             const float w = circleWeight(j) * circleWeight(i);
             ControlPoint& point = net[i * kShapeNetSize + j];
-            point.x = 100.0f * a * kSweepX[j] * w;
-            point.y = 100.0f * a * kSweepY[j] * w;
-            point.z = 100.0f * e * w;
+            point.x = radial * kSweepX[j] * w;
+            point.y = radial * kSweepY[j] * w;
+            point.z = profileRadius * kProfileHeight[i] * w;
             point.w = w;
         }
     }
 }
 
+}  // namespace
+
+void buildSphereNet(ControlPoint net[kShapeNetSize * kShapeNetSize])
+{
+    buildRevolutionNet(net, 100.0f, 0.0f);
+}
+
 void buildTorusNet(ControlPoint net[kShapeNetSize * kShapeNetSize])
 {
-    for (int i = 0; i < kShapeNetSize; ++i) {
-        for (int j = 0; j < kShapeNetSize; ++j) {
-            const float a = kProfileRadial[i];
-            const float e = kProfileHeight[i];
-            const float w = circleWeight(j) * circleWeight(i);
-            ControlPoint& point = net[i * kShapeNetSize + j];
-            point.x = (50.0f * a + 100.0f) * kSweepX[j] * w;
-            point.y = (50.0f * a + 100.0f) * kSweepY[j] * w;
-            point.z = 50.0f * e * w;
-            point.w = w;
-        }
-    }
+    buildRevolutionNet(net, 50.0f, 100.0f);
 }
 
 namespace {
