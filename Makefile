@@ -20,7 +20,7 @@ MEMCHECK = valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-ki
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run test check test-sanitize test-memcheck test-soak soak test-fuzz clean
+.PHONY: deps build run bench test check test-sanitize test-memcheck test-soak soak test-fuzz clean
 
 deps:
 	./scripts/install-deps.sh
@@ -31,6 +31,10 @@ build: deps
 
 run: build
 	./$(BUILD)/tressmoor
+
+# Evaluation, growth and draw-pass benchmarks, about 40 seconds.
+bench: build
+	$(WITH_DISPLAY) ./$(BUILD)/bench/tressmoor_bench
 
 # The plain test programs run last, so their summary closes the output.
 test: build test-memcheck test-soak test-fuzz test-sanitize

@@ -29,16 +29,21 @@ void exitCallback(Fl_Widget*, void*)
 }
 
 constexpr Fl_Fontsize kMenuLabelSize = 14;
+// Menu records keep their label type in one byte.
+uchar menuLabelType()
+{
+    return static_cast<uchar>(FL_ENGRAVED_LABEL);
+}
 
 Fl_Menu_Item submenu(const char* label, Fl_Color colour)
 {
-    return {label, 0, nullptr, nullptr, FL_SUBMENU, FL_ENGRAVED_LABEL, FL_HELVETICA_BOLD,
+    return {label, 0, nullptr, nullptr, FL_SUBMENU, menuLabelType(), FL_HELVETICA_BOLD,
             kMenuLabelSize, colour};
 }
 
 Fl_Menu_Item item(const char* label, int flags, Fl_Color colour, Fl_Callback* callback)
 {
-    return {label, 0, callback, nullptr, flags, FL_ENGRAVED_LABEL, FL_HELVETICA_BOLD,
+    return {label, 0, callback, nullptr, flags, menuLabelType(), FL_HELVETICA_BOLD,
             kMenuLabelSize, colour};
 }
 

@@ -71,9 +71,21 @@ public:
     SurfaceVertex* stripVertices = nullptr;
 
 private:
+    // evaluateRow for the orders of the shapes and the strands, with every loop
+    // unrolled and samples taken four at a time; the same operations in the same
+    // order, so the same floats.
+    template <int kOrderU, int kOrderV>
+    void evaluateRowOfOrders(int i);
+    void evaluateRowOfAnyOrder(int i);
+
     // Squared length of Pv x Pu at or below which a sample's normal is taken
     // from beside it instead; scaled by setup to the size of the control net.
     double degenerateLimitSq = 0.0;
+
+    // The arrays setup sizes, and those setTessellation sizes, each come from
+    // one allocation carved into them; release frees both.
+    unsigned char* setupBlock = nullptr;
+    unsigned char* tessellationBlock = nullptr;
 };
 
 #endif

@@ -1,0 +1,34 @@
+#ifndef TRESSMOOR_BENCH_BENCHSUPPORT_H
+#define TRESSMOOR_BENCH_BENCHSUPPORT_H
+
+#include "app/HairSettings.h"
+
+class HairView;
+
+// The largest hair the sliders allow: 10 x 10 clusters of 50 strands of 16 parts.
+constexpr int kLargestClusters = 10;
+constexpr int kLargestHairs = 50;
+constexpr int kLargestParts = 16;
+
+HairSettings largestHairSettings(int shape, int style);
+
+// Standard output goes to /dev/null while it lives: every surface growth prints
+// its sample count, which would bury the benchmark's own table.
+class QuietStdout {
+public:
+    QuietStdout();
+    ~QuietStdout();
+    QuietStdout(const QuietStdout&) = delete;
+    QuietStdout& operator=(const QuietStdout&) = delete;
+
+private:
+    int savedFd;
+};
+
+// Set up the sphere or torus as its builder does, then grow; false if refused.
+bool growLargestHair(int shape, int style);
+
+// The main window, shown and drawn once, with the view's GL context current.
+HairView* shownView();
+
+#endif

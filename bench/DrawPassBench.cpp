@@ -1,0 +1,188 @@
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include <FL/gl.h>
+
+#include "BenchSupport.h"
+#include "app/AppWindow.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairStore.h"
+#include "view/HairView.h"
+
+// One draw pass of the largest hair on the sphere, against the floor that GL
+// alone sets: the same frame set-up and the same strips with the same calls,
+// their vertices evaluated before the pass instead of during it.
+
+namespace {
+
+struct Strip {
+    size_t first;
+    int count;
+};
+
+// Every strip of one pass, in drawing order, as evaluateRow leaves them.
+struct PassStrips {
+    std::vector<SurfaceVertex> vertices;
+    std::vector<Strip> underlying;
+    std::vector<Strip> hair;
+};
+
+void collectStrips(NurbsSurface& surface, PassStrips& pass, std::vector<Strip>& strips)
+{
+    const int count = 2 * surface.samplesV + 2;
+    for (int i = 0; i <= surface.samplesU; ++i) {
+        surface.evaluateRow(i);
+        if (i == 0) {
+            continue;
+        }
+        strips.push_back({pass.vertices.size(), count});
+        pass.vertices.insert(pass.vertices.end(), surface.stripVertices, surface.stripVertices + count);
+    }
+}
+
+PassStrips collectPass()
+{
+    PassStrips pass;
+    collectStrips(underlyingSurface, pass, pass.underlying);
+    for (int p = 0; p < hairStore.clusterCount; ++p) {
+        HairCluster& cluster = hairStore.hairClusters[p];
+        for (int q = 0; q < cluster.strandCount; ++q) {
+            collectStrips(cluster.strands[q], pass, pass.hair);
+        }
+    }
+    return pass;
+}
+
+// The calls of NurbsSurface::draw for one Plain strip.
+void sendStrip(const SurfaceVertex* vertices, int count)
+{
+    glLineWidth(1.0f);
+    glBegin(GL_TRIANGLE_STRIP);
+    glColor3f(0.9f, 0.8f, 0.9f);
+    for (int k = 0; k < count; ++k) {
+        const SurfaceVertex& vertex = vertices[k];
+        glNormal3f(vertex.normal[0], vertex.normal[1], vertex.normal[2]);
+        glVertex3f(vertex.position[0], vertex.position[1], vertex.position[2]);
+    }
+    glEnd();
+}
+
+// The view's own pass with the scene hidden does the clear and every state
+// call; the strips follow under the pass's camera transform. Before any timing
+// the two passes' frames are compared pixel for pixel.
+void floorPass(HairView* view, const PassStrips& pass)
+{
+    hairStore.hairGrown = false;
+    view->draw();
+    hairStore.hairGrown = true;
+    glPushMatrix();
+    glTranslatef(view->translationX, -view->translationY, 0.0f);
+    glRotatef(view->rotationX + 30.0f, 1.0f, 0.0f, 0.0f);
+    glRotatef(30.0f - view->rotationZ, 0.0f, 0.0f, 1.0f);
+    glScalef(view->zoomFactor, view->zoomFactor, view->zoomFactor);
+    for (const Strip& strip : pass.underlying) {
+        sendStrip(&pass.vertices[strip.first], strip.count);
+    }
+    glPushMatrix();
+    for (const Strip& strip : pass.hair) {
+        sendStrip(&pass.vertices[strip.first], strip.count);
+    }
+    glPopMatrix();
+    glPopMatrix();
+    glEnable(GL_LIGHTING);
+}
+
+std::vector<unsigned char> readFrame(HairView* view)
+{
+    std::vector<unsigned char> rgb(static_cast<size_t>(view->w()) * view->h() * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, view->w(), view->h(), GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+HairView* largestHairScene()
+{
+    HairView* view = shownView();
+    if (!growLargestHair(Sphere, Messy)) {
+        return nullptr;
+    }
+    HairSettings& settings = *theAppWindow->settings;
+    settings.shape = Sphere;
+    settings.displayMode = Smooth;
+    return view;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+// The pass and the floor take turns, each first in every other round, so that a
+// change in the machine's load falls on both alike; the figures are medians over
+// the rounds, which a round disturbed by another process does not move. The
+// benchmark's own time is the pass's.
+void BM_DrawPassAgainstFloor(benchmark::State& state)
+{
+    HairView* view = largestHairScene();
+    if (view == nullptr) {
+        state.SkipWithError("the growth was refused");
+        return;
+    }
+    const PassStrips pass = collectPass();
+    view->make_current();
+    // The floor must draw exactly the frame the pass draws.
+    view->draw();
+    glFinish();
+    const std::vector<unsigned char> passFrame = readFrame(view);
+    floorPass(view, pass);
+    glFinish();
+    if (readFrame(view) != passFrame) {
+        state.SkipWithError("the floor draws another frame than the pass");
+        return;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    std::vector<double> passSeconds;
+    std::vector<double> floorSeconds;
+    std::vector<double> ratios;
+    bool passFirst = true;
+    for (auto _ : state) {
+        double seconds[2] = {0.0, 0.0};
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool isPass = (turn == 0) == passFirst;
+            const Clock::time_point start = Clock::now();
+            if (isPass) {
+                view->draw();
+            } else {
+                floorPass(view, pass);
+            }
+            glFinish();
+            seconds[isPass ? 0 : 1] = std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        state.SetIterationTime(seconds[0]);
+        passSeconds.push_back(seconds[0]);
+        floorSeconds.push_back(seconds[1]);
+        ratios.push_back(seconds[0] / seconds[1]);
+        passFirst = !passFirst;
+    }
+    state.counters["passMs"] = median(passSeconds) * 1e3;
+    state.counters["floorMs"] = median(floorSeconds) * 1e3;
+    state.counters["passPerFloor"] = median(ratios);
+    state.counters["stripVertices"] = static_cast<double>(pass.vertices.size());
+}
+
+}  // namespace
+
+// A pass under llvmpipe takes a few hundred milliseconds; sixteen rounds of a
+// pass and a floor keep the run short.
+BENCHMARK(BM_DrawPassAgainstFloor)
+    ->Name("DrawPass/Sphere")
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(16);
