@@ -36,6 +36,18 @@ constexpr int kMaxFastColumns = 64;
 // multiple of four.
 constexpr int kChunkSamples = 32;
 
+// Texture coordinates are accumulated in single precision, like the parameters:
+// row i's s is 1 / samplesU added i times.
+float rowTexCoordS(int i, int samplesU)
+{
+    const float stepS = 1.0f / static_cast<float>(samplesU);
+    float s = 0.0f;
+    for (int n = 0; n < i; ++n) {
+        s = s + stepS;
+    }
+    return s;
+}
+
 // Four floats side by side: the components x, y, z, w of one weighted sum, or
 // one quantity of four samples. Arithmetic on it is lane by lane in single
 // precision, each lane rounded exactly as the same operation on one float; with
@@ -874,13 +886,8 @@ void NurbsSurface::evaluateRowOfOrders(int i)
     const ControlPoint* firstRow = controlNet + (su - (kOrderU - 1)) * numCtrlV;
     const double limitSq = degenerateLimitSq;
 
-    // Texture coordinates are accumulated in single precision, like the parameters.
-    const float stepS = 1.0f / static_cast<float>(samplesU);
+    const float s = rowTexCoordS(i, samplesU);
     const float stepT = 1.0f / static_cast<float>(samplesV);
-    float s = 0.0f;
-    for (int n = 0; n < i; ++n) {
-        s = s + stepS;
-    }
     float t = 0.0f;
     // The v parameter of each column, only for the degenerate-normal fallback.
     const float stepV = sampleStep(knotsV, degreeV, numCtrlV, samplesV);
@@ -1031,13 +1038,8 @@ void NurbsSurface::evaluateRowOfAnyOrder(int i)
     const float* du = basisDerivU + i * orderU;
     const ControlPoint* firstRow = controlNet + (su - degreeU) * numCtrlV;
 
-    // Texture coordinates are accumulated in single precision, like the parameters.
-    const float stepS = 1.0f / static_cast<float>(samplesU);
+    const float s = rowTexCoordS(i, samplesU);
     const float stepT = 1.0f / static_cast<float>(samplesV);
-    float s = 0.0f;
-    for (int n = 0; n < i; ++n) {
-        s = s + stepS;
-    }
     float t = 0.0f;
     const float stepV = sampleStep(knotsV, degreeV, numCtrlV, samplesV);
     float v = knotsV[degreeV];

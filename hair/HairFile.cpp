@@ -143,6 +143,22 @@ void centrePoint(const NurbsSurface& strand, int r, float point[3])
     point[2] = ring[0].z;
 }
 
+// Every current strand's centreline, root to tip, in record then strand order.
+template <typename Visit>
+void forEachCentrePoint(const HairStore& store, int parts, Visit visit)
+{
+    float point[3];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
+        for (int k = 0; k < cluster.strandCount; ++k) {
+            for (int r = 0; r < parts; ++r) {
+                centrePoint(cluster.strands[k], r, point);
+                visit(point);
+            }
+        }
+    }
+}
+
 bool layoutMatches(const HairStore& store, const HairRecipe& recipe, std::string& problem)
 {
     if (!store.hairGrown) {
@@ -185,18 +201,11 @@ std::vector<unsigned char> encodeHair(const HairStore& store, const HairRecipe& 
     appendText(out, info);
     out.resize(kHairHeaderSize, 0);
 
-    float point[3];
-    for (int p = 0; p < store.clusterCount; ++p) {
-        const HairCluster& cluster = store.hairClusters[p];
-        for (int k = 0; k < cluster.strandCount; ++k) {
-            for (int r = 0; r < recipe.parts; ++r) {
-                centrePoint(cluster.strands[k], r, point);
-                appendF32(out, point[0]);
-                appendF32(out, point[1]);
-                appendF32(out, point[2]);
-            }
-        }
-    }
+    forEachCentrePoint(store, recipe.parts, [&out](const float point[3]) {
+        appendF32(out, point[0]);
+        appendF32(out, point[1]);
+        appendF32(out, point[2]);
+    });
     return out;
 }
 
@@ -211,22 +220,15 @@ void appendFloatText(std::string& out, float value)
 std::vector<unsigned char> encodeObj(const HairStore& store, const HairRecipe& recipe)
 {
     std::string text = "# " + formatRecipe(recipe) + "\n";
-    float point[3];
-    for (int p = 0; p < store.clusterCount; ++p) {
-        const HairCluster& cluster = store.hairClusters[p];
-        for (int k = 0; k < cluster.strandCount; ++k) {
-            for (int r = 0; r < recipe.parts; ++r) {
-                centrePoint(cluster.strands[k], r, point);
-                text += "v ";
-                appendFloatText(text, point[0]);
-                text += ' ';
-                appendFloatText(text, point[1]);
-                text += ' ';
-                appendFloatText(text, point[2]);
-                text += '\n';
-            }
-        }
-    }
+    forEachCentrePoint(store, recipe.parts, [&text](const float point[3]) {
+        text += "v ";
+        appendFloatText(text, point[0]);
+        text += ' ';
+        appendFloatText(text, point[1]);
+        text += ' ';
+        appendFloatText(text, point[2]);
+        text += '\n';
+    });
     // OBJ indices count from 1.
     size_t next = 1;
     const size_t strands = strandTotal(recipe);
