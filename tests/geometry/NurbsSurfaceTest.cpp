@@ -14,28 +14,6 @@ namespace {
 
 const double kDegreesPerRadian = 180.0 / std::acos(-1.0);
 
-int pick(std::mt19937& rng, int lo, int hi)
-{
-    return std::uniform_int_distribution<int>(lo, hi)(rng);
-}
-
-// Knots on a grid of eighths, so repeated knots are common, in [0, 1], [0, 4] or
-// [-2, 2]; at least one span of the sampled range has non-zero length.
-std::vector<float> randomKnots(std::mt19937& rng, int degree, int numCtrl)
-{
-    const float offsets[] = {0.0f, 0.0f, -2.0f};
-    const float scales[] = {1.0f, 4.0f, 4.0f};
-    const int range = pick(rng, 0, 2);
-    std::vector<float> knots(numCtrl + degree + 1);
-    do {
-        std::vector<int> eighths(knots.size());
-        for (int& e : eighths) e = pick(rng, 0, 8);
-        std::sort(eighths.begin(), eighths.end());
-        for (size_t n = 0; n < knots.size(); ++n) knots[n] = offsets[range] + scales[range] * (eighths[n] / 8.0f);
-    } while (!(knots[degree] < knots[numCtrl]));
-    return knots;
-}
-
 SurfaceInput randomSurface(std::mt19937& rng)
 {
     SurfaceInput in;

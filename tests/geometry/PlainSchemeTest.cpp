@@ -19,11 +19,6 @@
 
 namespace {
 
-int pick(std::mt19937& rng, int lo, int hi)
-{
-    return std::uniform_int_distribution<int>(lo, hi)(rng);
-}
-
 template <typename T>
 bool sameBits(const T* fast, const std::vector<T>& plain)
 {
@@ -48,22 +43,6 @@ std::string describeVertex(const SurfaceVertex& v)
         << v.normal[0] << ' ' << v.normal[1] << ' ' << v.normal[2] << ", st " << v.texCoord[0] << ' '
         << v.texCoord[1];
     return out.str();
-}
-
-// Knots on a grid of eighths (so repeats are common) over one of three ranges.
-std::vector<float> randomKnots(std::mt19937& rng, int degree, int numCtrl)
-{
-    const float offsets[] = {0.0f, 0.0f, -2.0f};
-    const float scales[] = {1.0f, 4.0f, 4.0f};
-    const int range = pick(rng, 0, 2);
-    std::vector<float> knots(numCtrl + degree + 1);
-    do {
-        std::vector<int> eighths(knots.size());
-        for (int& e : eighths) e = pick(rng, 0, 8);
-        std::sort(eighths.begin(), eighths.end());
-        for (size_t n = 0; n < knots.size(); ++n) knots[n] = offsets[range] + scales[range] * (eighths[n] / 8.0f);
-    } while (!(knots[degree] < knots[numCtrl]));
-    return knots;
 }
 
 // Knots with arbitrary float values, so every rounding of the recursion is exercised.

@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_TESTS_GEOMETRY_REFERENCESURFACE_H
 #define TRESSMOOR_TESTS_GEOMETRY_REFERENCESURFACE_H
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ struct SurfaceInput {
     void setUp(NurbsSurface& surface) const;
     std::string describe() const;
 };
+
+// A whole number from lo to hi inclusive.
+int pick(std::mt19937& rng, int lo, int hi);
+
+// Knots on a grid of eighths, so repeated knots are common, in [0, 1], [0, 4] or
+// [-2, 2]; at least one span of the sampled range has non-zero length.
+std::vector<float> randomKnots(std::mt19937& rng, int degree, int numCtrl);
 
 // A point of the surface evaluated in double by plain Cox-de Boor recursion.
 struct ReferencePoint {
