@@ -160,13 +160,7 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
     }
 
     const HairRecipe& recipe = contents.recipe;
-    settings.shape = recipe.shape;
-    settings.style = recipe.style;
-    settings.length = recipe.length;
-    settings.restAngle = recipe.restAngle;
-    settings.hairs = recipe.hairs;
-    settings.clusters = recipe.clusters;
-    settings.parts = recipe.parts;
+    applyRecipe(recipe, settings);
     showRecipeOnSliders(recipe);
     // The surface is set up as its builder does, but nothing grows.
     if (recipe.shape == Sphere) {

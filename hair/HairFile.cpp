@@ -293,6 +293,17 @@ HairRecipe recipeFromSettings(const HairSettings& settings)
             settings.hairs, settings.clusters, settings.parts};
 }
 
+void applyRecipe(const HairRecipe& recipe, HairSettings& settings)
+{
+    settings.shape = recipe.shape;
+    settings.style = recipe.style;
+    settings.length = recipe.length;
+    settings.restAngle = recipe.restAngle;
+    settings.hairs = recipe.hairs;
+    settings.clusters = recipe.clusters;
+    settings.parts = recipe.parts;
+}
+
 std::string formatRecipe(const HairRecipe& recipe)
 {
     const char* shape = shapeName(recipe.shape);

@@ -62,6 +62,8 @@ struct HairRecipe {
 };
 
 HairRecipe recipeFromSettings(const HairSettings& settings);
+// Store the recipe's shape, style and five numbers in the settings.
+void applyRecipe(const HairRecipe& recipe, HairSettings& settings);
 // clusters² x hairs: how many strands the hair of a recipe has.
 size_t strandTotal(const HairRecipe& recipe);
 

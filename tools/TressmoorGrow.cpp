@@ -197,18 +197,14 @@ int main(int argc, char** argv)
 
     const Clock::time_point start = Clock::now();
     HairSettings settings;
-    settings.style = options.style;
-    settings.length = options.length;
-    settings.restAngle = options.restAngle;
-    settings.hairs = options.hairs;
-    settings.clusters = options.clusters;
-    settings.parts = options.parts;
+    applyRecipe({options.shape, options.style, options.length, options.restAngle, options.hairs,
+                 options.clusters, options.parts},
+                settings);
 
     const long long strands = 1LL * options.clusters * options.clusters * options.hairs;
     long long lastReport = 0;
     // Growth 1 is picking the shape, which regenerate then builds; later growths
     // are "Render Hair" presses.
-    settings.shape = options.shape;
     for (int growth = 1; growth <= options.growth; ++growth) {
         settings.regenerate();
         const long long elapsed = millisecondsSince(start);
