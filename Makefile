@@ -1,5 +1,5 @@
-# Two entry points for a fresh Debian 12 machine:
-#   make run   installs what is missing, builds and starts Tressmoor
+# Two entry points (scripts/bootstrap.sh brings make to a machine without it):
+#   make run   installs what building and running needs, builds and starts Tressmoor
 #   make test  installs what is missing, builds and runs every test: the test
 #              programs, the same under AddressSanitizer and UBSan, the geometry
 #              and hair tests under valgrind, a short soak of the real window
@@ -20,16 +20,31 @@ MEMCHECK = valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-ki
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run bench test check test-sanitize test-memcheck test-soak soak test-fuzz clean
+.PHONY: deps deps-run build build-run run bench test check test-sanitize test-memcheck test-soak soak \
+	test-fuzz clean
 
 deps:
-	./scripts/install-deps.sh
+	./scripts/install-deps.sh test
 
+deps-run:
+	./scripts/install-deps.sh run
+
+# Everything, tests and benchmarks included.
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTRESSMOOR_BUILD_TESTS=ON \
+		-DTRESSMOOR_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The programs alone, in the same folder as the full build, so that neither
+# redoes the other's work. A first configure leaves the tests and benchmarks
+# out, which needs none of their packages; a folder that the full build has
+# configured keeps them, and only the programs are brought up to date.
+build-run: deps-run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release \
+		$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DTRESSMOOR_BUILD_TESTS=OFF -DTRESSMOOR_BUILD_BENCHMARKS=OFF)
+	cmake --build $(BUILD) -j $(JOBS) --target tressmoor tressmoor-grow
+
+run: build-run
 	./$(BUILD)/tressmoor
 
 # Evaluation, growth and draw-pass benchmarks, about 40 seconds.
@@ -45,7 +60,8 @@ check: build
 	$(WITH_DISPLAY) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSMOOR_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSMOOR_SANITIZE=ON \
+		-DTRESSMOOR_BUILD_TESTS=ON -DTRESSMOOR_BUILD_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	$(SANITIZER_ENV) $(WITH_DISPLAY) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 

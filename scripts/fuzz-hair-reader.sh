@@ -20,7 +20,8 @@ cxx="${CXX_FUZZ:-clang++}"
 
 grow="${TRESSMOOR_GROW:-}"
 if [ -z "$grow" ]; then
-  cmake -S "$root" -B "$work/seeds" -DCMAKE_BUILD_TYPE=Release -DTRESSMOOR_BUILD_TESTS=OFF >/dev/null
+  cmake -S "$root" -B "$work/seeds" -DCMAKE_BUILD_TYPE=Release -DTRESSMOOR_BUILD_TESTS=OFF \
+    -DTRESSMOOR_BUILD_BENCHMARKS=OFF >/dev/null
   cmake --build "$work/seeds" -j2 --target tressmoor-grow >/dev/null
   grow="$work/seeds/tools/tressmoor-grow"
 fi

@@ -1,15 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tressmoor needs to build, run and test.
-# Safe to run again: it installs only what is missing.
+# Installs the Debian packages Tressmoor needs, only those that are missing:
+#   scripts/install-deps.sh make   make alone, for scripts/bootstrap.sh
+#   scripts/install-deps.sh run    what building and running the program needs
+#   scripts/install-deps.sh test   that, and everything the tests and benchmarks use
+# Packages are installed without their recommended ones, so everything that is
+# used is named here. Not root: through sudo.
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config
-  libfltk1.3-dev libgl-dev libglu1-mesa-dev
-  libgtest-dev libbenchmark-dev
-  xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
-  clang libclang-rt-14-dev valgrind python3
+make_packages=(make)
+
+run_packages=(
+  build-essential cmake
+  # FLTK's CMake files refer to the fluid program.
+  libfltk1.3-dev fluid
+  libgl-dev libglu1-mesa-dev
+  # Mesa's drivers, including the software renderer for a machine without a GPU.
+  libgl1-mesa-dri
+  # FLTK draws its labels with fontconfig's fonts.
+  fonts-dejavu-core
 )
+
+test_packages=(
+  "${run_packages[@]}"
+  libgtest-dev libbenchmark-dev zlib1g-dev libx11-dev
+  # libFuzzer comes with clang's runtime libraries.
+  clang libclang-rt-14-dev
+  valgrind
+  # The virtual display (xvfb-run needs xauth) and the tools that drive the window.
+  xvfb xauth xdotool imagemagick python3
+)
+
+case "${1:-}" in
+  make) packages=("${make_packages[@]}") ;;
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 make|run|test" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,10 +51,16 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-sudo=""
+sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+  if ! command -v sudo >/dev/null; then
+    echo "$0: installing ${missing[*]} needs root: run this as root, or install sudo" >&2
+    exit 1
+  fi
+  sudo=(sudo)
 fi
 echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get update -qq
+# Through env, because sudo does not pass the caller's environment on.
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"

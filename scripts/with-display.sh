@@ -9,4 +9,6 @@ fi
 
 # Mesa's software renderer, so GL works on a machine without a GPU.
 export LIBGL_ALWAYS_SOFTWARE=1
-exec xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24 -nolisten tcp" "$@"
+# -noreset: by default the server resets when its last client leaves, and a
+# test program that connects during the reset finds no display.
+exec xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24 -nolisten tcp -noreset" "$@"

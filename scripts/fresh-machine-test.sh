@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Proves the README's Quick start on a minimal Debian 12, as a new user meets it.
+#   scripts/fresh-machine-test.sh [--keep]
+# Builds a bare root (debootstrap --variant=minbase bookworm) holding nothing
+# but a clone of the commit under test, runs the README's test command there
+# as root, then its run command under an Xvfb inside the root, and waits for
+# the "Tressmoor" window to map. Both commands are read from the README's
+# Quick start, so this checks what the README says.
+#
+# Needs root: it mounts proc, dev and sys in the root and chroots into it.
+# The bare root is cached as a tarball in TRESSMOOR_CACHE (default
+# /var/cache/tressmoor), so only the first run downloads it; each run's root
+# is made under TRESSMOOR_WORK (default /var/tmp) and removed at the end
+# (--keep leaves it for a look inside).
+set -euo pipefail
+
+mirror="${TRESSMOOR_MIRROR:-http://deb.debian.org/debian}"
+cache="${TRESSMOOR_CACHE:-/var/cache/tressmoor}"
+work_parent="${TRESSMOOR_WORK:-/var/tmp}"
+run_timeout="${TRESSMOOR_RUN_TIMEOUT:-900}"
+keep=no
+[ "${1:-}" = "--keep" ] && keep=yes
+
+# The environment of a root shell on a fresh machine: nothing of the caller's.
+root_env=(env -i HOME=/root TERM=dumb
+  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
+
+say() { echo "fresh-machine-test: $*"; }
+fail() {
+  say "$*" >&2
+  exit 1
+}
+elapsed() { printf '%dm %02ds' $(($1 / 60)) $(($1 % 60)); }
+
+[ "$(id -u)" -eq 0 ] || fail "needs root (it mounts file systems and chroots)"
+repo="$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)"
+commit="$(git -C "$repo" rev-parse HEAD)"
+if [ -n "$(git -C "$repo" status --porcelain --untracked-files=no)" ]; then
+  say "note: uncommitted changes are not tested, only commit ${commit:0:12}"
+fi
+
+# The two indented lines of the Quick start section: run first, test second.
+mapfile -t commands < <(awk '/^## /{inside = ($0 ~ /^## Quick start/); next}
+  inside && /^    [^ ]/ {sub(/^    /, ""); print}' "$repo/README.md")
+[ ${#commands[@]} -eq 2 ] ||
+  fail "expected two command lines in the README's Quick start, found ${#commands[@]}"
+run_command="${commands[0]}"
+test_command="${commands[1]}"
+
+mkdir -p "$cache" "$work_parent"
+work="$(mktemp -d "$work_parent/tressmoor-fresh.XXXXXX")"
+root="$work/root"
+started=()
+
+mounts_under() {
+  awk -v dir="$1/" 'index($2, dir) == 1 {print $2}' /proc/self/mounts
+}
+
+# Unmounts everything below a directory, deepest first, and checks that
+# nothing is left mounted there.
+unmount_all() {
+  local dir="$1" target
+  for target in $(mounts_under "$dir" | sort -r); do
+    umount "$target" 2>/dev/null || umount -l "$target" || true
+  done
+  [ -z "$(mounts_under "$dir")" ]
+}
+
+# Stops what this script started, last first, and nothing else.
+stop_started() {
+  local pid i
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    pid="${started[i]}"
+    # Each was started as the leader of its own process group.
+    kill -TERM -- "-$pid" 2>/dev/null || kill -TERM "$pid" 2>/dev/null || true
+  done
+  for pid in "${started[@]}"; do
+    for _ in $(seq 50); do
+      kill -0 -- "-$pid" 2>/dev/null || break
+      sleep 0.2
+    done
+    kill -KILL -- "-$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  started=()
+}
+
+clean_up() {
+  local status=$?
+  trap - EXIT INT TERM
+  stop_started
+  if ! unmount_all "$work"; then
+    say "still mounted under $work, so nothing there was deleted:" >&2
+    mounts_under "$work" >&2
+    exit 1
+  fi
+  if [ "$keep" = yes ]; then
+    say "the root is kept in $root"
+  else
+    rm -rf --one-file-system "$work"
+  fi
+  exit "$status"
+}
+trap clean_up EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# Starts a command in the background as the leader of a new process group,
+# so that stopping the group stops everything it started.
+start() {
+  setsid "$@" &
+  started+=($!)
+}
+
+# Waits for the command started last; whatever it left running is stopped.
+finish() {
+  local status=0
+  wait "${started[-1]}" || status=$?
+  stop_started
+  return "$status"
+}
+
+in_root=(chroot "$root" "${root_env[@]}")
+
+if ! command -v debootstrap >/dev/null; then
+  say "installing debootstrap"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap
+fi
+
+tarball="$cache/bookworm-minbase.tar.gz"
+if [ ! -f "$tarball" ]; then
+  say "building the bare root with debootstrap (cached afterwards as $tarball)"
+  start debootstrap --variant=minbase bookworm "$work/bare" "$mirror"
+  finish || fail "debootstrap failed"
+  unmount_all "$work/bare" || fail "debootstrap left file systems mounted in $work/bare"
+  tar --numeric-owner -C "$work/bare" -czf "$tarball.part" .
+  mv "$tarball.part" "$tarball"
+  rm -rf --one-file-system "$work/bare"
+fi
+
+mkdir "$root"
+tar --numeric-owner -C "$root" -xzf "$tarball" ||
+  fail "cannot unpack $tarball; remove it to build the bare root again"
+git clone --quiet --no-checkout "$repo" "$root/root/tressmoor"
+git -C "$root/root/tressmoor" checkout --quiet --detach "$commit"
+cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+mount -t proc proc "$root/proc"
+mount --bind /dev "$root/dev"
+mount --bind /sys "$root/sys"
+say "commit ${commit:0:12} cloned into a bare Debian 12 root in $root"
+
+log="$work/test.log"
+say "running the test command: $test_command"
+phase_start=$SECONDS
+start "${in_root[@]}" bash -c "cd /root/tressmoor && $test_command" > >(tee "$log") 2>&1
+finish || fail "FAILED: the test command failed after $(elapsed $((SECONDS - phase_start)))"
+test_time=$((SECONDS - phase_start))
+suite_line="$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -n 1 || true)"
+
+# The display's number is the one Xvfb finds free; it writes it when ready.
+display_file="$work/display"
+start "${in_root[@]}" Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+  3>"$display_file" 2>"$work/xvfb.log"
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  kill -0 "${started[-1]}" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  sleep 0.1
+done
+[ -s "$display_file" ] || fail "Xvfb did not report its display"
+display=":$(head -n 1 "$display_file")"
+
+say "running the run command on display $display: $run_command"
+phase_start=$SECONDS
+start "${in_root[@]}" DISPLAY="$display" bash -c "cd /root/tressmoor && $run_command" \
+  >"$work/run.log" 2>&1
+run_pid="${started[-1]}"
+mapped=no
+while [ $((SECONDS - phase_start)) -lt "$run_timeout" ]; do
+  if "${in_root[@]}" DISPLAY="$display" xdotool search --onlyvisible --name '^Tressmoor$' >/dev/null 2>&1; then
+    mapped=yes
+    break
+  fi
+  kill -0 "$run_pid" 2>/dev/null || break
+  sleep 1
+done
+run_time=$((SECONDS - phase_start))
+if [ "$mapped" != yes ]; then
+  tail -n 40 "$work/run.log" >&2
+  fail "FAILED: no Tressmoor window mapped within $(elapsed "$run_time")"
+fi
+stop_started
+
+say "test command passed in $(elapsed "$test_time")${suite_line:+ ($suite_line)}"
+say "run command mapped the Tressmoor window in $(elapsed "$run_time")"
+say "PASSED: the README's Quick start works on a minimal Debian 12," \
+  "$(elapsed "$SECONDS") in all"
