@@ -23,8 +23,9 @@ run_packages=(
 test_packages=(
   "${run_packages[@]}"
   libgtest-dev libbenchmark-dev zlib1g-dev libx11-dev
-  # libFuzzer comes with clang's runtime libraries.
-  clang libclang-rt-14-dev
+  # libFuzzer comes with clang's runtime libraries; llvm-symbolizer names the
+  # functions in its reports.
+  clang libclang-rt-14-dev llvm
   valgrind
   # The virtual display (xvfb-run needs xauth) and the tools that drive the window.
   xvfb xauth xdotool imagemagick python3
