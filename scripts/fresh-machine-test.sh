@@ -70,6 +70,19 @@ unmount_all() {
   [ -z "$(mounts_under "$dir")" ]
 }
 
+# True while a process of the group runs; one that has ended but is not yet
+# reaped does not count.
+group_running() {
+  local group="$1" stat fields
+  for stat in /proc/[0-9]*/stat; do
+    read -r fields <"$stat" 2>/dev/null || continue
+    # After the command name: state, parent, process group.
+    read -r -a fields <<<"${fields##*) }"
+    [ "${fields[2]}" = "$group" ] && [ "${fields[0]}" != Z ] && return 0
+  done
+  return 1
+}
+
 # Stops what this script started, last first, and nothing else.
 stop_started() {
   local pid i
@@ -80,7 +93,7 @@ stop_started() {
   done
   for pid in "${started[@]}"; do
     for _ in $(seq 50); do
-      kill -0 -- "-$pid" 2>/dev/null || break
+      group_running "$pid" || break
       sleep 0.2
     done
     kill -KILL -- "-$pid" 2>/dev/null || true
