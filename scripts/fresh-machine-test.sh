@@ -75,7 +75,7 @@ unmount_all() {
 group_running() {
   local group="$1" stat fields
   for stat in /proc/[0-9]*/stat; do
-    read -r fields <"$stat" 2>/dev/null || continue
+    read -r fields 2>/dev/null <"$stat" || continue
     # After the command name: state, parent, process group.
     read -r -a fields <<<"${fields##*) }"
     [ "${fields[2]}" = "$group" ] && [ "${fields[0]}" != Z ] && return 0
