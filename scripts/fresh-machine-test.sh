@@ -30,11 +30,11 @@ root_env=(env -i HOME=/root TERM=dumb
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
 
 say() { echo "fresh-machine-test: $*"; }
+elapsed() { printf '%dm %02ds' $(($1 / 60)) $(($1 % 60)); }
 fail() {
-  say "$*" >&2
+  say "FAILED: $*, $(elapsed "$SECONDS") in all" >&2
   exit 1
 }
-elapsed() { printf '%dm %02ds' $(($1 / 60)) $(($1 % 60)); }
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (it mounts file systems and chroots)"
 repo="$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)"
@@ -43,9 +43,11 @@ if [ -n "$(git -C "$repo" status --porcelain --untracked-files=no)" ]; then
   say "note: uncommitted changes are not tested, only commit ${commit:0:12}"
 fi
 
-# The two indented lines of the Quick start section: run first, test second.
-mapfile -t commands < <(awk '/^## /{inside = ($0 ~ /^## Quick start/); next}
-  inside && /^    [^ ]/ {sub(/^    /, ""); print}' "$repo/README.md")
+# The two indented lines of the Quick start section of the commit's README:
+# run first, test second.
+mapfile -t commands < <(git -C "$repo" show "$commit:README.md" |
+  awk '/^## /{inside = ($0 ~ /^## Quick start/); next}
+    inside && /^    [^ ]/ {sub(/^    /, ""); print}')
 [ ${#commands[@]} -eq 2 ] ||
   fail "expected two command lines in the README's Quick start, found ${#commands[@]}"
 run_command="${commands[0]}"
@@ -184,7 +186,7 @@ start_xvfb() {
     3>"$display_file" 2>"$display_file.log"
   for _ in $(seq 100); do
     [ -s "$display_file" ] && break
-    kill -0 "${started[-1]}" 2>/dev/null || fail "Xvfb did not start: $(cat "$display_file.log")"
+    group_running "${started[-1]}" || fail "Xvfb did not start: $(cat "$display_file.log")"
     sleep 0.1
   done
   [ -s "$display_file" ] || fail "Xvfb did not report its display"
@@ -200,10 +202,9 @@ run_until_mapped() {
   start "${in_root[@]}" DISPLAY="$display" bash -c "cd /root/tressmoor && $run_command" 2>&1
   pid="${started[-1]}"
   until "$@" DISPLAY="$display" xdotool search --onlyvisible --name '^Tressmoor$' >/dev/null 2>&1; do
-    kill -0 "$pid" 2>/dev/null ||
-      fail "FAILED: the run command ended before a Tressmoor window mapped"
+    group_running "$pid" || fail "the run command ended before a Tressmoor window mapped"
     [ $((SECONDS - phase_start)) -lt "$run_timeout" ] ||
-      fail "FAILED: no Tressmoor window mapped within $(elapsed "$run_timeout")"
+      fail "no Tressmoor window mapped within $(elapsed "$run_timeout")"
     sleep 1
   done
   run_time=$((SECONDS - phase_start))
@@ -222,7 +223,7 @@ log="$work/test.log"
 say "running the test command: $test_command"
 phase_start=$SECONDS
 start "${in_root[@]}" bash -c "cd /root/tressmoor && $test_command" > >(tee "$log") 2>&1
-finish || fail "FAILED: the test command failed after $(elapsed $((SECONDS - phase_start)))"
+finish || fail "the test command failed after $(elapsed $((SECONDS - phase_start)))"
 test_time=$((SECONDS - phase_start))
 suite_line="$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -n 1 || true)"
 
