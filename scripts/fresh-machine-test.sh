@@ -120,9 +120,13 @@ clean_up() {
   fi
   exit "$status"
 }
+stopped() {
+  say "FAILED: stopped by $1, $(elapsed "$SECONDS") in all" >&2
+  exit "$2"
+}
 trap clean_up EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'stopped SIGINT 130' INT
+trap 'stopped SIGTERM 143' TERM
 
 # Starts a command in the background as the leader of a new process group,
 # so that stopping the group stops everything it started.
