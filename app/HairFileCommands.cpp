@@ -11,8 +11,10 @@
 #include "app/AppWindow.h"
 #include "app/HairSettings.h"
 #include "geometry/UnderlyingShapes.h"
+#include "hair/FileIo.h"
 #include "hair/HairFile.h"
 #include "hair/HairStore.h"
+#include "hair/StoredHair.h"
 #include "view/HairView.h"
 
 namespace {

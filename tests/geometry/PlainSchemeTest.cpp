@@ -8,7 +8,7 @@
 
 #include "PlainSurface.h"
 #include "ReferenceSurface.h"
-#include "app/HairSettings.h"
+#include "hair/HairRecipe.h"
 #include "geometry/NurbsSurface.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
@@ -329,7 +329,7 @@ TEST(PlainScheme, SurfacesSetUpOneAfterAnotherKeepNothingOfTheLast)
 
 TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
 {
-    HairSettings settings;
+    HairRecipe settings = defaultRecipe(Plane);
     settings.clusters = 2;
     settings.hairs = 6;
     settings.length = 12;

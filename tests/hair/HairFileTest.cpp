@@ -15,13 +15,15 @@
 #include "HairFileSupport.h"
 #include "HairTestSupport.h"
 #include "geometry/UnderlyingShapes.h"
+#include "hair/FileIo.h"
 #include "hair/HairFile.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
+#include "hair/StoredHair.h"
 
 namespace {
 
-void growQuietly(const HairSettings& settings)
+void growQuietly(const HairRecipe& settings)
 {
     if (settings.shape == Sphere) {
         setupSphereSurface();
@@ -142,14 +144,14 @@ TEST(HairFileRoundTrip, EveryShapeAndStyleOfTheLargestHairRebuildsIdenticalStran
 {
     for (int shape : {Plane, Sphere, Torus}) {
         for (int style : {Messy, Combed}) {
-            const HairSettings settings = makeSettings(shape, style, 10, 50, 16, 40, 90);
+            const HairRecipe settings = makeRecipe(shape, style, 10, 50, 16, 40, 90);
             growQuietly(settings);
             const std::vector<Bytes> grown = currentStrands();
-            HairRecipe recipe = recipeFromSettings(settings);
+            HairRecipe recipe = settings;
             const Bytes bytes = encode(recipe);
 
             // Something else in the store first, so the load has to rebuild everything.
-            growQuietly(makeSettings(Plane, Messy, 2, 3, 8));
+            growQuietly(makeRecipe(Plane, Messy, 2, 3, 8));
             HairFileContents contents;
             std::string problem;
             ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem))
@@ -189,7 +191,7 @@ TEST(HairFileRoundTrip, SeededRandomCentrelinesRebuildBitForBit)
         HairFileContents contents;
         std::string problem;
         ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem << ", seed " << seed;
-        growQuietly(makeSettings(Plane, Combed, 1, 5, 16));
+        growQuietly(makeRecipe(Plane, Combed, 1, 5, 16));
         applyHairFile(contents);
         EXPECT_EQ(firstDifference(built, currentStrands()), "") << "seed " << seed;
     }

@@ -74,14 +74,14 @@ void growOn(int shape, HairSize size)
     s.restAngle = size.restAngle;
     bool grown = false;
     if (shape == Plane) {
-        grown = growPlaneHair(s);
+        grown = growPlaneHair(recipeFromSettings(s));
     } else {
         if (shape == Sphere) {
             setupSphereSurface();
         } else {
             setupTorusSurface();
         }
-        grown = growSurfaceHair(s);
+        grown = growSurfaceHair(recipeFromSettings(s));
     }
     ASSERT_TRUE(grown) << describe(shape, size);
 }
