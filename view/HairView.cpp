@@ -1,5 +1,7 @@
 #include "view/HairView.h"
 
+#include <algorithm>
+
 #include <FL/Fl.H>
 #include <FL/gl.h>
 
@@ -30,6 +32,13 @@ constexpr double kPlaneHalfSize = 100.0;
 // The camera looks at the scene from this fixed tilt and turn before the user's own.
 constexpr float kTiltDegrees = 30.0f;
 constexpr float kTurnDegrees = 30.0f;
+
+// Unbounded presses would end in a subnormal factor that 1.2 no longer changes,
+// or in infinity, and the view would stay blank for good.
+float clampedZoom(float factor)
+{
+    return std::min(std::max(factor, kMinZoomFactor), kMaxZoomFactor);
+}
 
 // Projection and lighting; the program never switches matrix mode, so the
 // orthographic box goes onto the model-view matrix.
@@ -145,10 +154,10 @@ int HairView::handle(int event)
         lastMouseX = x;
         lastMouseY = y;
         if (settings != nullptr && settings->zoomMode == ZoomIn) {
-            zoomFactor *= 1.2f;
+            zoomFactor = clampedZoom(zoomFactor * 1.2f);
         }
         if (settings != nullptr && settings->zoomMode == ZoomOut) {
-            zoomFactor *= 0.8f;
+            zoomFactor = clampedZoom(zoomFactor * 0.8f);
         }
         redraw();
     } else if (event == FL_DRAG) {
