@@ -162,6 +162,9 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
     const HairRecipe& recipe = contents.recipe;
     applyRecipe(recipe, settings);
     showRecipeOnSliders(recipe);
+    if (theAppWindow != nullptr) {
+        theAppWindow->markShapeAndStyle(recipe.shape, recipe.style);
+    }
     // The surface is set up as its builder does, but nothing grows.
     if (recipe.shape == Sphere) {
         setupSphereSurface();

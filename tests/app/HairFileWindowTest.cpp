@@ -164,6 +164,44 @@ TEST(LoadHairData, RestoresSettingsSlidersSurfaceAndStrandsWithoutGrowing)
     }
 }
 
+namespace {
+
+// The shape and style items the menu bar shows as chosen.
+std::string markedShapeAndStyle()
+{
+    std::string marked;
+    for (const char* path : {"Under Lying Shape/Plane", "Under Lying Shape/Sphere",
+                             "Under Lying Shape/Torus", "Style/Messy", "Style/Combed"}) {
+        const Fl_Menu_Item* item = theAppWindow->menuBar->find_item(path);
+        if (item == nullptr) {
+            return std::string("no item ") + path;
+        }
+        if (item->value() != 0) {
+            marked += (marked.empty() ? "" : ", ") + std::string(item->label());
+        }
+    }
+    return marked;
+}
+
+}  // namespace
+
+TEST(LoadHairData, MarksTheLoadedShapeAndStyleInTheMenus)
+{
+    AppWindow& a = shownApp();
+    const std::string folder = freshFolder("window-menu-marks");
+    pick("Messy");
+    pick("Torus");
+    ASSERT_TRUE(saveHairFile(*a.settings, folder + "/torus.hair"));
+    pick("Combed");
+    pick("Sphere");
+    ASSERT_EQ(markedShapeAndStyle(), "Sphere, Combed");
+
+    ASSERT_TRUE(loadHairFile(*a.settings, folder + "/torus.hair"));
+    EXPECT_EQ(markedShapeAndStyle(), "Torus, Messy");
+    EXPECT_FALSE(loadHairFile(*a.settings, folder + "/missing.hair"));
+    EXPECT_EQ(markedShapeAndStyle(), "Torus, Messy") << "a failed load leaves the marks";
+}
+
 TEST(LoadHairData, AnyProblemIsShownAndChangesNothing)
 {
     AppWindow& a = shownApp();
