@@ -119,8 +119,10 @@ bool encodeStoredHair(const HairStore& store, const HairRecipe& recipe, HairFile
 
 // Write to a temporary file beside path, flush it to disk and rename it over
 // path, so a failure leaves any old file as it was and no partial file behind.
-// An existing file keeps its permissions; a symbolic link at path is replaced,
-// not followed.
+// An existing regular file keeps its permissions; anything else at path, a
+// symbolic link included, is replaced, not followed, by a file with the mode the
+// umask allows. SIGHUP, SIGINT or SIGTERM during the save remove the temporary
+// file before they end the process.
 bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
                          std::string& problem);
 
