@@ -1,4 +1,5 @@
 // tressmoor-grow: grows hair with the window's own code and writes it to a file.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -44,7 +45,7 @@ const char* const kHelp =
     "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
     "growth on a sphere or torus) and a closing summary; standard error carries\n"
     "progress for large hair and any error. Exit status: 0 on success, 2 for a bad\n"
-    "option, 1 when the file cannot be written.\n";
+    "option, 1 when the file or standard output cannot be written.\n";
 
 struct GrowOptions {
     int shape = Plane;
@@ -112,10 +113,6 @@ int parseOptions(int argc, char** argv, GrowOptions& options, bool& showHelp)
     bool haveOut = false;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            showHelp = true;
-            return 0;
-        }
         std::string value;
         bool hasValue = false;
         size_t equals = option.find('=');
@@ -123,6 +120,13 @@ int parseOptions(int argc, char** argv, GrowOptions& options, bool& showHelp)
             value = option.substr(equals + 1);
             option = option.substr(0, equals);
             hasValue = true;
+        }
+        if (option == "--help" || option == "-h") {
+            if (hasValue) {
+                return usageError("option " + option + " takes no value");
+            }
+            showHelp = true;
+            return 0;
         }
         auto takeValue = [&]() {
             if (!hasValue && i + 1 < argc) {
@@ -180,6 +184,19 @@ long long millisecondsSince(Clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+// Output that never arrived is a failure, even once the file is saved: a
+// script reading the summary would otherwise take silence for success.
+int finishStandardOutput(int status)
+{
+    const bool flushed = fflush(stdout) == 0;
+    const int error = errno;
+    if (!flushed || ferror(stdout)) {
+        fprintf(stderr, "tressmoor-grow: cannot write to standard output: %s\n", strerror(error));
+        return kWriteError;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -190,8 +207,9 @@ int main(int argc, char** argv)
         return status;
     }
     if (showHelp) {
+        errno = 0;
         fputs(kHelp, stdout);
-        return 0;
+        return finishStandardOutput(0);
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -225,7 +243,8 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kWriteError;
     }
+    errno = 0;
     printf("tressmoor-grow: wrote %lld strands, %lld points to %s in %lld ms\n", strands,
            strands * options.parts, options.out.c_str(), millisecondsSince(start));
-    return 0;
+    return finishStandardOutput(0);
 }

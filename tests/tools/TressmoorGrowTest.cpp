@@ -162,6 +162,8 @@ TEST(TressmoorGrowOptions, BadValuesGiveOneLineNamingTheOptionAndRangeWithStatus
         {"--out a.txt", "--out must name a .hair or .obj file"},
         {"--hairs 5", "--out FILE is required"},
         {"--colour red --out a.hair", "unknown option --colour"},
+        {"--help=1", "option --help takes no value"},
+        {"--out a.hair --help=", "option --help takes no value"},
     };
     for (const auto& c : cases) {
         const ToolRun run = grow(c.arguments);
@@ -239,6 +241,23 @@ TEST(TressmoorGrowOutput, ObjAndHairOfTheSameGrowthAgree)
     ASSERT_EQ(polylines.size(), 12u);
     EXPECT_EQ(polylines[0], "l 1 2 3 4 5 6 7 8 9 10 11 12");
     EXPECT_EQ(polylines[11], "l 133 134 135 136 137 138 139 140 141 142 143 144");
+}
+
+TEST(TressmoorGrowOutput, AFailedWriteToStandardOutputIsAnError)
+{
+    const std::string folder = freshFolder("tool-full-output");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--out", folder + "/plane.hair"},
+          std::vector<std::string>{"--shape", "sphere", "--out", folder + "/sphere.obj"},
+          std::vector<std::string>{"--help"}}) {
+        Launch launch;
+        launch.arguments = arguments;
+        launch.out = "/dev/full";
+        const Ending ending = finish(start(launch, folder), folder);
+        EXPECT_EQ(describeStatus(ending.status), "exited with 1") << arguments[0];
+        EXPECT_EQ(ending.err, "tressmoor-grow: cannot write to standard output: No space left on device\n")
+            << arguments[0];
+    }
 }
 
 // Any name the file system takes, up to the longest, saves beside the others.
