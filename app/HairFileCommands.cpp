@@ -9,6 +9,7 @@
 #include <FL/fl_ask.H>
 
 #include "app/AppWindow.h"
+#include "app/DialogText.h"
 #include "app/HairSettings.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairFile.h"
@@ -16,15 +17,6 @@
 #include "view/HairView.h"
 
 namespace {
-
-void showInDialog(HairFileMessage kind, const std::string& text)
-{
-    if (kind == HairFileMessage::Problem) {
-        fl_alert("%s", text.c_str());
-    } else {
-        fl_message("%s", text.c_str());
-    }
-}
 
 constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj";
 
@@ -103,7 +95,17 @@ void redrawView()
 
 }  // namespace
 
-void (*showHairFileMessage)(HairFileMessage kind, const std::string& text) = showInDialog;
+void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text)
+{
+    const std::string shown = messageDialogText(text);
+    if (kind == HairFileMessage::Problem) {
+        fl_alert("%s", shown.c_str());
+    } else {
+        fl_message("%s", shown.c_str());
+    }
+}
+
+void (*showHairFileMessage)(HairFileMessage kind, const std::string& text) = showHairFileMessageInDialog;
 
 const char* const kNothingToSaveMessage =
     "There is no hair to save yet. Pick a shape from \"Under Lying Shape\" to grow some.";
