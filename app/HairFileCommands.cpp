@@ -47,10 +47,12 @@ std::string chooseFileToSave()
     if (!path.empty() && !hasExtension(path, ".hair") && !hasExtension(path, ".obj")) {
         path += chooser.filter_value() == 1 ? ".obj" : ".hair";
         // The chooser confirmed the name as typed, not the one with the extension.
-        if (access(path.c_str(), F_OK) == 0 &&
-            fl_choice("\"%s\" already exists.\nDo you want to replace it?", "Cancel", "Replace",
-                      nullptr, path.c_str()) != 1) {
-            return "";
+        if (access(path.c_str(), F_OK) == 0) {
+            const std::string question =
+                messageDialogText("\"" + path + "\" already exists.") + "\nDo you want to replace it?";
+            if (fl_choice("%s", "Cancel", "Replace", nullptr, question.c_str()) != 1) {
+                return "";
+            }
         }
     }
     return path;
