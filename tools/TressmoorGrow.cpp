@@ -191,7 +191,8 @@ int finishStandardOutput(int status)
     const bool flushed = fflush(stdout) == 0;
     const int error = errno;
     if (!flushed || ferror(stdout)) {
-        fprintf(stderr, "tressmoor-grow: cannot write to standard output: %s\n", strerror(error));
+        fprintf(stderr, "tressmoor-grow: cannot write to standard output: %s\n",
+                strerror(error != 0 ? error : EIO));
         return kWriteError;
     }
     return status;
