@@ -122,7 +122,8 @@ bool encodeStoredHair(const HairStore& store, const HairRecipe& recipe, HairFile
 // An existing regular file keeps its permissions; anything else at path, a
 // symbolic link included, is replaced, not followed, by a file with the mode the
 // umask allows. SIGHUP, SIGINT or SIGTERM during the save remove the temporary
-// file before they end the process.
+// file before they end the process. A folder that cannot be flushed after the
+// rename fails the save, although the new file is then in place.
 bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
                          std::string& problem);
 
