@@ -186,3 +186,35 @@ void AppWindow::runCommand(void (HairSettings::*operation)())
 {
     (settings->*operation)();
 }
+
+namespace {
+
+// The bar shows kMenuItems itself (a static table is not copied), so marking a
+// record of the table marks the item on the bar.
+void markRadioItem(Fl_Callback* callback)
+{
+    for (Fl_Menu_Item& item : kMenuItems) {
+        if (item.text != nullptr && item.callback_ == callback) {
+            item.setonly();
+        }
+    }
+}
+
+}  // namespace
+
+void AppWindow::markShapeAndStyle(int shape, int style)
+{
+    if (shape == Plane) {
+        markRadioItem(settingsCallback<&HairSettings::buildPlane>);
+    } else if (shape == Sphere) {
+        markRadioItem(settingsCallback<&HairSettings::buildSphere>);
+    } else if (shape == Torus) {
+        markRadioItem(settingsCallback<&HairSettings::buildTorus>);
+    }
+    if (style == Messy) {
+        markRadioItem(settingsCallback<&HairSettings::setMessy>);
+    } else if (style == Combed) {
+        markRadioItem(settingsCallback<&HairSettings::setCombed>);
+    }
+    menuBar->redraw();
+}

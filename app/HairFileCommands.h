@@ -10,6 +10,9 @@ enum class HairFileMessage { Information, Problem };
 // Shows what happened to a hair file in a dialog. Tests replace it to read the
 // text instead of answering a modal dialog.
 extern void (*showHairFileMessage)(HairFileMessage kind, const std::string& text);
+// The default: an alert for a problem, a message otherwise, either made to fit
+// the screen however long or strange the text.
+void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text);
 
 extern const char* const kNothingToSaveMessage;
 

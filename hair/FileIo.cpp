@@ -1,6 +1,8 @@
 #include "hair/FileIo.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +34,132 @@ bool writeAll(int fd, const unsigned char* data, size_t size)
     return true;
 }
 
+// A save in progress records its temporary file here, so that a signal ending
+// the process can remove it: unlink is safe in a signal handler, building a path is not.
+constexpr const char* kTemporaryFilePattern = ".tressmoor-save-XXXXXX";
+char temporaryPath[PATH_MAX];
+volatile sig_atomic_t temporaryExists = 0;
+
+constexpr int kCleanupSignals[] = {SIGHUP, SIGINT, SIGTERM};
+constexpr int kCleanupSignalCount = sizeof kCleanupSignals / sizeof kCleanupSignals[0];
+struct sigaction previousActions[kCleanupSignalCount];
+
+sigset_t cleanupSignalSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signalNumber : kCleanupSignals) {
+        sigaddset(&set, signalNumber);
+    }
+    return set;
+}
+
+void removeTemporaryAndResignal(int signalNumber)
+{
+    const int savedErrno = errno;
+    if (temporaryExists) {
+        unlink(temporaryPath);
+        temporaryExists = 0;
+    }
+    for (int i = 0; i < kCleanupSignalCount; ++i) {
+        if (kCleanupSignals[i] == signalNumber) {
+            sigaction(signalNumber, &previousActions[i], nullptr);
+        }
+    }
+    // Blocked while this handler runs, the signal comes again as soon as it
+    // returns, and then does what it would have done without the save.
+    raise(signalNumber);
+    errno = savedErrno;
+}
+
+// Holds the cleanup signals back while the temporary file and its record change together.
+class SignalHold {
+public:
+    SignalHold()
+    {
+        const sigset_t set = cleanupSignalSet();
+        sigprocmask(SIG_BLOCK, &set, &previousMask);
+    }
+    ~SignalHold() { sigprocmask(SIG_SETMASK, &previousMask, nullptr); }
+
+    sigset_t previousMask;
+};
+
+// While a save runs, SIGHUP, SIGINT and SIGTERM first remove its temporary file,
+// then end the process as they would have; a signal the process ignores stays
+// ignored. The previous actions come back when the save ends.
+class TemporaryFileCleanup {
+public:
+    TemporaryFileCleanup()
+    {
+        SignalHold hold;
+        struct sigaction cleanup = {};
+        cleanup.sa_handler = removeTemporaryAndResignal;
+        cleanup.sa_mask = cleanupSignalSet();
+        cleanup.sa_flags = SA_RESTART;
+        for (int i = 0; i < kCleanupSignalCount; ++i) {
+            installed[i] = sigaction(kCleanupSignals[i], nullptr, &previousActions[i]) == 0 &&
+                           ((previousActions[i].sa_flags & SA_SIGINFO) != 0 ||
+                            previousActions[i].sa_handler != SIG_IGN) &&
+                           sigaction(kCleanupSignals[i], &cleanup, nullptr) == 0;
+        }
+    }
+
+    ~TemporaryFileCleanup()
+    {
+        removeTemporary();
+        SignalHold hold;
+        for (int i = 0; i < kCleanupSignalCount; ++i) {
+            if (installed[i]) {
+                sigaction(kCleanupSignals[i], &previousActions[i], nullptr);
+            }
+        }
+    }
+
+    void removeTemporary()
+    {
+        SignalHold hold;
+        if (temporaryExists) {
+            unlink(temporaryPath);
+            temporaryExists = 0;
+        }
+    }
+
+    bool installed[kCleanupSignalCount];
+};
+
+// Keep an existing file's permissions. What a link points to, or a device, is
+// not the file being replaced; a new file gets what the umask allows.
+mode_t modeForReplacing(const std::string& path)
+{
+    struct stat existing;
+    if (lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        return existing.st_mode & 07777;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// The rename itself reaches the disk with the folder's entry. A folder that may
+// be written but not read cannot be opened for this, and some file systems
+// cannot flush folders at all (EINVAL); neither is a failed save.
+bool flushFolder(const std::string& folder, std::string& problem)
+{
+    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        return true;
+    }
+    const bool flushed = fsync(folderFd) == 0 || errno == EINVAL;
+    const int error = errno;
+    close(folderFd);
+    if (!flushed) {
+        problem = "it was replaced, but its folder could not be flushed to disk: " +
+                  errnoText(error);
+    }
+    return flushed;
+}
+
 }  // namespace
 
 bool hasExtension(const std::string& path, const char* extension)
@@ -60,31 +188,34 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
         return false;
     }
 
-    // Keep an existing file's permissions; a new one gets what the umask allows.
-    mode_t mode;
-    struct stat existing;
-    if (stat(path.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
+    const mode_t mode = modeForReplacing(path);
 
-    // A hidden name in the same folder, so the rename never crosses file systems.
+    // A hidden name in the same folder, so the rename never crosses file
+    // systems; of fixed length, so any name the folder takes can be saved.
     const std::string temporary =
-        (slash == std::string::npos ? "" : folder) + "." + name + ".XXXXXX";
-    std::vector<char> pattern(temporary.begin(), temporary.end());
-    pattern.push_back('\0');
-    int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        problem = "cannot create a file in its folder: " + errnoText(errno);
+        (slash == std::string::npos ? "" : folder) + kTemporaryFilePattern;
+    if (temporary.size() >= sizeof temporaryPath) {
+        problem = "cannot create a file in its folder: " + errnoText(ENAMETOOLONG);
         return false;
     }
-    const std::string temporaryPath(pattern.data());
+
+    TemporaryFileCleanup cleanup;
+    int fd = -1;
+    int error = 0;
+    {
+        SignalHold hold;
+        memcpy(temporaryPath, temporary.c_str(), temporary.size() + 1);
+        fd = mkstemp(temporaryPath);
+        error = errno;
+        temporaryExists = fd >= 0;
+    }
+    if (fd < 0) {
+        problem = "cannot create a file in its folder: " + errnoText(error);
+        return false;
+    }
 
     bool written = writeAll(fd, bytes.data(), bytes.size());
-    int error = errno;
+    error = errno;
     if (written) {
         written = fchmod(fd, mode) == 0 && fsync(fd) == 0;
         error = errno;
@@ -94,23 +225,27 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
         error = errno;
     }
     if (!written) {
-        unlink(temporaryPath.c_str());
+        cleanup.removeTemporary();
         problem = "writing failed: " + errnoText(error);
         return false;
     }
-    if (rename(temporaryPath.c_str(), path.c_str()) != 0) {
-        error = errno;
-        unlink(temporaryPath.c_str());
+    bool renamed = false;
+    {
+        // Once renamed, the file is the target, which a signal must not remove.
+        SignalHold hold;
+        error = EINTR;
+        if (temporaryExists) {
+            renamed = rename(temporaryPath, path.c_str()) == 0;
+            error = errno;
+            temporaryExists = !renamed;
+        }
+    }
+    if (!renamed) {
+        cleanup.removeTemporary();
         problem = "cannot replace it: " + errnoText(error);
         return false;
     }
-    // The rename itself reaches the disk with the folder's entry.
-    int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        fsync(folderFd);
-        close(folderFd);
-    }
-    return true;
+    return flushFolder(folder, problem);
 }
 
 bool readWholeFile(const std::string& path, size_t limit, std::vector<unsigned char>& bytes,

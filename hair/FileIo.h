@@ -11,8 +11,11 @@ bool hasExtension(const std::string& path, const char* extension);
 
 // Write to a temporary file beside path, flush it to disk and rename it over
 // path, so a failure leaves any old file as it was and no partial file behind.
-// An existing file keeps its permissions; a symbolic link at path is replaced,
-// not followed.
+// An existing regular file keeps its permissions; anything else at path, a
+// symbolic link included, is replaced, not followed, by a file with the mode the
+// umask allows. SIGHUP, SIGINT or SIGTERM during the save remove the temporary
+// file before they end the process. A folder that cannot be flushed after the
+// rename fails the save, although the new file is then in place.
 bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
                          std::string& problem);
 

@@ -1,6 +1,8 @@
 // tressmoor-grow: grows hair with the window's own code and writes it to a file.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,7 @@ std::string helpText()
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
            "growth on a sphere or torus) and a closing summary; standard error carries\n"
            "progress for large hair and any error. Exit status: 0 on success, 2 for a bad\n"
-           "option, 1 when the file cannot be written.\n";
+           "option, 1 when the file or standard output cannot be written.\n";
 }
 
 struct GrowCommand {
@@ -54,6 +56,9 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     while (reader.next()) {
         const std::string& option = reader.option();
         if (option == "--help" || option == "-h") {
+            if (reader.hasInlineValue()) {
+                return usageError("option " + option + " takes no value");
+            }
             command.showHelp = true;
             return 0;
         }
@@ -89,6 +94,20 @@ long long millisecondsSince(Clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
+// Output that never arrived is a failure, even once the file is saved: a
+// script reading the summary would otherwise take silence for success.
+int finishStandardOutput(int status)
+{
+    const bool flushed = fflush(stdout) == 0;
+    const int error = errno;
+    if (!flushed || ferror(stdout)) {
+        fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram,
+                strerror(error != 0 ? error : EIO));
+        return kWriteError;
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -98,8 +117,9 @@ int main(int argc, char** argv)
         return status;
     }
     if (command.showHelp) {
+        errno = 0;
         fputs(helpText().c_str(), stdout);
-        return 0;
+        return finishStandardOutput(0);
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
@@ -117,7 +137,8 @@ int main(int argc, char** argv)
         return kWriteError;
     }
     const long long strands = static_cast<long long>(strandTotal(recipe));
+    errno = 0;
     printf("%s: wrote %lld strands, %lld points to %s in %lld ms\n", kProgram, strands,
            strands * recipe.parts, command.out.c_str(), millisecondsSince(start));
-    return 0;
+    return finishStandardOutput(0);
 }

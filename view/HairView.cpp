@@ -1,9 +1,22 @@
 #include "view/HairView.h"
 
+#include <algorithm>
+
 #include <FL/Fl.H>
 
 #include "app/HairSettings.h"
 #include "view/DrawPass.h"
+
+namespace {
+
+// Unbounded presses would end in a subnormal factor that 1.2 no longer changes,
+// or in infinity, and the view would stay blank for good.
+float clampedZoom(float factor)
+{
+    return std::min(std::max(factor, kMinZoomFactor), kMaxZoomFactor);
+}
+
+}  // namespace
 
 HairView::HairView(int x, int y, int w, int h, const char* label)
     : Fl_Gl_Window(x, y, w, h, label)
@@ -34,10 +47,10 @@ int HairView::handle(int event)
         lastMouseX = x;
         lastMouseY = y;
         if (settings != nullptr && settings->zoomMode == ZoomIn) {
-            zoomFactor *= 1.2f;
+            zoomFactor = clampedZoom(zoomFactor * 1.2f);
         }
         if (settings != nullptr && settings->zoomMode == ZoomOut) {
-            zoomFactor *= 0.8f;
+            zoomFactor = clampedZoom(zoomFactor * 0.8f);
         }
         redraw();
     } else if (event == FL_DRAG) {
