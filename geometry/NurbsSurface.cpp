@@ -54,7 +54,7 @@ NurbsSurface::~NurbsSurface()
 
 void NurbsSurface::setup(int degreeU, int degreeV, int numCtrlU, int numCtrlV,
                          const ControlPoint* net, const float* knotsU, const float* knotsV,
-                         int samplesU, int samplesV)
+                         int samplesU, int samplesV, BasisTableCache* cache)
 {
     release();
     this->degreeU = degreeU;
@@ -93,11 +93,11 @@ void NurbsSurface::setup(int degreeU, int degreeV, int numCtrlU, int numCtrlV,
     degenerateLimitSq = degenerateLimitSquared(controlNet, numCtrlU, numCtrlV, this->knotsU,
                                                degreeU, this->knotsV, degreeV);
 
-    precomputeBasis();
-    setTessellation(samplesU, samplesV);
+    precomputeBasis(cache);
+    setTessellation(samplesU, samplesV, cache);
 }
 
-void NurbsSurface::setTessellation(int samplesU, int samplesV)
+void NurbsSurface::setTessellation(int samplesU, int samplesV, BasisTableCache* cache)
 {
     this->samplesU = samplesU;
     this->samplesV = samplesV;
@@ -120,13 +120,18 @@ void NurbsSurface::setTessellation(int samplesU, int samplesV)
     spanU = carver.take<int>(samplesU + 1);
     spanV = carver.take<int>(samplesV + 1);
 
-    sampleBasis();
+    sampleBasis(cache);
 }
 
-void NurbsSurface::precomputeBasis()
+void NurbsSurface::precomputeBasis(BasisTableCache* cache)
 {
-    fillCoefficients(knotsU, degreeU, numCtrlU, basisCoeffU);
-    fillCoefficients(knotsV, degreeV, numCtrlV, basisCoeffV);
+    if (cache != nullptr) {
+        cache->fillCoefficients(knotsU, degreeU, numCtrlU, basisCoeffU);
+        cache->fillCoefficients(knotsV, degreeV, numCtrlV, basisCoeffV);
+    } else {
+        expandCoefficients(knotsU, degreeU, numCtrlU, basisCoeffU);
+        expandCoefficients(knotsV, degreeV, numCtrlV, basisCoeffV);
+    }
 }
 
 float NurbsSurface::basisCoefficient(const float* knots, int span, int i, int k, int m)
@@ -146,10 +151,19 @@ float NurbsSurface::basisCoefficient(const float* knots, int span, int i, int k,
     return result;
 }
 
-void NurbsSurface::sampleBasis()
+void NurbsSurface::sampleBasis(BasisTableCache* cache)
 {
-    fillSamples(knotsU, basisCoeffU, degreeU, numCtrlU, samplesU, spanU, basisU, basisDerivU);
-    fillSamples(knotsV, basisCoeffV, degreeV, numCtrlV, samplesV, spanV, basisV, basisDerivV);
+    if (cache != nullptr) {
+        cache->fillSamples(knotsU, basisCoeffU, degreeU, numCtrlU, samplesU, spanU, basisU,
+                           basisDerivU);
+        cache->fillSamples(knotsV, basisCoeffV, degreeV, numCtrlV, samplesV, spanV, basisV,
+                           basisDerivV);
+    } else {
+        sampleDirection(knotsU, basisCoeffU, degreeU, numCtrlU, samplesU, spanU, basisU,
+                        basisDerivU);
+        sampleDirection(knotsV, basisCoeffV, degreeV, numCtrlV, samplesV, spanV, basisV,
+                        basisDerivV);
+    }
 }
 
 SurfaceVertex* NurbsSurface::evaluateGrid()
