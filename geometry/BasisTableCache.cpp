@@ -8,35 +8,37 @@ DirectionTables::~DirectionTables()
     release();
 }
 
-bool DirectionTables::hasCoefficients(const float* k, int d, int n) const
+bool DirectionTables::hasCoefficients(const float* fromKnots, int ofDegree, int ofNumCtrl) const
 {
-    return degree == d && numCtrl == n && sameBits(knots, k, numKnots());
+    return degree == ofDegree && numCtrl == ofNumCtrl && sameBits(knots, fromKnots, numKnots());
 }
 
-void DirectionTables::keepCoefficients(const float* k, const float* c, int d, int n)
+void DirectionTables::keepCoefficients(const float* fromKnots, const float* table, int ofDegree,
+                                       int ofNumCtrl)
 {
     release();
-    degree = d;
-    numCtrl = n;
+    degree = ofDegree;
+    numCtrl = ofNumCtrl;
     knots = new float[numKnots()];
     coeff = new float[coeffCount()];
-    copyArray(knots, k, numKnots());
-    copyArray(coeff, c, coeffCount());
+    copyArray(knots, fromKnots, numKnots());
+    copyArray(coeff, table, coeffCount());
 }
 
-void DirectionTables::keepSamples(const int* sp, const float* b, const float* bd, int s)
+void DirectionTables::keepSamples(const int* sampledSpan, const float* sampledBasis,
+                                  const float* sampledDeriv, int sampleCount)
 {
-    const int entries = (s + 1) * (degree + 1);
+    const int count = (sampleCount + 1) * (degree + 1);
     freeArray(span);
     freeArray(basis);
     freeArray(basisDeriv);
-    samples = s;
-    span = new int[s + 1];
-    basis = new float[entries];
-    basisDeriv = new float[entries];
-    copyArray(span, sp, s + 1);
-    copyArray(basis, b, entries);
-    copyArray(basisDeriv, bd, entries);
+    samples = sampleCount;
+    span = new int[sampleCount + 1];
+    basis = new float[count];
+    basisDeriv = new float[count];
+    copyArray(span, sampledSpan, sampleCount + 1);
+    copyArray(basis, sampledBasis, count);
+    copyArray(basisDeriv, sampledDeriv, count);
 }
 
 void DirectionTables::release()

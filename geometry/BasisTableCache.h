@@ -20,9 +20,10 @@ struct DirectionTables {
 
     int numKnots() const { return numCtrl + degree + 1; }
     int coeffCount() const { return (numCtrl - degree) * (degree + 1) * (degree + 1); }
-    bool hasCoefficients(const float* k, int d, int n) const;
-    void keepCoefficients(const float* k, const float* c, int d, int n);
-    void keepSamples(const int* sp, const float* b, const float* bd, int s);
+    bool hasCoefficients(const float* fromKnots, int ofDegree, int ofNumCtrl) const;
+    void keepCoefficients(const float* fromKnots, const float* table, int ofDegree, int ofNumCtrl);
+    void keepSamples(const int* sampledSpan, const float* sampledBasis,
+                     const float* sampledDeriv, int sampleCount);
     void release();
 };
 
