@@ -136,7 +136,7 @@ AppWindow::AppWindow()
     menuBar->menu(kMenuItems);
 
     // The view paints its whole area with GL, so these attributes never show.
-    view = new HairView(10, 35, 445, 455, "XYZ");
+    view = new HairView(10, 35, kViewWidth, kViewHeight, "XYZ");
     view->box(FL_PLASTIC_UP_BOX);
     view->color(23);
     view->labeltype(FL_ENGRAVED_LABEL);

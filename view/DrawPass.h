@@ -16,6 +16,15 @@ struct ViewState {
     float translationY = 0.0f;
 };
 
+// The zoom presses keep zoomFactor within these. Below a thousandth the whole
+// scene is under a pixel; above a thousandfold a pixel is far finer than a strand.
+constexpr float kMinZoomFactor = 1.0e-3f;
+constexpr float kMaxZoomFactor = 1.0e3f;
+
+// The size of the window's view in pixels, and so of a picture that shows it.
+constexpr int kViewWidth = 445;
+constexpr int kViewHeight = 455;
+
 // What a pass shows: the settings it reads, the hair, and the sphere's or torus's
 // surface under it. Surfaces are evaluated as they are drawn, hence not const.
 struct SceneInputs {

@@ -3,14 +3,11 @@
 
 #include <FL/Fl_Gl_Window.H>
 
+#include "view/DrawPass.h"
+
 class HairSettings;
 class HairStore;
 class NurbsSurface;
-
-// The zoom presses keep zoomFactor within these. Below a thousandth the whole
-// scene is under a pixel; above a thousandfold a pixel is far finer than a strand.
-constexpr float kMinZoomFactor = 1.0e-3f;
-constexpr float kMaxZoomFactor = 1.0e3f;
 
 // The OpenGL view: turns mouse presses and drags into camera changes and draws
 // the underlying shape with its hair. The window that owns it hands it the
