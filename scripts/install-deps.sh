@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libfltk1.3-dev libgl-dev libglu1-mesa-dev
-  libpng-dev
+  libosmesa6-dev libpng-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth libgl1-mesa-dri x11-utils xdotool imagemagick
   clang libclang-rt-14-dev valgrind python3
