@@ -1,7 +1,9 @@
 #include "tools/GrowthCommandLine.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "hair/HairGrowth.h"
 
@@ -145,4 +147,16 @@ bool growRequestedHair(const GrowthOptions& options, const char* program)
         }
     }
     return true;
+}
+
+int finishStandardOutput(int status, const char* program)
+{
+    const bool flushed = fflush(stdout) == 0;
+    const int error = errno;
+    if (!flushed || ferror(stdout)) {
+        fprintf(stderr, "%s: cannot write to standard output: %s\n", program,
+                strerror(error != 0 ? error : EIO));
+        return kWriteError;
+    }
+    return status;
 }

@@ -9,6 +9,7 @@
 // five numbers of the recipe table and --growth N.
 
 constexpr int kUsageError = 2;
+constexpr int kWriteError = 1;
 inline constexpr SettingRange kGrowthRange = {"growth", 1, 1000000, 1, 1};
 
 struct GrowthOptions {
@@ -56,5 +57,11 @@ std::string helpLine(const std::string& option, const std::string& meaning);
 // would: growth 1 is picking the shape, later ones are "Render Hair" presses.
 // Large hair reports its progress on standard error, under the program's name.
 bool growRequestedHair(const GrowthOptions& options, const char* program);
+
+// Flush standard output at the end of a run: status when everything arrived,
+// otherwise kWriteError with the reason on standard error. Output that never
+// arrived is a failure, even once the files are saved: a script reading the
+// summary would otherwise take silence for success.
+int finishStandardOutput(int status, const char* program);
 
 #endif
