@@ -17,15 +17,17 @@
 
 namespace {
 
-// Both sides run Mesa's llvmpipe on the same GL calls and agree to the byte,
-// except in one place: the sphere's surface covers the sphere twice, and which
-// covering shows at a pixel is decided by comparing two depths that differ only
-// by rounding. The window under Xvfb has a 32-bit depth buffer and OSMesa at
-// most a 24-bit one, so inside the sphere's outline about a tenth of the pixels
-// show the other covering (measured 9.9 % and 10.2 % at two zooms; a 16-bit OSMesa
-// buffer against the 24-bit one flips 26 %). Everywhere else the frames must be equal.
-// The control points and the control polygon through them lie at the same
-// depths too, so no case shows both.
+// Both sides run Mesa's llvmpipe on the same GL calls, and agree to the byte
+// except where two surfaces meet at the same depth: which one shows there is
+// settled by rounding, and the window under Xvfb has a 32-bit depth buffer where
+// OSMesa has at most a 24-bit one. Lines crossing where a strand meets the
+// surface flip a pixel or two (measured: none in most scenes, 2 in one). The
+// sphere's surface covers the sphere twice, so inside its outline about a tenth
+// of the pixels show the other covering (measured 9.9 % and 10.2 % at two
+// zooms; a 16-bit OSMesa buffer against the 24-bit one flips 26 %). The control
+// points and the polygon through them meet at the same depths too, so no case
+// shows both. Anything else moves thousands of pixels.
+constexpr long kCrossingPixels = 8;
 constexpr double kSphereRadius = 100.0;
 constexpr double kFlippedShareOfOutline = 0.12;
 
@@ -56,16 +58,35 @@ HairRecipe recipeOf(int shape, int style, int hairs, int clusters, int length, i
     return recipe;
 }
 
+// The hair of the README's pictures: three clusters a side of ten long, curly hairs.
+std::string docsHair(const char* shape, const char* display)
+{
+    return std::string("--clusters 3 --hairs 10 --length 20 --rest-angle 10 --shape ") + shape +
+           " --display " + display;
+}
+
 const Case kCases[] = {
     {"sphere_smooth", "--shape sphere --display smooth", defaultRecipe(Sphere), 1, Smooth, {},
      false, false},
     {"plane_as_the_window_starts", "", defaultRecipe(Plane), 1, Wireframe, {}, false, false},
-    {"torus_texture_second_growth",
+    {"plane_wireframe", docsHair("plane", "wireframe"), recipeOf(Plane, Messy, 10, 3, 20, 10), 1,
+     Wireframe, {}, false, false},
+    {"plane_smooth", docsHair("plane", "smooth"), recipeOf(Plane, Messy, 10, 3, 20, 10), 1, Smooth,
+     {}, false, false},
+    {"plane_texture", docsHair("plane", "texture"), recipeOf(Plane, Messy, 10, 3, 20, 10), 1,
+     Texture, {}, false, false},
+    {"sphere_wireframe", docsHair("sphere", "wireframe"), recipeOf(Sphere, Messy, 10, 3, 20, 10),
+     1, Wireframe, {}, false, false},
+    {"sphere_texture", docsHair("sphere", "texture"), recipeOf(Sphere, Messy, 10, 3, 20, 10), 1,
+     Texture, {}, false, false},
+    {"torus_wireframe", docsHair("torus", "wireframe"), recipeOf(Torus, Messy, 10, 3, 20, 10), 1,
+     Wireframe, {}, false, false},
+    {"torus_smooth", docsHair("torus", "smooth"), recipeOf(Torus, Messy, 10, 3, 20, 10), 1, Smooth,
+     {}, false, false},
+    {"torus_texture_combed_second_growth",
      "--shape torus --style combed --hairs 20 --clusters 4 --length 20 --rest-angle 10 "
      "--growth 2 --display texture",
      recipeOf(Torus, Combed, 20, 4, 20, 10), 2, Texture, {}, false, false},
-    {"plane_texture", "--display texture --hairs 30 --clusters 3 --length 8 --rest-angle 20",
-     recipeOf(Plane, Messy, 30, 3, 8, 20), 1, Texture, {}, false, false},
     {"sphere_turned_moved_zoomed_with_points",
      "--shape sphere --hairs 10 --clusters 3 --rotate-x 25 --rotate-z -40 --translate 30,-20 "
      "--zoom 1.3 --control-points --display smooth",
@@ -218,7 +239,7 @@ TEST_P(RenderedAgainstWindow, PictureEqualsTheWindowsViewPixelForPixel)
                   << static_cast<long>(outline.area()) << " pixels";
     }
     std::cout << "\n";
-    EXPECT_EQ(d.pixels, 0) << c.name << ": largest channel difference " << d.maxChannel;
+    EXPECT_LE(d.pixels, kCrossingPixels) << c.name;
     if (coversItselfTwice(c)) {
         EXPECT_LE(d.insideOutline, kFlippedShareOfOutline * outline.area()) << c.name;
     }
