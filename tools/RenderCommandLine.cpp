@@ -252,8 +252,9 @@ std::string pictureOptionsHelp()
     text += helpLine("", angles);
     text += helpLine("--rotate-z DEG", "turn about z, taken from the view's own 30 degrees,");
     text += helpLine("", angles);
-    text += helpLine("--translate X,Y", "scene units, each " + numberText(-kMaxTranslation) +
-                                            " to " + numberText(kMaxTranslation) + " (default 0,0)");
+    text += helpLine("--translate X,Y", "move right and down in scene units, each");
+    text += helpLine("", numberText(-kMaxTranslation) + " to " + numberText(kMaxTranslation) +
+                             " (default 0,0)");
     text += helpLine("--zoom F", "scale, " + numberText(kMinZoomFactor) + " to " +
                                      numberText(kMaxZoomFactor) + " (default 1)");
     text += helpLine("--control-points", "mark the control points as yellow dots");
