@@ -59,6 +59,10 @@ bool OffscreenRenderer::open(int frameWidth, int frameHeight, std::string& probl
 void OffscreenRenderer::render(const ViewState& view, const SceneInputs& scene,
                                std::vector<unsigned char>& rgb)
 {
+    if (context == nullptr) {
+        rgb.clear();
+        return;
+    }
     // The first pass sets up the fixed state and the hair texture, as a new window does.
     drawScenePass(view, scene, {context, !drawnBefore, !drawnBefore, width, height});
     drawnBefore = true;

@@ -21,7 +21,7 @@ public:
     bool open(int frameWidth, int frameHeight, std::string& problem);
 
     // One whole draw pass, finished, and its frame as 8-bit RGB, rows from the
-    // bottom up as glReadPixels gives them.
+    // bottom up as glReadPixels gives them; no pixels before a successful open.
     void render(const ViewState& view, const SceneInputs& scene, std::vector<unsigned char>& rgb);
 
     int width = 0;
