@@ -1,37 +1,40 @@
 #include "hair/ObjWriter.h"
 
-#include <charconv>
-
-void appendFloatText(std::string& out, float value)
+void writeObjCurves(const HairStrands& strands, const std::string& comment, OutputBuffer& out,
+                    const WriteProgress& progress)
 {
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
-}
-
-std::vector<unsigned char> encodeObj(const HairFileContents& contents)
-{
-    const HairRecipe& recipe = contents.recipe;
-    std::string text = "# " + formatRecipe(recipe) + "\n";
-    for (size_t i = 0; i + 2 < contents.points.size(); i += 3) {
-        text += "v ";
-        appendFloatText(text, contents.points[i]);
-        text += ' ';
-        appendFloatText(text, contents.points[i + 1]);
-        text += ' ';
-        appendFloatText(text, contents.points[i + 2]);
-        text += '\n';
+    const uint64_t points = strands.header.pointCount;
+    ProgressCounter counter(progress, 2 * points);
+    if (!comment.empty()) {
+        out.append("# ");
+        out.append(comment);
+        out.append('\n');
+    }
+    for (uint64_t n = 0; n < points; ++n) {
+        out.append("v ", 2);
+        out.appendFloat(strands.coordinate(n, 0));
+        out.append(' ');
+        out.appendFloat(strands.coordinate(n, 1));
+        out.append(' ');
+        out.appendFloat(strands.coordinate(n, 2));
+        out.append('\n');
+        counter.count();
     }
     // OBJ indices count from 1.
-    size_t next = 1;
-    const size_t strands = strandTotal(recipe);
-    for (size_t s = 0; s < strands; ++s) {
-        text += 'l';
-        for (int r = 0; r < recipe.parts; ++r) {
-            text += ' ';
-            text += std::to_string(next++);
+    uint64_t next = 1;
+    for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
+        const uint64_t count = uint64_t(strands.segmentsOf(s)) + 1;
+        out.append('l');
+        for (uint64_t k = 0; k < count; ++k) {
+            out.append(' ');
+            out.appendInteger(next + k);
+            counter.count();
         }
-        text += '\n';
+        if (count == 1) {
+            out.append(' ');
+            out.appendInteger(next);
+        }
+        out.append('\n');
+        next += count;
     }
-    return std::vector<unsigned char>(text.begin(), text.end());
 }
