@@ -159,7 +159,7 @@ TEST(TressmoorGrowOptions, BadValuesGiveOneLineNamingTheOptionAndRangeWithStatus
         {"--hairs --out a.hair", "--hairs must be a whole number from 1 to 50"},
         {"--shape cube --out a.hair", "--shape must be plane, sphere or torus"},
         {"--style wavy --out a.hair", "--style must be messy or combed"},
-        {"--out a.txt", "--out must name a .hair or .obj file"},
+        {"--out a.txt", "--out must name a .hair, .obj or .usda file"},
         {"--hairs 5", "--out FILE is required"},
         {"--colour red --out a.hair", "unknown option --colour"},
         {"--help=1", "option --help takes no value"},
