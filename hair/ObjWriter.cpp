@@ -1,5 +1,12 @@
 #include "hair/ObjWriter.h"
 
+namespace {
+
+// A v line: its letter, three numbers with their spaces, the line end.
+constexpr size_t kLineRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 1);
+
+}  // namespace
+
 void writeObjCurves(const HairStrands& strands, const std::string& comment, OutputBuffer& out,
                     const WriteProgress& progress)
 {
@@ -11,13 +18,14 @@ void writeObjCurves(const HairStrands& strands, const std::string& comment, Outp
         out.append('\n');
     }
     for (uint64_t n = 0; n < points; ++n) {
-        out.append("v ", 2);
-        out.appendFloat(strands.coordinate(n, 0));
-        out.append(' ');
-        out.appendFloat(strands.coordinate(n, 1));
-        out.append(' ');
-        out.appendFloat(strands.coordinate(n, 2));
-        out.append('\n');
+        char* at = out.reserve(kLineRoom);
+        *at++ = 'v';
+        for (int axis = 0; axis < 3; ++axis) {
+            *at++ = ' ';
+            at = OutputBuffer::writeFloat(at, strands.coordinate(n, axis));
+        }
+        *at++ = '\n';
+        out.commit(at);
         counter.count();
     }
     // OBJ indices count from 1.
@@ -26,8 +34,9 @@ void writeObjCurves(const HairStrands& strands, const std::string& comment, Outp
         const uint64_t count = uint64_t(strands.segmentsOf(s)) + 1;
         out.append('l');
         for (uint64_t k = 0; k < count; ++k) {
-            out.append(' ');
-            out.appendInteger(next + k);
+            char* at = out.reserve(kLineRoom);
+            *at++ = ' ';
+            out.commit(OutputBuffer::writeInteger(at, next + k));
             counter.count();
         }
         if (count == 1) {
