@@ -33,7 +33,8 @@ std::string readText(const std::string& path)
 
 ToolRun grow(const std::string& arguments)
 {
-    static const std::string folder = freshFolder("tool-runs");
+    // One folder per test process: ctest runs the tests of this program side by side.
+    static const std::string folder = freshFolder("tool-runs-" + std::to_string(getpid()));
     const std::string command = std::string("env -u DISPLAY ") + TRESSMOOR_GROW_BINARY + " " +
                                 arguments + " > '" + folder + "/out' 2> '" + folder + "/err'";
     ToolRun run;
