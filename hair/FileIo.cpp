@@ -38,7 +38,6 @@ bool writeAll(int fd, const unsigned char* data, size_t size)
 // A save in progress records its temporary file here, so that a signal ending
 // the process can remove it: unlink is safe in a signal handler, building a path is not.
 constexpr const char* kTemporaryFilePattern = ".tressmoor-save-XXXXXX";
-constexpr uint64_t kWritebackStep = uint64_t(2) << 20;
 char temporaryPath[PATH_MAX];
 volatile sig_atomic_t temporaryExists = 0;
 
@@ -129,6 +128,9 @@ void restoreSignalActions()
 
 // The one temporary file the signal handler knows of belongs to the open writer.
 bool writerOpen = false;
+
+// How much a writer hands the disk at a time while it goes on writing.
+constexpr uint64_t kWritebackStep = uint64_t(2) << 20;
 
 // Keep an existing file's permissions. What a link points to, or a device, is
 // not the file being replaced; a new file gets what the umask allows.

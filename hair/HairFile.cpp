@@ -120,6 +120,7 @@ std::vector<unsigned char> encodeHairFile(const HairFileContents& contents, Hair
         return hair;
     }
     // Every other format is written from the HAIR file, as a conversion would be.
+    // The points come from grown or checked hair, so every one of them decodes.
     HairStrands strands;
     std::string problem;
     decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
