@@ -20,7 +20,20 @@
 
 namespace {
 
-constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj";
+// The save chooser's filters, in order, with the extension each gives a bare name.
+constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj\nUSD curves\t*.usda";
+constexpr const char* kFilterExtensions[] = {".hair", ".obj", ".usda"};
+constexpr int kFilterCount = sizeof kFilterExtensions / sizeof kFilterExtensions[0];
+
+bool hasSaveExtension(const std::string& path)
+{
+    for (const char* extension : kFilterExtensions) {
+        if (hasExtension(path, extension)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // The chosen path, or an empty string when the person cancels or the chooser fails.
 std::string runChooser(Fl_Native_File_Chooser& chooser)
@@ -46,8 +59,9 @@ std::string chooseFileToSave()
     chooser.filter(kHairFilter);
     chooser.preset_file("hair.hair");
     std::string path = runChooser(chooser);
-    if (!path.empty() && !hasExtension(path, ".hair") && !hasExtension(path, ".obj")) {
-        path += chooser.filter_value() == 1 ? ".obj" : ".hair";
+    if (!path.empty() && !hasSaveExtension(path)) {
+        const int filter = chooser.filter_value();
+        path += kFilterExtensions[filter >= 0 && filter < kFilterCount ? filter : 0];
         // The chooser confirmed the name as typed, not the one with the extension.
         if (access(path.c_str(), F_OK) == 0) {
             const std::string question =

@@ -21,8 +21,8 @@ void saveHairThroughChooser(const HairSettings& settings);
 // "Load Hair Data": asks which file to load.
 void loadHairThroughChooser(HairSettings& settings);
 
-// Save the current hair with the settings' recipe, as OBJ for a ".obj" path and
-// as HAIR otherwise. Any failure is shown and leaves memory and old files alone.
+// Save the current hair with the settings' recipe, as OBJ for a ".obj" path, USD
+// curves for ".usda" and HAIR otherwise. Any failure is shown and leaves memory and old files alone.
 bool saveHairFile(const HairSettings& settings, const std::string& path);
 
 // Load a HAIR file Tressmoor saved: settings, sliders, shape surface and strands,

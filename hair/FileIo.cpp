@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -88,45 +89,48 @@ public:
 // While a save runs, SIGHUP, SIGINT and SIGTERM first remove its temporary file,
 // then end the process as they would have; a signal the process ignores stays
 // ignored. The previous actions come back when the save ends.
-class TemporaryFileCleanup {
-public:
-    TemporaryFileCleanup()
-    {
-        SignalHold hold;
-        struct sigaction cleanup = {};
-        cleanup.sa_handler = removeTemporaryAndResignal;
-        cleanup.sa_mask = cleanupSignalSet();
-        cleanup.sa_flags = SA_RESTART;
-        for (int i = 0; i < kCleanupSignalCount; ++i) {
-            installed[i] = sigaction(kCleanupSignals[i], nullptr, &previousActions[i]) == 0 &&
-                           ((previousActions[i].sa_flags & SA_SIGINFO) != 0 ||
-                            previousActions[i].sa_handler != SIG_IGN) &&
-                           sigaction(kCleanupSignals[i], &cleanup, nullptr) == 0;
+bool cleanupInstalled[kCleanupSignalCount];
+
+void installCleanup()
+{
+    SignalHold hold;
+    struct sigaction cleanup = {};
+    cleanup.sa_handler = removeTemporaryAndResignal;
+    cleanup.sa_mask = cleanupSignalSet();
+    cleanup.sa_flags = SA_RESTART;
+    for (int i = 0; i < kCleanupSignalCount; ++i) {
+        cleanupInstalled[i] = sigaction(kCleanupSignals[i], nullptr, &previousActions[i]) == 0 &&
+                              ((previousActions[i].sa_flags & SA_SIGINFO) != 0 ||
+                               previousActions[i].sa_handler != SIG_IGN) &&
+                              sigaction(kCleanupSignals[i], &cleanup, nullptr) == 0;
+    }
+}
+
+void removeTemporary()
+{
+    SignalHold hold;
+    if (temporaryExists) {
+        unlink(temporaryPath);
+        temporaryExists = 0;
+    }
+}
+
+void restoreSignalActions()
+{
+    SignalHold hold;
+    for (int i = 0; i < kCleanupSignalCount; ++i) {
+        if (cleanupInstalled[i]) {
+            sigaction(kCleanupSignals[i], &previousActions[i], nullptr);
+            cleanupInstalled[i] = false;
         }
     }
+}
 
-    ~TemporaryFileCleanup()
-    {
-        removeTemporary();
-        SignalHold hold;
-        for (int i = 0; i < kCleanupSignalCount; ++i) {
-            if (installed[i]) {
-                sigaction(kCleanupSignals[i], &previousActions[i], nullptr);
-            }
-        }
-    }
+// The one temporary file the signal handler knows of belongs to the open writer.
+bool writerOpen = false;
 
-    void removeTemporary()
-    {
-        SignalHold hold;
-        if (temporaryExists) {
-            unlink(temporaryPath);
-            temporaryExists = 0;
-        }
-    }
-
-    bool installed[kCleanupSignalCount];
-};
+// How much a writer hands the disk at a time while it goes on writing.
+constexpr uint64_t kWritebackStep = uint64_t(2) << 20;
 
 // Keep an existing file's permissions. What a link points to, or a device, is
 // not the file being replaced; a new file gets what the umask allows.
@@ -177,18 +181,26 @@ bool hasExtension(const std::string& path, const char* extension)
     return strncasecmp(path.c_str() + start, extension, length) == 0;
 }
 
-bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
-                         std::string& problem)
+AtomicFileWriter::~AtomicFileWriter()
 {
+    abandon();
+}
+
+bool AtomicFileWriter::open(const std::string& path, std::string& problem)
+{
+    if (writerOpen) {
+        problem = "another save is still in progress";
+        return false;
+    }
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty()) {
         problem = "it names a folder, not a file";
         return false;
     }
-
-    const mode_t mode = modeForReplacing(path);
+    folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    target = path;
+    mode = modeForReplacing(path);
 
     // A hidden name in the same folder, so the rename never crosses file
     // systems; of fixed length, so any name the folder takes can be saved.
@@ -199,8 +211,7 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
         return false;
     }
 
-    TemporaryFileCleanup cleanup;
-    int fd = -1;
+    installCleanup();
     int error = 0;
     {
         SignalHold hold;
@@ -210,12 +221,46 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
         temporaryExists = fd >= 0;
     }
     if (fd < 0) {
+        restoreSignalActions();
         problem = "cannot create a file in its folder: " + errnoText(error);
         return false;
     }
+    writerOpen = true;
+    writeError = 0;
+    written = 0;
+    writebackStarted = 0;
+    return true;
+}
 
-    bool written = writeAll(fd, bytes.data(), bytes.size());
-    error = errno;
+bool AtomicFileWriter::write(const void* data, size_t size)
+{
+    if (fd < 0 || writeError != 0) {
+        return false;
+    }
+    if (!writeAll(fd, static_cast<const unsigned char*>(data), size)) {
+        writeError = errno != 0 ? errno : EIO;
+        return false;
+    }
+    written += size;
+    // Start the disk writing a large file's pages while later ones are still
+    // being made, so the closing fsync waits for little more than the tail. Only
+    // a hint: the fsync in commit is what makes the file safe.
+    if (written - writebackStarted >= kWritebackStep) {
+        sync_file_range(fd, static_cast<off_t>(writebackStarted),
+                        static_cast<off_t>(written - writebackStarted), SYNC_FILE_RANGE_WRITE);
+        writebackStarted = written;
+    }
+    return true;
+}
+
+bool AtomicFileWriter::commit(std::string& problem)
+{
+    if (fd < 0) {
+        problem = "writing failed: " + errnoText(EBADF);
+        return false;
+    }
+    int error = writeError;
+    bool written = error == 0;
     if (written) {
         written = fchmod(fd, mode) == 0 && fsync(fd) == 0;
         error = errno;
@@ -224,8 +269,9 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
         written = false;
         error = errno;
     }
+    fd = -1;
     if (!written) {
-        cleanup.removeTemporary();
+        abandon();
         problem = "writing failed: " + errnoText(error);
         return false;
     }
@@ -235,21 +281,45 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
         SignalHold hold;
         error = EINTR;
         if (temporaryExists) {
-            renamed = rename(temporaryPath, path.c_str()) == 0;
+            renamed = rename(temporaryPath, target.c_str()) == 0;
             error = errno;
             temporaryExists = !renamed;
         }
     }
+    abandon();
     if (!renamed) {
-        cleanup.removeTemporary();
         problem = "cannot replace it: " + errnoText(error);
         return false;
     }
     return flushFolder(folder, problem);
 }
 
+void AtomicFileWriter::abandon()
+{
+    if (fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+    if (writerOpen) {
+        removeTemporary();
+        restoreSignalActions();
+        writerOpen = false;
+    }
+}
+
+bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
+                         std::string& problem)
+{
+    AtomicFileWriter writer;
+    if (!writer.open(path, problem)) {
+        return false;
+    }
+    writer.write(bytes.data(), bytes.size());
+    return writer.commit(problem);
+}
+
 bool readWholeFile(const std::string& path, size_t limit, std::vector<unsigned char>& bytes,
-                   std::string& problem)
+                   std::string& problem, const char* limitName)
 {
     // Non-blocking, so a named pipe cannot stall the open; regular files ignore it.
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -270,12 +340,18 @@ bool readWholeFile(const std::string& path, size_t limit, std::vector<unsigned c
     }
     const size_t size = static_cast<size_t>(info.st_size);
     if (size > limit) {
-        problem = "it is " + std::to_string(size) + " bytes, more than any hair Tressmoor saves (" +
+        problem = "it is " + std::to_string(size) + " bytes, more than " + limitName + " (" +
                   std::to_string(limit) + " bytes)";
         close(fd);
         return false;
     }
-    bytes.resize(size);
+    try {
+        bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        problem = "there is not enough memory to read its " + std::to_string(size) + " bytes";
+        close(fd);
+        return false;
+    }
     size_t done = 0;
     while (done < size) {
         ssize_t got = read(fd, bytes.data() + done, size - done);

@@ -98,7 +98,34 @@ bool checkSegments(const HairStrands& strands, std::string& problem)
     return true;
 }
 
-bool checkCoordinates(const HairStrands& strands, float limit, std::string& problem)
+// The first value of a point that is not a finite number, or a coordinate out of
+// range; null when every value is good.
+const char* pointValueProblem(const HairStrands& strands, uint64_t n, float limit)
+{
+    for (int axis = 0; axis < 3; ++axis) {
+        const float value = strands.coordinate(n, axis);
+        if (!std::isfinite(value)) {
+            return "a coordinate that is not a finite number";
+        }
+        if (std::fabs(value) > limit) {
+            return "a coordinate that is out of range";
+        }
+    }
+    if (strands.thickness != nullptr && !std::isfinite(readF32(strands.thickness + 4 * n))) {
+        return "a thickness that is not a finite number";
+    }
+    if (strands.transparency != nullptr && !std::isfinite(readF32(strands.transparency + 4 * n))) {
+        return "a transparency that is not a finite number";
+    }
+    for (int channel = 0; strands.colours != nullptr && channel < 3; ++channel) {
+        if (!std::isfinite(readF32(strands.colours + 12 * n + 4 * channel))) {
+            return "a colour that is not a finite number";
+        }
+    }
+    return nullptr;
+}
+
+bool checkPointValues(const HairStrands& strands, float limit, std::string& problem)
 {
     uint64_t strand = 0;
     uint64_t pointInStrand = 0;
@@ -107,16 +134,32 @@ bool checkCoordinates(const HairStrands& strands, float limit, std::string& prob
             ++strand;
             pointInStrand = 0;
         }
-        for (int axis = 0; axis < 3; ++axis) {
-            const float value = strands.coordinate(n, axis);
-            if (!std::isfinite(value) || std::fabs(value) > limit) {
-                problem = "point " + std::to_string(pointInStrand + 1) + " of strand " +
-                          std::to_string(strand + 1) + " has a coordinate that is " +
-                          (std::isfinite(value) ? "out of range" : "not a finite number");
-                return false;
-            }
+        if (const char* bad = pointValueProblem(strands, n, limit)) {
+            problem = "point " + std::to_string(pointInStrand + 1) + " of strand " +
+                      std::to_string(strand + 1) + " has " + bad;
+            return false;
         }
         ++pointInStrand;
+    }
+    return true;
+}
+
+// The defaults stand in for arrays a file leaves out, so they must be numbers too.
+bool checkDefaults(const HairHeader& header, std::string& problem)
+{
+    const struct {
+        const char* name;
+        float value;
+    } defaults[] = {{"thickness", header.defaultThickness},
+                    {"transparency", header.defaultTransparency},
+                    {"colour", header.defaultColour[0]},
+                    {"colour", header.defaultColour[1]},
+                    {"colour", header.defaultColour[2]}};
+    for (const auto& d : defaults) {
+        if (!std::isfinite(d.value)) {
+            problem = std::string("its header's default ") + d.name + " is not a finite number";
+            return false;
+        }
     }
     return true;
 }
@@ -133,13 +176,29 @@ float HairStrands::coordinate(uint64_t n, int axis) const
     return readF32(points + 12 * n + 4 * axis);
 }
 
+float HairStrands::thicknessOf(uint64_t n) const
+{
+    return thickness != nullptr ? readF32(thickness + 4 * n) : header.defaultThickness;
+}
+
+float HairStrands::transparencyOf(uint64_t n) const
+{
+    return transparency != nullptr ? readF32(transparency + 4 * n) : header.defaultTransparency;
+}
+
+float HairStrands::colourOf(uint64_t n, int channel) const
+{
+    return colours != nullptr ? readF32(colours + 12 * n + 4 * channel) : header.defaultColour[channel];
+}
+
 bool decodeHairStrands(const unsigned char* data, size_t size, float coordinateLimit,
                        HairStrands& strands, std::string& problem)
 {
     HairStrands decoded;
     if (!decodeHeader(data, size, decoded.header, problem) ||
         !locateArrays(data, size, decoded, problem) || !checkSegments(decoded, problem) ||
-        !checkCoordinates(decoded, coordinateLimit, problem)) {
+        !checkDefaults(decoded.header, problem) ||
+        !checkPointValues(decoded, coordinateLimit, problem)) {
         return false;
     }
     strands = decoded;

@@ -43,11 +43,15 @@ struct HairStrands {
     uint32_t segmentsOf(uint64_t s) const;
     // Coordinate `axis` of point n.
     float coordinate(uint64_t n, int axis) const;
+    // The values of point n: its own, or the header's defaults.
+    float thicknessOf(uint64_t n) const;
+    float transparencyOf(uint64_t n) const;
+    float colourOf(uint64_t n, int channel) const;
 };
 
 // Check every field of a HAIR file: size and signature, reserved flags, counts
 // that agree with the file's size and with the segments, every coordinate finite
-// and within coordinateLimit. Reads nothing beyond size and allocates nothing.
+// and within coordinateLimit, every other value and default a finite number. Reads nothing beyond size and allocates nothing.
 bool decodeHairStrands(const unsigned char* data, size_t size, float coordinateLimit,
                        HairStrands& strands, std::string& problem);
 

@@ -1,21 +1,24 @@
 #include "hair/HairFile.h"
 
+#include <cfloat>
+
 #include "hair/ByteCodec.h"
 #include "hair/FileIo.h"
-#include "hair/ObjWriter.h"
+#include "hair/HairExport.h"
+#include "hair/OutputBuffer.h"
 
 namespace {
 
 // The diffuse colour the view lights strands with; other tools show it as the hair's colour.
 constexpr float kHairFileColour[3] = {0.1f, 0.5f, 0.8f};
 
-bool readRecipe(const std::string& info, HairRecipe& recipe, std::string& problem)
+bool readRecipe(const std::string& info, HairRecipe& recipe, bool& hasTag, std::string& problem)
 {
-    bool hasTag = false;
     if (!parseRecipe(info, recipe, hasTag, problem)) {
         if (!hasTag) {
             problem = "it is a HAIR file without a Tressmoor recipe, so the shape and settings "
-                      "it belongs to are unknown";
+                      "it belongs to are unknown (tressmoor-convert can turn it into USD or OBJ "
+                      "curves)";
         }
         return false;
     }
@@ -76,9 +79,9 @@ bool decodeHairFile(const unsigned char* data, size_t size, HairFileContents& co
 {
     HairStrands strands;
     HairRecipe recipe;
+    bool hasTag = false;
     if (!decodeHairStrands(data, size, kMaxHairCoordinate, strands, problem) ||
-        !readRecipe(strands.header.info, recipe, problem) ||
-        !followsRecipe(strands, recipe, problem)) {
+        !readTressmoorRecipe(strands, recipe, hasTag, problem)) {
         return false;
     }
     contents.recipe = recipe;
@@ -90,12 +93,40 @@ bool decodeHairFile(const unsigned char* data, size_t size, HairFileContents& co
     return true;
 }
 
+bool readTressmoorRecipe(const HairStrands& strands, HairRecipe& recipe, bool& hasTag,
+                         std::string& problem)
+{
+    HairRecipe read;
+    if (!readRecipe(strands.header.info, read, hasTag, problem) ||
+        !followsRecipe(strands, read, problem)) {
+        return false;
+    }
+    recipe = read;
+    return true;
+}
+
 HairFileFormat formatForPath(const std::string& path)
 {
-    return hasExtension(path, ".obj") ? HairFileFormat::Obj : HairFileFormat::Hair;
+    if (hasExtension(path, ".obj")) {
+        return HairFileFormat::Obj;
+    }
+    return hasExtension(path, ".usda") ? HairFileFormat::Usd : HairFileFormat::Hair;
 }
 
 std::vector<unsigned char> encodeHairFile(const HairFileContents& contents, HairFileFormat format)
 {
-    return format == HairFileFormat::Obj ? encodeObj(contents) : encodeHair(contents);
+    std::vector<unsigned char> hair = encodeHair(contents);
+    if (format == HairFileFormat::Hair) {
+        return hair;
+    }
+    // Every other format is written from the HAIR file, as a conversion would be.
+    // The points come from grown or checked hair, so every one of them decodes.
+    HairStrands strands;
+    std::string problem;
+    decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
+    std::vector<unsigned char> bytes;
+    OutputBuffer out(appendingTo(bytes));
+    writeHairFileAs(strands, tressmoorStrandsOf(strands, contents.recipe), format, false, out);
+    out.finish();
+    return bytes;
 }

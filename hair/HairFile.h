@@ -8,8 +8,8 @@
 #include "hair/HairCodec.h"
 #include "hair/HairRecipe.h"
 
-// Tressmoor's own hair files: HAIR files, or OBJ curves for export, that carry
-// the recipe of the hair beside every strand's centreline.
+// Tressmoor's own hair files: HAIR files, or OBJ or USD curves for export, that
+// carry the recipe of the hair beside every strand's centreline.
 
 // Every strand tube is the unit ring swept along its centreline.
 constexpr float kHairFileThickness = 2.0f;
@@ -37,9 +37,14 @@ struct HairFileContents {
 bool decodeHairFile(const unsigned char* data, size_t size, HairFileContents& contents,
                     std::string& problem);
 
-enum class HairFileFormat { Hair, Obj };
+// The recipe of checked strands whose layout follows it; false with the reason
+// otherwise. hasTag tells whether the information text opens with a recipe at all.
+bool readTressmoorRecipe(const HairStrands& strands, HairRecipe& recipe, bool& hasTag,
+                         std::string& problem);
 
-// ".obj" (any case) means OBJ; anything else is HAIR.
+enum class HairFileFormat { Hair, Obj, Usd };
+
+// ".obj" (any case) means OBJ, ".usda" USD ASCII; anything else is HAIR.
 HairFileFormat formatForPath(const std::string& path);
 
 // The file's bytes; the points must follow the recipe's layout.

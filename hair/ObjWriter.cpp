@@ -1,37 +1,49 @@
 #include "hair/ObjWriter.h"
 
-#include <charconv>
+namespace {
 
-void appendFloatText(std::string& out, float value)
-{
-    char buffer[32];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
-}
+// A v line: its letter, three numbers with their spaces, the line end.
+constexpr size_t kLineRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 1);
 
-std::vector<unsigned char> encodeObj(const HairFileContents& contents)
+}  // namespace
+
+void writeObjCurves(const HairStrands& strands, const std::string& comment, OutputBuffer& out,
+                    const WriteProgress& progress)
 {
-    const HairRecipe& recipe = contents.recipe;
-    std::string text = "# " + formatRecipe(recipe) + "\n";
-    for (size_t i = 0; i + 2 < contents.points.size(); i += 3) {
-        text += "v ";
-        appendFloatText(text, contents.points[i]);
-        text += ' ';
-        appendFloatText(text, contents.points[i + 1]);
-        text += ' ';
-        appendFloatText(text, contents.points[i + 2]);
-        text += '\n';
+    const uint64_t points = strands.header.pointCount;
+    ProgressCounter counter(progress, 2 * points);
+    if (!comment.empty()) {
+        out.append("# ");
+        out.append(comment);
+        out.append('\n');
+    }
+    for (uint64_t n = 0; n < points; ++n) {
+        char* at = out.reserve(kLineRoom);
+        *at++ = 'v';
+        for (int axis = 0; axis < 3; ++axis) {
+            *at++ = ' ';
+            at = OutputBuffer::writeFloat(at, strands.coordinate(n, axis));
+        }
+        *at++ = '\n';
+        out.commit(at);
+        counter.count();
     }
     // OBJ indices count from 1.
-    size_t next = 1;
-    const size_t strands = strandTotal(recipe);
-    for (size_t s = 0; s < strands; ++s) {
-        text += 'l';
-        for (int r = 0; r < recipe.parts; ++r) {
-            text += ' ';
-            text += std::to_string(next++);
+    uint64_t next = 1;
+    for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
+        const uint64_t count = uint64_t(strands.segmentsOf(s)) + 1;
+        out.append('l');
+        for (uint64_t k = 0; k < count; ++k) {
+            char* at = out.reserve(kLineRoom);
+            *at++ = ' ';
+            out.commit(OutputBuffer::writeInteger(at, next + k));
+            counter.count();
         }
-        text += '\n';
+        if (count == 1) {
+            out.append(' ');
+            out.appendInteger(next);
+        }
+        out.append('\n');
+        next += count;
     }
-    return std::vector<unsigned char>(text.begin(), text.end());
 }

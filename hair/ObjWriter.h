@@ -2,15 +2,14 @@
 #define TRESSMOOR_HAIR_OBJWRITER_H
 
 #include <string>
-#include <vector>
 
-#include "hair/HairFile.h"
+#include "hair/HairCodec.h"
+#include "hair/OutputBuffer.h"
 
-// Shortest text that reads back as the same float, whatever the C locale says.
-void appendFloatText(std::string& out, float value);
-
-// The hair's centrelines as OBJ polylines: the recipe as a comment line, one v
-// line per point, then one l line per strand.
-std::vector<unsigned char> encodeObj(const HairFileContents& contents);
+// The strands' points as OBJ polylines: the comment line first when there is one,
+// then one v line per point, then one l line per strand. A strand of a single
+// point, which a line cannot be, names that point twice.
+void writeObjCurves(const HairStrands& strands, const std::string& comment, OutputBuffer& out,
+                    const WriteProgress& progress = WriteProgress());
 
 #endif

@@ -19,12 +19,13 @@ std::string helpText()
     return "Usage: tressmoor-grow [options] --out FILE\n"
            "\n"
            "Grows hair as the Tressmoor window does and writes its strands' centrelines to\n"
-           "FILE: HAIR strands for a name ending in .hair, OBJ polylines for .obj. Both hold\n"
-           "the recipe (shape, style and the five settings) that Tressmoor reads back.\n"
+           "FILE: HAIR strands for a name ending in .hair, OBJ polylines for .obj, USD\n"
+           "curves for .usda. Each holds the recipe (shape, style and the five settings);\n"
+           "Tressmoor reads the .hair file back.\n"
            "\n"
            "Options (defaults are the window's):\n" +
            growthOptionsHelp() +
-           helpLine("--out FILE", "the file to write (.hair or .obj); required") +
+           helpLine("--out FILE", "the file to write (.hair, .obj or .usda); required") +
            helpLine("--help", "show this text") +
            "\n"
            "Options take their value as the next argument or after '=' (--hairs=20).\n"
@@ -74,8 +75,9 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
         if (!reader.takeValue(command.out) || command.out.empty()) {
             return usageError("--out needs a file name");
         }
-        if (!hasExtension(command.out, ".hair") && !hasExtension(command.out, ".obj")) {
-            return usageError("--out must name a .hair or .obj file");
+        if (!hasExtension(command.out, ".hair") && !hasExtension(command.out, ".obj") &&
+            !hasExtension(command.out, ".usda")) {
+            return usageError("--out must name a .hair, .obj or .usda file");
         }
         haveOut = true;
     }

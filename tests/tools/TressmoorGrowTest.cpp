@@ -33,7 +33,8 @@ std::string readText(const std::string& path)
 
 ToolRun grow(const std::string& arguments)
 {
-    static const std::string folder = freshFolder("tool-runs");
+    // One folder per test process: ctest runs the tests of this program side by side.
+    static const std::string folder = freshFolder("tool-runs-" + std::to_string(getpid()));
     const std::string command = std::string("env -u DISPLAY ") + TRESSMOOR_GROW_BINARY + " " +
                                 arguments + " > '" + folder + "/out' 2> '" + folder + "/err'";
     ToolRun run;
@@ -159,7 +160,7 @@ TEST(TressmoorGrowOptions, BadValuesGiveOneLineNamingTheOptionAndRangeWithStatus
         {"--hairs --out a.hair", "--hairs must be a whole number from 1 to 50"},
         {"--shape cube --out a.hair", "--shape must be plane, sphere or torus"},
         {"--style wavy --out a.hair", "--style must be messy or combed"},
-        {"--out a.txt", "--out must name a .hair or .obj file"},
+        {"--out a.txt", "--out must name a .hair, .obj or .usda file"},
         {"--hairs 5", "--out FILE is required"},
         {"--colour red --out a.hair", "unknown option --colour"},
         {"--help=1", "option --help takes no value"},
