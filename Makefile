@@ -42,14 +42,16 @@ build: deps
 build-run: deps-run
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release \
 		$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DTRESSMOOR_BUILD_TESTS=OFF -DTRESSMOOR_BUILD_BENCHMARKS=OFF)
-	cmake --build $(BUILD) -j $(JOBS) --target tressmoor tressmoor-grow
+	cmake --build $(BUILD) -j $(JOBS) --target tressmoor tressmoor-grow tressmoor-convert tressmoor-render
 
 run: build-run
 	./$(BUILD)/tressmoor
 
-# Evaluation, growth and draw-pass benchmarks, about 40 seconds.
+# Evaluation, growth and draw-pass benchmarks, about 40 seconds, then
+# tressmoor-convert on 10 million points, about a minute.
 bench: build
 	$(WITH_DISPLAY) ./$(BUILD)/bench/tressmoor_bench
+	./$(BUILD)/bench/tressmoor_convert_bench
 
 # The plain test programs run last, so their summary closes the output.
 test: build test-memcheck test-soak test-fuzz test-sanitize

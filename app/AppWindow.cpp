@@ -9,6 +9,8 @@
 #include <FL/Fl_Window.H>
 
 #include "app/HairSettings.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairStore.h"
 #include "view/HairView.h"
 
 AppWindow* theAppWindow = nullptr;
@@ -85,20 +87,19 @@ Fl_Menu_Item kMenuItems[kMenuItemCount] = {
 
 namespace {
 
+// A slider's place and label; its range, step and default come from the recipe's
+// table of numbers.
 struct SliderLayout {
     int y;
     const char* label;
-    double minimum;
-    double maximum;
-    double step;
-    double initial;
+    const SettingRange& range;
     Fl_Align align;
     Fl_Callback* callback;
 };
 
 constexpr Fl_Align kLabelAbove = FL_ALIGN_TOP | FL_ALIGN_LEFT;
 
-Fl_Value_Slider* makeSlider(const SliderLayout& layout, bool setMinimum)
+Fl_Value_Slider* makeSlider(const SliderLayout& layout)
 {
     Fl_Value_Slider* slider = new Fl_Value_Slider(475, layout.y, 185, 25, layout.label);
     slider->type(FL_HOR_NICE_SLIDER);
@@ -107,13 +108,11 @@ Fl_Value_Slider* makeSlider(const SliderLayout& layout, bool setMinimum)
     slider->labeltype(FL_ENGRAVED_LABEL);
     slider->labelfont(FL_HELVETICA_BOLD);
     slider->labelcolor(195);
-    // The rest-angle slider keeps FLTK's default minimum of 0.
-    if (setMinimum) {
-        slider->minimum(layout.minimum);
-    }
-    slider->maximum(layout.maximum);
-    slider->step(layout.step);
-    slider->value(layout.initial);
+    // The rest angle's minimum, 0, is FLTK's own default.
+    slider->minimum(layout.range.minimum);
+    slider->maximum(layout.range.maximum);
+    slider->step(layout.range.step);
+    slider->value(layout.range.initial);
     slider->textfont(FL_HELVETICA_BOLD);
     slider->callback(layout.callback);
     slider->align(layout.align);
@@ -137,7 +136,7 @@ AppWindow::AppWindow()
     menuBar->menu(kMenuItems);
 
     // The view paints its whole area with GL, so these attributes never show.
-    view = new HairView(10, 35, 445, 455, "XYZ");
+    view = new HairView(10, 35, kViewWidth, kViewHeight, "XYZ");
     view->box(FL_PLASTIC_UP_BOX);
     view->color(23);
     view->labeltype(FL_ENGRAVED_LABEL);
@@ -145,15 +144,15 @@ AppWindow::AppWindow()
     view->labelcolor(176);
     view->align(FL_ALIGN_INSIDE);
 
-    lengthSlider = makeSlider({70, "Length of Hair", 1, 40, 1, 10, kLabelAbove,
-                               settingsCallback<&HairSettings::updateLength>}, true);
-    restAngleSlider = makeSlider({205, "Rest Angle                    (from Straight to Curly)", 0, 90, 1, 1,
-                                  kLabelAbove | FL_ALIGN_WRAP,
-                                  settingsCallback<&HairSettings::updateRestAngle>}, false);
-    hairsSlider = makeSlider({280, "# of Hairs in a Cluster", 1, 50, 1, 1, kLabelAbove,
-                              settingsCallback<&HairSettings::updateHairs>}, true);
-    clustersSlider = makeSlider({350, "# of Clusters", 1, 10, 1, 1, kLabelAbove,
-                                 settingsCallback<&HairSettings::updateClusters>}, true);
+    lengthSlider = makeSlider({70, "Length of Hair", kLengthRange, kLabelAbove,
+                               settingsCallback<&HairSettings::updateLength>});
+    restAngleSlider = makeSlider({205, "Rest Angle                    (from Straight to Curly)",
+                                  kRestAngleRange, kLabelAbove | FL_ALIGN_WRAP,
+                                  settingsCallback<&HairSettings::updateRestAngle>});
+    hairsSlider = makeSlider({280, "# of Hairs in a Cluster", kHairsRange, kLabelAbove,
+                              settingsCallback<&HairSettings::updateHairs>});
+    clustersSlider = makeSlider({350, "# of Clusters", kClustersRange, kLabelAbove,
+                                 settingsCallback<&HairSettings::updateClusters>});
 
     renderButton = new Fl_Button(475, 425, 135, 35, "Render Hair");
     renderButton->box(FL_PLASTIC_UP_BOX);
@@ -165,12 +164,16 @@ AppWindow::AppWindow()
     renderButton->callback(settingsCallback<&HairSettings::regenerate>);
 
     // Created last, though it stands second from the top.
-    partsSlider = makeSlider({120, "# of Hair Parts", 8, 16, 2, 10, kLabelAbove,
-                              settingsCallback<&HairSettings::updateParts>}, true);
+    partsSlider = makeSlider({120, "# of Hair Parts", kPartsRange, kLabelAbove,
+                              settingsCallback<&HairSettings::updateParts>});
 
     mainWindow->end();
 
     settings = new HairSettings;
+    // The view follows these settings and shows the program-wide hair and surface.
+    view->settings = settings;
+    view->store = &hairStore;
+    view->surface = &underlyingSurface;
 }
 
 void AppWindow::show()
@@ -182,4 +185,36 @@ void AppWindow::show()
 void AppWindow::runCommand(void (HairSettings::*operation)())
 {
     (settings->*operation)();
+}
+
+namespace {
+
+// The bar shows kMenuItems itself (a static table is not copied), so marking a
+// record of the table marks the item on the bar.
+void markRadioItem(Fl_Callback* callback)
+{
+    for (Fl_Menu_Item& item : kMenuItems) {
+        if (item.text != nullptr && item.callback_ == callback) {
+            item.setonly();
+        }
+    }
+}
+
+}  // namespace
+
+void AppWindow::markShapeAndStyle(int shape, int style)
+{
+    if (shape == Plane) {
+        markRadioItem(settingsCallback<&HairSettings::buildPlane>);
+    } else if (shape == Sphere) {
+        markRadioItem(settingsCallback<&HairSettings::buildSphere>);
+    } else if (shape == Torus) {
+        markRadioItem(settingsCallback<&HairSettings::buildTorus>);
+    }
+    if (style == Messy) {
+        markRadioItem(settingsCallback<&HairSettings::setMessy>);
+    } else if (style == Combed) {
+        markRadioItem(settingsCallback<&HairSettings::setCombed>);
+    }
+    menuBar->redraw();
 }

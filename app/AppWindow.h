@@ -25,6 +25,10 @@ public:
     // each runs exactly one settings operation.
     void runCommand(void (HairSettings::*operation)());
 
+    // Mark the shape's and the style's radio items, as picking them would; for
+    // settings that change without a pick, such as a loaded hair file.
+    void markShapeAndStyle(int shape, int style);
+
     Fl_Window* mainWindow;
     Fl_Menu_Bar* menuBar;
     HairView* view;

@@ -9,24 +9,31 @@
 #include <FL/fl_ask.H>
 
 #include "app/AppWindow.h"
+#include "app/DialogText.h"
 #include "app/HairSettings.h"
 #include "geometry/UnderlyingShapes.h"
+#include "hair/FileIo.h"
 #include "hair/HairFile.h"
 #include "hair/HairStore.h"
+#include "hair/StoredHair.h"
 #include "view/HairView.h"
 
 namespace {
 
-void showInDialog(HairFileMessage kind, const std::string& text)
-{
-    if (kind == HairFileMessage::Problem) {
-        fl_alert("%s", text.c_str());
-    } else {
-        fl_message("%s", text.c_str());
-    }
-}
+// The save chooser's filters, in order, with the extension each gives a bare name.
+constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj\nUSD curves\t*.usda";
+constexpr const char* kFilterExtensions[] = {".hair", ".obj", ".usda"};
+constexpr int kFilterCount = sizeof kFilterExtensions / sizeof kFilterExtensions[0];
 
-constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj";
+bool hasSaveExtension(const std::string& path)
+{
+    for (const char* extension : kFilterExtensions) {
+        if (hasExtension(path, extension)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // The chosen path, or an empty string when the person cancels or the chooser fails.
 std::string runChooser(Fl_Native_File_Chooser& chooser)
@@ -52,13 +59,16 @@ std::string chooseFileToSave()
     chooser.filter(kHairFilter);
     chooser.preset_file("hair.hair");
     std::string path = runChooser(chooser);
-    if (!path.empty() && !hasExtension(path, ".hair") && !hasExtension(path, ".obj")) {
-        path += chooser.filter_value() == 1 ? ".obj" : ".hair";
+    if (!path.empty() && !hasSaveExtension(path)) {
+        const int filter = chooser.filter_value();
+        path += kFilterExtensions[filter >= 0 && filter < kFilterCount ? filter : 0];
         // The chooser confirmed the name as typed, not the one with the extension.
-        if (access(path.c_str(), F_OK) == 0 &&
-            fl_choice("\"%s\" already exists.\nDo you want to replace it?", "Cancel", "Replace",
-                      nullptr, path.c_str()) != 1) {
-            return "";
+        if (access(path.c_str(), F_OK) == 0) {
+            const std::string question =
+                messageDialogText("\"" + path + "\" already exists.") + "\nDo you want to replace it?";
+            if (fl_choice("%s", "Cancel", "Replace", nullptr, question.c_str()) != 1) {
+                return "";
+            }
         }
     }
     return path;
@@ -103,7 +113,17 @@ void redrawView()
 
 }  // namespace
 
-void (*showHairFileMessage)(HairFileMessage kind, const std::string& text) = showInDialog;
+void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text)
+{
+    const std::string shown = messageDialogText(text);
+    if (kind == HairFileMessage::Problem) {
+        fl_alert("%s", shown.c_str());
+    } else {
+        fl_message("%s", shown.c_str());
+    }
+}
+
+void (*showHairFileMessage)(HairFileMessage kind, const std::string& text) = showHairFileMessageInDialog;
 
 const char* const kNothingToSaveMessage =
     "There is no hair to save yet. Pick a shape from \"Under Lying Shape\" to grow some.";
@@ -162,6 +182,9 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
     const HairRecipe& recipe = contents.recipe;
     applyRecipe(recipe, settings);
     showRecipeOnSliders(recipe);
+    if (theAppWindow != nullptr) {
+        theAppWindow->markShapeAndStyle(recipe.shape, recipe.style);
+    }
     // The surface is set up as its builder does, but nothing grows.
     if (recipe.shape == Sphere) {
         setupSphereSurface();

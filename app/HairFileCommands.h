@@ -10,6 +10,9 @@ enum class HairFileMessage { Information, Problem };
 // Shows what happened to a hair file in a dialog. Tests replace it to read the
 // text instead of answering a modal dialog.
 extern void (*showHairFileMessage)(HairFileMessage kind, const std::string& text);
+// The default: an alert for a problem, a message otherwise, either made to fit
+// the screen however long or strange the text.
+void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text);
 
 extern const char* const kNothingToSaveMessage;
 
@@ -18,8 +21,8 @@ void saveHairThroughChooser(const HairSettings& settings);
 // "Load Hair Data": asks which file to load.
 void loadHairThroughChooser(HairSettings& settings);
 
-// Save the current hair with the settings' recipe, as OBJ for a ".obj" path and
-// as HAIR otherwise. Any failure is shown and leaves memory and old files alone.
+// Save the current hair with the settings' recipe, as OBJ for a ".obj" path, USD
+// curves for ".usda" and HAIR otherwise. Any failure is shown and leaves memory and old files alone.
 bool saveHairFile(const HairSettings& settings, const std::string& path);
 
 // Load a HAIR file Tressmoor saved: settings, sliders, shape surface and strands,

@@ -6,7 +6,6 @@
 
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
-#include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
@@ -20,11 +19,11 @@ HairSettings::HairSettings()
       translate(false),
       controlPoints(false),
       controlPolygon(false),
-      length(10),
-      parts(10),
-      restAngle(1),
-      hairs(1),
-      clusters(1)
+      length(kLengthRange.initial),
+      parts(kPartsRange.initial),
+      restAngle(kRestAngleRange.initial),
+      hairs(kHairsRange.initial),
+      clusters(kClustersRange.initial)
 {
     hairStore.hairGrown = false;
 }
@@ -59,23 +58,25 @@ void HairSettings::saveHairData()
 void HairSettings::buildPlane()
 {
     shape = Plane;
-    growPlaneHair(*this);
-    redrawView();
+    growCurrentShape();
 }
 
 void HairSettings::buildSphere()
 {
     shape = Sphere;
-    setupSphereSurface();
-    growSurfaceHair(*this);
-    redrawView();
+    growCurrentShape();
 }
 
 void HairSettings::buildTorus()
 {
     shape = Torus;
-    setupTorusSurface();
-    growSurfaceHair(*this);
+    growCurrentShape();
+}
+
+// The sphere and torus set up underlyingSurface before their hair grows.
+void HairSettings::growCurrentShape()
+{
+    growShapeHair(recipeFromSettings(*this));
     redrawView();
 }
 
@@ -115,32 +116,50 @@ void HairSettings::setZoomIn() { zoomMode = ZoomIn; }
 void HairSettings::setZoomOut() { zoomMode = ZoomOut; }
 void HairSettings::setNoZoom() { zoomMode = NoZoom; }
 
+void HairSettings::updateNumber(Fl_Value_Slider* slider, int& field, const SettingRange& range)
+{
+    field = sliderValue(slider);
+    printf("%s = %d\n", range.name, field);
+}
+
 void HairSettings::updateLength()
 {
-    length = sliderValue(theAppWindow->lengthSlider);
-    printf("length = %d\n", length);
+    updateNumber(theAppWindow->lengthSlider, length, kLengthRange);
 }
 
 void HairSettings::updateRestAngle()
 {
-    restAngle = sliderValue(theAppWindow->restAngleSlider);
-    printf("restAngle = %d\n", restAngle);
+    updateNumber(theAppWindow->restAngleSlider, restAngle, kRestAngleRange);
 }
 
 void HairSettings::updateHairs()
 {
-    hairs = sliderValue(theAppWindow->hairsSlider);
-    printf("hairs = %d\n", hairs);
+    updateNumber(theAppWindow->hairsSlider, hairs, kHairsRange);
 }
 
 void HairSettings::updateClusters()
 {
-    clusters = sliderValue(theAppWindow->clustersSlider);
-    printf("clusters = %d\n", clusters);
+    updateNumber(theAppWindow->clustersSlider, clusters, kClustersRange);
 }
 
 void HairSettings::updateParts()
 {
-    parts = sliderValue(theAppWindow->partsSlider);
-    printf("parts = %d\n", parts);
+    updateNumber(theAppWindow->partsSlider, parts, kPartsRange);
+}
+
+HairRecipe recipeFromSettings(const HairSettings& settings)
+{
+    return {settings.shape, settings.style, settings.length, settings.restAngle,
+            settings.hairs, settings.clusters, settings.parts};
+}
+
+void applyRecipe(const HairRecipe& recipe, HairSettings& settings)
+{
+    settings.shape = recipe.shape;
+    settings.style = recipe.style;
+    settings.length = recipe.length;
+    settings.restAngle = recipe.restAngle;
+    settings.hairs = recipe.hairs;
+    settings.clusters = recipe.clusters;
+    settings.parts = recipe.parts;
 }

@@ -1,9 +1,12 @@
 #ifndef TRESSMOOR_APP_HAIRSETTINGS_H
 #define TRESSMOOR_APP_HAIRSETTINGS_H
 
-enum UnderlyingShape { Torus = 3, Plane = 7, Sphere = 8, None = 20 };
-enum HairStyle { Messy = 8, Combed = 9 };
-enum DisplayMode { Wireframe = 0, Smooth = 1, Texture = 3 };
+#include "geometry/UnderlyingShapes.h"  // UnderlyingShape
+#include "hair/HairRecipe.h"            // HairStyle
+#include "view/DrawPass.h"              // DisplayMode
+
+class Fl_Value_Slider;
+
 enum ZoomMode { ZoomIn = 5, ZoomOut = 6, NoZoom = 7 };
 
 // Every setting the user changes, and the actions behind the window's controls.
@@ -49,6 +52,15 @@ public:
     int restAngle;
     int hairs;
     int clusters;
+
+private:
+    void growCurrentShape();
+    // Store the slider's value in the field and print it as "name = value".
+    void updateNumber(Fl_Value_Slider* slider, int& field, const SettingRange& range);
 };
+
+// The growth's inputs taken from the settings, and the other way round.
+HairRecipe recipeFromSettings(const HairSettings& settings);
+void applyRecipe(const HairRecipe& recipe, HairSettings& settings);
 
 #endif

@@ -12,15 +12,14 @@
 #include "hair/HairGrowth.h"
 #include "view/HairView.h"
 
-HairSettings largestHairSettings(int shape, int style)
+HairRecipe largestHairRecipe(int shape, int style)
 {
-    HairSettings settings;
-    settings.shape = shape;
-    settings.style = style;
-    settings.clusters = kLargestClusters;
-    settings.hairs = kLargestHairs;
-    settings.parts = kLargestParts;
-    return settings;
+    HairRecipe recipe = defaultRecipe(shape);
+    recipe.style = style;
+    recipe.clusters = kLargestClusters;
+    recipe.hairs = kLargestHairs;
+    recipe.parts = kLargestParts;
+    return recipe;
 }
 
 QuietStdout::QuietStdout()
@@ -41,17 +40,8 @@ QuietStdout::~QuietStdout()
 
 bool growLargestHair(int shape, int style)
 {
-    const HairSettings settings = largestHairSettings(shape, style);
     QuietStdout quiet;
-    if (shape == Plane) {
-        return growPlaneHair(settings);
-    }
-    if (shape == Sphere) {
-        setupSphereSurface();
-    } else {
-        setupTorusSurface();
-    }
-    return growSurfaceHair(settings);
+    return growShapeHair(largestHairRecipe(shape, style));
 }
 
 HairView* shownView()

@@ -1,7 +1,7 @@
 #ifndef TRESSMOOR_BENCH_BENCHSUPPORT_H
 #define TRESSMOOR_BENCH_BENCHSUPPORT_H
 
-#include "app/HairSettings.h"
+#include "hair/HairRecipe.h"
 
 class HairView;
 
@@ -10,7 +10,7 @@ constexpr int kLargestClusters = 10;
 constexpr int kLargestHairs = 50;
 constexpr int kLargestParts = 16;
 
-HairSettings largestHairSettings(int shape, int style);
+HairRecipe largestHairRecipe(int shape, int style);
 
 // Standard output goes to /dev/null while it lives: every surface growth prints
 // its sample count, which would bury the benchmark's own table.

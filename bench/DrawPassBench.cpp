@@ -7,6 +7,7 @@
 #include <FL/gl.h>
 
 #include "BenchSupport.h"
+#include "app/HairSettings.h"
 #include "app/AppWindow.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"

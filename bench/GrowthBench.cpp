@@ -12,7 +12,7 @@ namespace {
 
 void BM_Grow(benchmark::State& state, int shape, int style)
 {
-    const HairSettings settings = largestHairSettings(shape, style);
+    const HairRecipe settings = largestHairRecipe(shape, style);
     if (shape == Sphere) {
         setupSphereSurface();
     } else if (shape == Torus) {

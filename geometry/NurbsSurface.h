@@ -19,6 +19,8 @@ struct SurfaceVertex {
 // How NurbsSurface::draw sends its strips; Textured equals the Texture display mode.
 enum StripStyle { Plain = 0, Textured = 3 };
 
+class BasisTableCache;
+
 // A rational tensor-product B-spline surface with a fixed tessellation grid.
 // Basis polynomials are precomputed per knot span at setup and sampled once per
 // tessellation, so evaluation is only weighted sums of control points.
@@ -29,13 +31,16 @@ public:
     NurbsSurface(const NurbsSurface&) = delete;
     NurbsSurface& operator=(const NurbsSurface&) = delete;
 
+    // With a cache, the basis tables are copied from it when an earlier set-up
+    // had the same knots, degrees and sample counts, and kept in it otherwise;
+    // without one they are computed. Either way they are the same floats.
     void setup(int degreeU, int degreeV, int numCtrlU, int numCtrlV,
                const ControlPoint* net, const float* knotsU, const float* knotsV,
-               int samplesU, int samplesV);
-    void setTessellation(int samplesU, int samplesV);
-    void precomputeBasis();
+               int samplesU, int samplesV, BasisTableCache* cache = nullptr);
+    void setTessellation(int samplesU, int samplesV, BasisTableCache* cache = nullptr);
+    void precomputeBasis(BasisTableCache* cache = nullptr);
     float basisCoefficient(const float* knots, int span, int i, int k, int m);
-    void sampleBasis();
+    void sampleBasis(BasisTableCache* cache = nullptr);
     void evaluateRow(int i);
     SurfaceVertex* evaluateGrid();
     void release();

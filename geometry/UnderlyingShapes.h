@@ -3,6 +3,9 @@
 
 #include "geometry/NurbsSurface.h"
 
+// The shape the hair grows on; None until one is built.
+enum UnderlyingShape { Torus = 3, Plane = 7, Sphere = 8, None = 20 };
+
 // Knot vector of both directions of the sphere and the torus: degree 2,
 // nine control points, every interior knot doubled.
 extern const float kCircleKnots[12];

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "app/HairSettings.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 
@@ -18,7 +17,7 @@ constexpr float kNearZero = 0.0001f;
 
 // glibc's rand() reaches 2^31 - 1; keeping the low 15 bits gives every platform
 // the 0 .. 32767 range the scaling assumes.
-int drawRandom()
+int nextRandom()
 {
     return rand() & 0x7FFF;
 }
@@ -26,15 +25,15 @@ int drawRandom()
 // An integer product, then a floating-point division. The product is formed in
 // 64 bits so a huge scale cannot overflow; for every scale the sliders allow it
 // equals the plain int product.
-float scaledDraw(int scale)
+float scaledRandom(int scale)
 {
-    long long product = static_cast<long long>(drawRandom()) * scale;
+    long long product = static_cast<long long>(nextRandom()) * scale;
     return static_cast<float>(product) / kRandomRange;
 }
 
-float scaledDraw(float scale)
+float scaledRandom(float scale)
 {
-    return static_cast<float>(drawRandom()) * scale / kRandomRange;
+    return static_cast<float>(nextRandom()) * scale / kRandomRange;
 }
 
 bool isNearZero(float n)
@@ -42,11 +41,11 @@ bool isNearZero(float n)
     return -kNearZero < n && n < kNearZero;
 }
 
-bool fitsStore(const HairSettings& settings)
+bool fitsStore(const HairRecipe& recipe)
 {
-    return settings.clusters >= 1 && settings.clusters <= kMaxClusters &&
-           settings.clusters * settings.clusters <= kMaxClusters && settings.hairs >= 1 &&
-           settings.hairs <= kMaxStrandsPerCluster && isValidStrandParts(settings.parts);
+    return recipe.clusters >= 1 && recipe.clusters <= kMaxClusters &&
+           recipe.clusters * recipe.clusters <= kMaxClusters && recipe.hairs >= 1 &&
+           recipe.hairs <= kMaxStrandsPerCluster && isValidStrandParts(recipe.parts);
 }
 
 bool hasRootGrid(const NurbsSurface& surface)
@@ -100,156 +99,188 @@ struct GrowthArrays {
     }
 };
 
-void drawPlaneTemplate(const HairSettings& settings, GrowthArrays& work)
-{
-    work.templateLength[0] = 0.0f;
-    for (int r = 1; r < settings.parts; ++r) {
-        work.templateLength[r] = work.templateLength[r - 1] + scaledDraw(settings.length);
-        work.templateRestA[r] = scaledDraw(settings.restAngle);
-        work.templateRestB[r] = scaledDraw(settings.restAngle);
-    }
-}
+// Hair on the plane: each cluster covers its own cell of the square, and every
+// strand rises in +y from a root scattered over that cell.
+struct PlaneGrowth {
+    const HairRecipe& recipe;
+    GrowthArrays& work;
+    // Cell corners are accumulated by repeated single-precision addition, so the
+    // last cells may not end exactly at the plane's edge.
+    float cellSize = kPlaneWidth / recipe.clusters;
+    float cellOriginX = kPlaneLow;
+    float cellOriginZ = kPlaneLow;
 
-// Unlike the plane's, the surface template is not a running sum: each part's
-// length is measured from the point before it along the normal.
-void drawSurfaceTemplate(const HairSettings& settings, GrowthArrays& work)
-{
-    for (int s = 1; s < settings.parts; ++s) {
-        work.templateLength[s] = scaledDraw(settings.length);
-        work.templateRestA[s] = scaledDraw(settings.restAngle);
-        work.templateRestB[s] = scaledDraw(settings.restAngle);
-    }
-}
-
-void walkPlaneStrand(const HairSettings& settings, GrowthArrays& work, float cellOriginX,
-                     float cellOriginZ, float cellSize)
-{
-    float* pathX = work.pathX;
-    float* pathY = work.pathY;
-    float* pathZ = work.pathZ;
-    pathY[0] = 0.0f;
-    pathX[0] = cellOriginX + scaledDraw(cellSize);
-    pathZ[0] = cellOriginZ + scaledDraw(cellSize);
-
-    // Sideways offsets are measured from the root, never summed, so a strand
-    // stays within restAngle of it however many parts it has.
-    if (settings.style == Combed) {
-        for (int r = 1; r < settings.parts; ++r) {
-            pathY[r] = work.templateLength[r] + scaledDraw(kCombedJitter);
-            pathX[r] = pathX[0] + work.templateRestA[r] + scaledDraw(kCombedJitter);
-            pathZ[r] = pathZ[0] + work.templateRestB[r] + scaledDraw(kCombedJitter);
-        }
-    } else {
-        for (int r = 1; r < settings.parts; ++r) {
-            pathY[r] = pathY[r - 1] + scaledDraw(settings.length);
-            pathX[r] = pathX[0] + scaledDraw(settings.restAngle);
-            pathZ[r] = pathZ[0] + scaledDraw(settings.restAngle);
+    void randomTemplate()
+    {
+        work.templateLength[0] = 0.0f;
+        for (int r = 1; r < recipe.parts; ++r) {
+            work.templateLength[r] = work.templateLength[r - 1] + scaledRandom(recipe.length);
+            work.templateRestA[r] = scaledRandom(recipe.restAngle);
+            work.templateRestB[r] = scaledRandom(recipe.restAngle);
         }
     }
-}
 
-// One coordinate of a messy surface strand. Torus hair grows against the normal,
-// sphere hair along it; an axis the normal hardly touches gets a rest offset
-// instead. Exactly one draw either way, so the sequence never depends on the normal.
-float messySurfaceStep(const HairSettings& settings, float previous, float root, float n)
-{
-    if (settings.shape == Torus) {
-        if (isNearZero(n)) {
-            return root + scaledDraw(settings.restAngle);
-        }
-        return previous - n * scaledDraw(settings.length);
-    }
-    if (isNearZero(n)) {
-        return root - scaledDraw(settings.restAngle);
-    }
-    return previous + n * scaledDraw(settings.length);
-}
+    void walkStrand()
+    {
+        float* pathX = work.pathX;
+        float* pathY = work.pathY;
+        float* pathZ = work.pathZ;
+        pathY[0] = 0.0f;
+        pathX[0] = cellOriginX + scaledRandom(cellSize);
+        pathZ[0] = cellOriginZ + scaledRandom(cellSize);
 
-void walkSurfaceStrand(const HairSettings& settings, GrowthArrays& work,
-                       const SurfaceVertex* rootSamples)
-{
-    float* pathX = work.pathX;
-    float* pathY = work.pathY;
-    float* pathZ = work.pathZ;
-    // Truncation toward zero; the index reaches 440 only on the largest draw.
-    int m = static_cast<int>(scaledDraw(kRootSampleLimit));
-    const SurfaceVertex& root = rootSamples[m];
-    pathX[0] = root.position[0];
-    pathY[0] = root.position[1];
-    pathZ[0] = root.position[2];
-    float nx = root.normal[0];
-    float ny = root.normal[1];
-    float nz = root.normal[2];
-
-    for (int s = 1; s < settings.parts; ++s) {
-        if (settings.style == Combed) {
-            // y subtracts its growth term and its fallback shares templateRestA
-            // with x: that is the combed look, not a slip.
-            float g = scaledDraw(kCombedJitter);
-            pathX[s] = isNearZero(nx) ? pathX[0] + g - nx * work.templateRestA[s]
-                                      : pathX[s - 1] + g + nx * work.templateLength[s];
-            g = scaledDraw(kCombedJitter);
-            pathY[s] = isNearZero(ny) ? pathY[0] + g - ny * work.templateRestA[s]
-                                      : pathY[s - 1] + g - ny * work.templateLength[s];
-            g = scaledDraw(kCombedJitter);
-            pathZ[s] = isNearZero(nz) ? pathZ[0] + g - nz * work.templateRestB[s]
-                                      : pathZ[s - 1] + g + nz * work.templateLength[s];
+        // Sideways offsets are measured from the root, never summed, so a strand
+        // stays within restAngle of it however many parts it has.
+        if (recipe.style == Combed) {
+            for (int r = 1; r < recipe.parts; ++r) {
+                pathY[r] = work.templateLength[r] + scaledRandom(kCombedJitter);
+                pathX[r] = pathX[0] + work.templateRestA[r] + scaledRandom(kCombedJitter);
+                pathZ[r] = pathZ[0] + work.templateRestB[r] + scaledRandom(kCombedJitter);
+            }
         } else {
-            pathX[s] = messySurfaceStep(settings, pathX[s - 1], pathX[0], nx);
-            pathY[s] = messySurfaceStep(settings, pathY[s - 1], pathY[0], ny);
-            pathZ[s] = messySurfaceStep(settings, pathZ[s - 1], pathZ[0], nz);
+            for (int r = 1; r < recipe.parts; ++r) {
+                pathY[r] = pathY[r - 1] + scaledRandom(recipe.length);
+                pathX[r] = pathX[0] + scaledRandom(recipe.restAngle);
+                pathZ[r] = pathZ[0] + scaledRandom(recipe.restAngle);
+            }
         }
     }
-}
 
-void buildStrandFromPath(int p, int k, const HairSettings& settings, GrowthArrays& work)
+    void nextColumn() { cellOriginX += cellSize; }
+
+    void nextRow()
+    {
+        cellOriginZ += cellSize;
+        cellOriginX = kPlaneLow;
+    }
+};
+
+// Hair on the sphere or torus: every strand roots on a random sample of the
+// surface's grid and walks along (or, messy on the torus, against) its normal.
+struct SurfaceGrowth {
+    const HairRecipe& recipe;
+    GrowthArrays& work;
+    const SurfaceVertex* rootSamples;
+
+    // Unlike the plane's, the surface template is not a running sum: each part's
+    // length is measured from the point before it along the normal.
+    void randomTemplate()
+    {
+        for (int s = 1; s < recipe.parts; ++s) {
+            work.templateLength[s] = scaledRandom(recipe.length);
+            work.templateRestA[s] = scaledRandom(recipe.restAngle);
+            work.templateRestB[s] = scaledRandom(recipe.restAngle);
+        }
+    }
+
+    // One coordinate of a messy strand. Torus hair grows against the normal, sphere
+    // hair along it; an axis the normal hardly touches gets a rest offset instead.
+    // Exactly one draw either way, so the sequence never depends on the normal.
+    float messyStep(float previous, float root, float n) const
+    {
+        if (recipe.shape == Torus) {
+            if (isNearZero(n)) {
+                return root + scaledRandom(recipe.restAngle);
+            }
+            return previous - n * scaledRandom(recipe.length);
+        }
+        if (isNearZero(n)) {
+            return root - scaledRandom(recipe.restAngle);
+        }
+        return previous + n * scaledRandom(recipe.length);
+    }
+
+    // y subtracts its growth term and its fallback shares templateRestA with x:
+    // that is the combed look, not a slip.
+    void combedStep(int s, float nx, float ny, float nz)
+    {
+        float* pathX = work.pathX;
+        float* pathY = work.pathY;
+        float* pathZ = work.pathZ;
+        float g = scaledRandom(kCombedJitter);
+        pathX[s] = isNearZero(nx) ? pathX[0] + g - nx * work.templateRestA[s]
+                                  : pathX[s - 1] + g + nx * work.templateLength[s];
+        g = scaledRandom(kCombedJitter);
+        pathY[s] = isNearZero(ny) ? pathY[0] + g - ny * work.templateRestA[s]
+                                  : pathY[s - 1] + g - ny * work.templateLength[s];
+        g = scaledRandom(kCombedJitter);
+        pathZ[s] = isNearZero(nz) ? pathZ[0] + g - nz * work.templateRestB[s]
+                                  : pathZ[s - 1] + g + nz * work.templateLength[s];
+    }
+
+    void walkStrand()
+    {
+        float* pathX = work.pathX;
+        float* pathY = work.pathY;
+        float* pathZ = work.pathZ;
+        // Truncation toward zero; the index reaches 440 only on the largest draw.
+        const int m = static_cast<int>(scaledRandom(kRootSampleLimit));
+        const SurfaceVertex& root = rootSamples[m];
+        pathX[0] = root.position[0];
+        pathY[0] = root.position[1];
+        pathZ[0] = root.position[2];
+        const float nx = root.normal[0];
+        const float ny = root.normal[1];
+        const float nz = root.normal[2];
+
+        for (int s = 1; s < recipe.parts; ++s) {
+            if (recipe.style == Combed) {
+                combedStep(s, nx, ny, nz);
+            } else {
+                pathX[s] = messyStep(pathX[s - 1], pathX[0], nx);
+                pathY[s] = messyStep(pathY[s - 1], pathY[0], ny);
+                pathZ[s] = messyStep(pathZ[s - 1], pathZ[0], nz);
+            }
+        }
+    }
+
+    void nextColumn() {}
+    void nextRow() {}
+};
+
+// clusters x clusters clusters in record order, row by row: a combed cluster's
+// template first, then each strand's walk and tube.
+template <typename Growth>
+void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth)
 {
-    buildStrand(p, k, work.pathX, work.pathY, work.pathZ, settings.parts, work.strandKnotsU,
-                work.scratchNet);
+    const int clusters = recipe.clusters;
+    hairStore.clusterCount = clusters * clusters;
+    for (int i = 0; i < clusters; ++i) {
+        for (int j = 0; j < clusters; ++j) {
+            const int p = i * clusters + j;
+            if (recipe.style == Combed) {
+                growth.randomTemplate();
+            }
+            hairStore.hairClusters[p].strandCount = recipe.hairs;
+            for (int k = 0; k < recipe.hairs; ++k) {
+                growth.walkStrand();
+                buildStrand(p, k, work.pathX, work.pathY, work.pathZ, recipe.parts,
+                            work.strandKnotsU, work.scratchNet);
+            }
+            growth.nextColumn();
+        }
+        growth.nextRow();
+    }
 }
 
 }  // namespace
 
-bool growPlaneHair(const HairSettings& settings)
+bool growPlaneHair(const HairRecipe& recipe)
 {
-    if (!fitsStore(settings)) {
+    if (!fitsStore(recipe)) {
         return false;
     }
-    const int clusters = settings.clusters;
     GrowthArrays work;
-    work.allocate(settings.parts);
-
-    // Cell corners are accumulated by repeated single-precision addition, so the
-    // last cells may not end exactly at the plane's edge.
-    float cellSize = kPlaneWidth / clusters;
-    float cellOriginX = kPlaneLow;
-    float cellOriginZ = kPlaneLow;
-    hairStore.clusterCount = clusters * clusters;
-
-    for (int i = 0; i < clusters; ++i) {
-        for (int j = 0; j < clusters; ++j) {
-            int p = i * clusters + j;
-            if (settings.style == Combed) {
-                drawPlaneTemplate(settings, work);
-            }
-            hairStore.hairClusters[p].strandCount = settings.hairs;
-            for (int k = 0; k < settings.hairs; ++k) {
-                walkPlaneStrand(settings, work, cellOriginX, cellOriginZ, cellSize);
-                buildStrandFromPath(p, k, settings, work);
-            }
-            cellOriginX += cellSize;
-        }
-        cellOriginZ += cellSize;
-        cellOriginX = kPlaneLow;
-    }
-
+    work.allocate(recipe.parts);
+    PlaneGrowth growth{recipe, work};
+    growClusters(recipe, work, growth);
     work.release();
     return true;
 }
 
-bool growSurfaceHair(const HairSettings& settings)
+bool growSurfaceHair(const HairRecipe& recipe)
 {
-    if (!fitsStore(settings) || (settings.shape != Sphere && settings.shape != Torus) ||
+    if (!fitsStore(recipe) || (recipe.shape != Sphere && recipe.shape != Torus) ||
         !hasRootGrid(underlyingSurface)) {
         return false;
     }
@@ -257,26 +288,26 @@ bool growSurfaceHair(const HairSettings& settings)
     if (rootSamples == nullptr) {
         return false;
     }
-    const int clusters = settings.clusters;
     GrowthArrays work;
-    work.allocate(settings.parts);
-    hairStore.clusterCount = clusters * clusters;
-
-    for (int i = 0; i < clusters; ++i) {
-        for (int j = 0; j < clusters; ++j) {
-            int p = i * clusters + j;
-            if (settings.style == Combed) {
-                drawSurfaceTemplate(settings, work);
-            }
-            hairStore.hairClusters[p].strandCount = settings.hairs;
-            for (int k = 0; k < settings.hairs; ++k) {
-                walkSurfaceStrand(settings, work, rootSamples);
-                buildStrandFromPath(p, k, settings, work);
-            }
-        }
-    }
-
+    work.allocate(recipe.parts);
+    SurfaceGrowth growth{recipe, work, rootSamples};
+    growClusters(recipe, work, growth);
     work.release();
     delete[] rootSamples;
     return true;
+}
+
+bool growShapeHair(const HairRecipe& recipe)
+{
+    if (recipe.shape == Plane) {
+        return growPlaneHair(recipe);
+    }
+    if (recipe.shape == Sphere) {
+        setupSphereSurface();
+    } else if (recipe.shape == Torus) {
+        setupTorusSurface();
+    } else {
+        return false;
+    }
+    return growSurfaceHair(recipe);
 }

@@ -63,6 +63,7 @@ bool buildStrand(int p, int k, const float* pathX, const float* pathY, const flo
     NurbsSurface& strand = hairStore.hairClusters[p].strands[k];
     strand.release();
     strand.setup(kStrandDegree, kStrandDegree, parts, kStrandRingPoints, scratchNet,
-                 strandKnotsU, kStrandKnotsV, kStrandSamples, kStrandSamples);
+                 strandKnotsU, kStrandKnotsV, kStrandSamples, kStrandSamples,
+                 &hairStore.strandBasisTables);
     return true;
 }

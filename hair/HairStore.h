@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_HAIR_HAIRSTORE_H
 #define TRESSMOOR_HAIR_HAIRSTORE_H
 
+#include "geometry/BasisTableCache.h"
 #include "geometry/NurbsSurface.h"
 
 constexpr int kMaxClusters = 100;
@@ -31,6 +32,8 @@ public:
     HairCluster hairClusters[kMaxClusters];
     int clusterCount = 0;
     bool hairGrown = false;
+    // The strands' basis tables: every strand of a growth has the same knots.
+    BasisTableCache strandBasisTables;
 };
 
 extern HairStore hairStore;

@@ -3,7 +3,7 @@
 #   scripts/fuzz-hair-reader.sh [SECONDS]
 # Needs clang++ with libFuzzer (Debian: clang, libclang-rt-14-dev). Seeds are
 # valid files of every shape and style written by tressmoor-grow: set
-# TRESSMOOR_GROW to a built one, or the script builds it in build-fuzz/seeds.
+# TRESSMOOR_GROW to a built one, or the script uses the one of its own build.
 # Exits non-zero if any input crashes, hangs or allocates too much; the input
 # is left in build-fuzz/artifacts.
 set -euo pipefail
@@ -13,18 +13,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 work="$root/build-fuzz"
 mkdir -p "$work/corpus" "$work/artifacts"
 
-cxx="${CXX_FUZZ:-clang++}"
-"$cxx" -std=c++17 -g -O1 -ffp-contract=off -fsanitize=fuzzer,address,undefined \
-  -fno-sanitize-recover=undefined -I "$root" \
-  "$root/tests/fuzz/HairReaderFuzz.cpp" "$root/hair/HairFile.cpp" -o "$work/hair-reader-fuzz"
+# The fuzz target is a CMake target of its own build: clang, libFuzzer, ASan, UBSan.
+cmake -S "$root" -B "$work/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER="${CXX_FUZZ:-clang++}" -DTRESSMOOR_FUZZ=ON -DTRESSMOOR_BUILD_TESTS=OFF \
+  -DTRESSMOOR_BUILD_UI=OFF -DTRESSMOOR_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build "$work/build" -j "$(nproc)" --target hair_reader_fuzz tressmoor-grow >/dev/null
+fuzzer="$work/build/tests/fuzz/hair_reader_fuzz"
 
-grow="${TRESSMOOR_GROW:-}"
-if [ -z "$grow" ]; then
-  cmake -S "$root" -B "$work/seeds" -DCMAKE_BUILD_TYPE=Release -DTRESSMOOR_BUILD_TESTS=OFF \
-    -DTRESSMOOR_BUILD_BENCHMARKS=OFF >/dev/null
-  cmake --build "$work/seeds" -j2 --target tressmoor-grow >/dev/null
-  grow="$work/seeds/tools/tressmoor-grow"
-fi
+grow="${TRESSMOOR_GROW:-$work/build/tools/tressmoor-grow}"
 for shape in plane sphere torus; do
   for style in messy combed; do
     "$grow" --shape "$shape" --style "$style" --out "$work/corpus/seed-$shape-$style.hair" >/dev/null
@@ -47,7 +43,7 @@ PY
 
 # 8 KiB holds every seed; 64 MiB is far beyond anything such a file can justify.
 status=0
-"$work/hair-reader-fuzz" "$work/corpus" -dict="$root/tests/fuzz/hair.dict" \
+"$fuzzer" "$work/corpus" -dict="$root/tests/fuzz/hair.dict" \
   -max_len=8192 -timeout=5 -malloc_limit_mb=64 -max_total_time="$seconds" \
   -artifact_prefix="$work/artifacts/" -print_final_stats=1 || status=$?
 

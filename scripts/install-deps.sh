@@ -14,6 +14,8 @@ run_packages=(
   # FLTK's CMake files refer to the fluid program.
   libfltk1.3-dev fluid
   libgl-dev libglu1-mesa-dev
+  # tressmoor-render: off-screen GL (found through pkg-config) and PNG files.
+  pkg-config libosmesa6-dev libpng-dev
   # Mesa's drivers, including the software renderer for a machine without a GPU.
   libgl1-mesa-dri
   # FLTK draws its labels with fontconfig's fonts.
@@ -22,7 +24,7 @@ run_packages=(
 
 test_packages=(
   "${run_packages[@]}"
-  libgtest-dev libbenchmark-dev zlib1g-dev libx11-dev
+  libgtest-dev libbenchmark-dev libx11-dev
   # libFuzzer comes with clang's runtime libraries; llvm-symbolizer names the
   # functions in its reports.
   clang libclang-rt-14-dev llvm

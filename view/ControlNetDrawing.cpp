@@ -1,10 +1,10 @@
 #include "view/ControlNetDrawing.h"
 
-#include <FL/gl.h>
+#include <GL/gl.h>
 
-#include "app/HairSettings.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
+#include "view/DrawPass.h"
 
 namespace {
 
@@ -85,10 +85,10 @@ void drawSurfacePolygon(const NurbsSurface& surface)
     }
 }
 
-void drawStrandPolygons()
+void drawStrandPolygons(const HairStore& store)
 {
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        const HairCluster& cluster = hairStore.hairClusters[p];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
             if (hasStrandNet(cluster.strands[q])) {
                 glBegin(GL_LINE_STRIP);
@@ -100,14 +100,14 @@ void drawStrandPolygons()
 }
 
 // Every point in one GL_POINTS: the largest hair has 80000 of them.
-void drawPoints(const NurbsSurface* surface)
+void drawPoints(const NurbsSurface* surface, const HairStore& store)
 {
     glBegin(GL_POINTS);
     if (surface != nullptr) {
         sendSurfacePoints(*surface);
     }
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        const HairCluster& cluster = hairStore.hairClusters[p];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
             if (hasStrandNet(cluster.strands[q])) {
                 sendStrandCentreline(cluster.strands[q]);
@@ -119,15 +119,17 @@ void drawPoints(const NurbsSurface* surface)
 
 }  // namespace
 
-void drawControlNets(const HairSettings& settings)
+void drawControlNets(const SceneInputs& scene)
 {
-    const bool surfaceShown = settings.shape == Sphere || settings.shape == Torus;
-    const bool sceneShown = surfaceShown || settings.shape == Plane;
-    if (!sceneShown || (!settings.controlPoints && !settings.controlPolygon)) {
+    const bool surfaceShown = scene.shape == Sphere || scene.shape == Torus;
+    const bool sceneShown = surfaceShown || scene.shape == Plane;
+    if (!sceneShown || (!scene.controlPoints && !scene.controlPolygon)) {
         return;
     }
-    const NurbsSurface* surface =
-        surfaceShown && underlyingSurface.controlNet != nullptr ? &underlyingSurface : nullptr;
+    const NurbsSurface* surface = surfaceShown && scene.surface != nullptr &&
+                                          scene.surface->controlNet != nullptr
+                                      ? scene.surface
+                                      : nullptr;
 
     // Restores lighting, texturing, depth function, point size, line width and
     // the current colour, normal and texture coordinate the scene relies on.
@@ -137,18 +139,18 @@ void drawControlNets(const HairSettings& settings)
     // Points land on their own lines: let the later ones win ties.
     glDepthFunc(GL_LEQUAL);
     pushPulledTowardViewer();
-    if (settings.controlPolygon) {
+    if (scene.controlPolygon) {
         glLineWidth(kControlPolygonWidth);
         glColor3f(kControlPolygonColour[0], kControlPolygonColour[1], kControlPolygonColour[2]);
         if (surface != nullptr) {
             drawSurfacePolygon(*surface);
         }
-        drawStrandPolygons();
+        drawStrandPolygons(*scene.store);
     }
-    if (settings.controlPoints) {
+    if (scene.controlPoints) {
         glPointSize(kControlPointSize);
         glColor3f(kControlPointColour[0], kControlPointColour[1], kControlPointColour[2]);
-        drawPoints(surface);
+        drawPoints(surface, *scene.store);
     }
     glPopMatrix();
     glPopAttrib();

@@ -1,7 +1,7 @@
 #ifndef TRESSMOOR_VIEW_CONTROLNETDRAWING_H
 #define TRESSMOOR_VIEW_CONTROLNETDRAWING_H
 
-class HairSettings;
+struct SceneInputs;
 
 constexpr float kControlPointSize = 5.0f;     // pixels
 constexpr float kControlPolygonWidth = 1.0f;  // pixels
@@ -10,9 +10,9 @@ const float kControlPointColour[3] = {1.0f, 1.0f, 0.0f};
 const float kControlPolygonColour[3] = {1.0f, 0.0f, 1.0f};
 
 // Draw, under the current transform, the control points and the control polygon
-// of what the scene shows, as the two settings flags ask: the sphere's or torus's
-// net and every current strand's centreline. Sends no GL call with both flags off,
-// and leaves every GL state it touches as it found it.
-void drawControlNets(const HairSettings& settings);
+// of what the scene shows, as its two flags ask: the sphere's or torus's net and
+// every current strand's centreline. Sends no GL call with both flags off, and
+// leaves every GL state it touches as it found it.
+void drawControlNets(const SceneInputs& scene);
 
 #endif

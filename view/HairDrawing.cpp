@@ -1,12 +1,11 @@
 #include "view/HairDrawing.h"
 
-#include <FL/gl.h>
+#include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "app/AppWindow.h"
-#include "app/HairSettings.h"
 #include "geometry/NurbsSurface.h"
 #include "hair/HairStore.h"
+#include "view/DrawPass.h"
 
 unsigned char hairTexture[kHairTextureSize * kHairTextureSize * 3];
 unsigned int hairTextureName = 0;
@@ -81,14 +80,12 @@ void bindHairTexture()
     glBindTexture(GL_TEXTURE_2D, hairTextureName);
 }
 
-void drawHair()
+void drawHair(HairStore& store, int displayMode)
 {
-    const HairSettings* settings = theAppWindow != nullptr ? theAppWindow->settings : nullptr;
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        HairCluster& cluster = hairStore.hairClusters[p];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        HairCluster& cluster = store.hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
-            const bool textured = settings != nullptr && settings->displayMode == Texture;
-            cluster.strands[q].draw(textured ? Textured : Plain);
+            cluster.strands[q].draw(displayMode == Texture ? Textured : Plain);
         }
     }
 }

@@ -1,6 +1,8 @@
 #ifndef TRESSMOOR_VIEW_HAIRDRAWING_H
 #define TRESSMOOR_VIEW_HAIRDRAWING_H
 
+class HairStore;
+
 constexpr int kHairTextureSize = 64;
 
 // The procedural hair texture, 64 x 64 RGB texels, row 0 first.
@@ -13,8 +15,8 @@ extern unsigned int hairTextureName;
 // Fill hairTexture; the image never changes, so once is enough.
 void generateHairTexture();
 
-// Draw every current strand of the hair store, textured in the Texture display mode.
-void drawHair();
+// Draw every current strand of the store, textured in the Texture display mode.
+void drawHair(HairStore& store, int displayMode);
 
 // Enable texturing with the hair texture, creating it in the current context at first use.
 void bindHairTexture();

@@ -1,101 +1,19 @@
 #include "view/HairView.h"
 
-#include <FL/Fl.H>
-#include <FL/gl.h>
+#include <algorithm>
 
-#include "app/AppWindow.h"
+#include <FL/Fl.H>
+
 #include "app/HairSettings.h"
-#include "geometry/UnderlyingShapes.h"
-#include "hair/HairStore.h"
-#include "view/ControlNetDrawing.h"
-#include "view/HairDrawing.h"
+#include "view/DrawPass.h"
 
 namespace {
 
-const GLfloat kClearColour[4] = {0.1f, 0.2f, 0.3f, 0.0f};
-const GLfloat kLightAmbient[4] = {0.2f, 0.6f, 0.7f, 1.0f};
-const GLfloat kLightDiffuse[4] = {0.7f, 0.6f, 0.5f, 1.0f};
-const GLfloat kLightPosition[4] = {0.0f, 3.0f, 2.0f, 0.0f};
-const GLfloat kModelAmbient[4] = {0.4f, 0.4f, 0.4f, 1.0f};
-const GLfloat kLocalViewer = 0.0f;
-const GLfloat kMaterialAmbient[4] = {0.2f, 0.6f, 0.8f, 1.0f};
-const GLfloat kMaterialDiffuse[4] = {0.1f, 0.5f, 0.8f, 1.0f};
-const GLfloat kMaterialSpecular[4] = {0.1f, 0.1f, 0.2f, 0.2f};
-const GLfloat kMaterialShininess = 5.0f;
-const GLfloat kMaterialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-
-// Half the side of the orthographic cube, and of the plane square.
-constexpr double kSceneHalfSize = 200.0;
-constexpr double kPlaneHalfSize = 100.0;
-// The camera looks at the scene from this fixed tilt and turn before the user's own.
-constexpr float kTiltDegrees = 30.0f;
-constexpr float kTurnDegrees = 30.0f;
-
-// Projection and lighting; the program never switches matrix mode, so the
-// orthographic box goes onto the model-view matrix.
-void initialiseGl(int width, int height)
+// Unbounded presses would end in a subnormal factor that 1.2 no longer changes,
+// or in infinity, and the view would stay blank for good.
+float clampedZoom(float factor)
 {
-    glClearColor(kClearColour[0], kClearColour[1], kClearColour[2], kClearColour[3]);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
-    // After a resize the matrix still holds the old orthographic box, which
-    // would turn the light; the direction is meant in unscaled eye space.
-    glLoadIdentity();
-    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, kModelAmbient);
-    glLightModelfv(GL_LIGHT_MODEL_LOCAL_VIEWER, &kLocalViewer);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    glLoadIdentity();
-    glViewport(0, 0, width, height);
-    glOrtho(-kSceneHalfSize, kSceneHalfSize, -kSceneHalfSize, kSceneHalfSize,
-            -kSceneHalfSize, kSceneHalfSize);
-}
-
-void applyMaterial()
-{
-    glMaterialfv(GL_FRONT, GL_AMBIENT, kMaterialAmbient);
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, kMaterialDiffuse);
-    glMaterialfv(GL_FRONT, GL_SPECULAR, kMaterialSpecular);
-    glMaterialfv(GL_FRONT, GL_SHININESS, &kMaterialShininess);
-    glMaterialfv(GL_FRONT, GL_EMISSION, kMaterialEmission);
-}
-
-void drawHairInOwnMatrix()
-{
-    glPushMatrix();
-    drawHair();
-    glPopMatrix();
-}
-
-// The square is always filled, and lit as the upward face it is rather than
-// with whatever normal the last hair vertex left behind.
-void drawPlaneSquare()
-{
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glPushMatrix();
-    glBegin(GL_QUADS);
-    glColor3f(0.0f, 0.0f, 1.0f);
-    glNormal3f(0.0f, 1.0f, 0.0f);
-    glVertex3d(-kPlaneHalfSize, 0.0, -kPlaneHalfSize);
-    glVertex3d(kPlaneHalfSize, 0.0, -kPlaneHalfSize);
-    glVertex3d(kPlaneHalfSize, 0.0, kPlaneHalfSize);
-    glVertex3d(-kPlaneHalfSize, 0.0, kPlaneHalfSize);
-    glEnd();
-    glPopMatrix();
-}
-
-void drawScene(int shape)
-{
-    if (shape == Plane) {
-        drawHairInOwnMatrix();
-        drawPlaneSquare();
-    } else if (shape == Sphere || shape == Torus) {
-        underlyingSurface.draw(Plain);
-        drawHairInOwnMatrix();
-    }
+    return std::min(std::max(factor, kMinZoomFactor), kMaxZoomFactor);
 }
 
 }  // namespace
@@ -109,46 +27,30 @@ HairView::~HairView() = default;
 
 void HairView::draw()
 {
-    useHairTextureContext(context(), !context_valid());
-    if (!valid()) {
-        initialiseGl(w(), h());
+    const ViewState view = {zoomFactor, rotationX, rotationZ, translationX, translationY};
+    SceneInputs scene = {None, Smooth, false, false, store, surface};
+    if (settings != nullptr) {
+        scene.shape = settings->shape;
+        scene.displayMode = settings->displayMode;
+        scene.controlPoints = settings->controlPoints;
+        scene.controlPolygon = settings->controlPolygon;
     }
-    const HairSettings* settings = theAppWindow != nullptr ? theAppWindow->settings : nullptr;
-
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glShadeModel(GL_SMOOTH);
-    const bool wireframe = settings != nullptr && settings->displayMode == Wireframe;
-    glPolygonMode(GL_FRONT_AND_BACK, wireframe ? GL_LINE : GL_FILL);
-    applyMaterial();
-
-    glPushMatrix();
-    glTranslatef(translationX, -translationY, 0.0f);
-    glRotatef(rotationX + kTiltDegrees, 1.0f, 0.0f, 0.0f);
-    glRotatef(kTurnDegrees - rotationZ, 0.0f, 0.0f, 1.0f);
-    glScalef(zoomFactor, zoomFactor, zoomFactor);
-    if (settings != nullptr && hairStore.hairGrown) {
-        drawScene(settings->shape);
-        drawControlNets(*settings);
-    }
-    glPopMatrix();
-    glEnable(GL_LIGHTING);
+    drawScenePass(view, scene, {context(), !context_valid(), !valid(), w(), h()});
 }
 
 int HairView::handle(int event)
 {
     const int x = Fl::event_x();
     const int y = h() - Fl::event_y();
-    // A view standing alone, without the main window, has no modes to follow.
-    const HairSettings* settings = theAppWindow != nullptr ? theAppWindow->settings : nullptr;
 
     if (event == FL_PUSH) {
         lastMouseX = x;
         lastMouseY = y;
         if (settings != nullptr && settings->zoomMode == ZoomIn) {
-            zoomFactor *= 1.2f;
+            zoomFactor = clampedZoom(zoomFactor * 1.2f);
         }
         if (settings != nullptr && settings->zoomMode == ZoomOut) {
-            zoomFactor *= 0.8f;
+            zoomFactor = clampedZoom(zoomFactor * 0.8f);
         }
         redraw();
     } else if (event == FL_DRAG) {

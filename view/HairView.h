@@ -3,8 +3,16 @@
 
 #include <FL/Fl_Gl_Window.H>
 
+#include "view/DrawPass.h"
+
+class HairSettings;
+class HairStore;
+class NurbsSurface;
+
 // The OpenGL view: turns mouse presses and drags into camera changes and draws
-// the underlying shape with its hair.
+// the underlying shape with its hair. The window that owns it hands it the
+// settings it follows and what it shows; without settings it has no modes to
+// follow and shows an empty scene.
 class HairView : public Fl_Gl_Window {
 public:
     HairView(int x, int y, int w, int h, const char* label = nullptr);
@@ -20,6 +28,10 @@ public:
     float translationY = 0.0f;
     int lastMouseX = 0;
     int lastMouseY = 0;
+
+    const HairSettings* settings = nullptr;
+    HairStore* store = nullptr;
+    NurbsSurface* surface = nullptr;
 };
 
 #endif

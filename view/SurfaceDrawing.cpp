@@ -1,4 +1,4 @@
-#include <FL/gl.h>
+#include <GL/gl.h>
 
 #include "geometry/NurbsSurface.h"
 #include "view/HairDrawing.h"

@@ -1,5 +1,9 @@
 // "Save Hair Data" and "Load Hair Data" in the real window, with the dialogs'
 // messages captured instead of shown.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -164,6 +168,44 @@ TEST(LoadHairData, RestoresSettingsSlidersSurfaceAndStrandsWithoutGrowing)
     }
 }
 
+namespace {
+
+// The shape and style items the menu bar shows as chosen.
+std::string markedShapeAndStyle()
+{
+    std::string marked;
+    for (const char* path : {"Under Lying Shape/Plane", "Under Lying Shape/Sphere",
+                             "Under Lying Shape/Torus", "Style/Messy", "Style/Combed"}) {
+        const Fl_Menu_Item* item = theAppWindow->menuBar->find_item(path);
+        if (item == nullptr) {
+            return std::string("no item ") + path;
+        }
+        if (item->value() != 0) {
+            marked += (marked.empty() ? "" : ", ") + std::string(item->label());
+        }
+    }
+    return marked;
+}
+
+}  // namespace
+
+TEST(LoadHairData, MarksTheLoadedShapeAndStyleInTheMenus)
+{
+    AppWindow& a = shownApp();
+    const std::string folder = freshFolder("window-menu-marks");
+    pick("Messy");
+    pick("Torus");
+    ASSERT_TRUE(saveHairFile(*a.settings, folder + "/torus.hair"));
+    pick("Combed");
+    pick("Sphere");
+    ASSERT_EQ(markedShapeAndStyle(), "Sphere, Combed");
+
+    ASSERT_TRUE(loadHairFile(*a.settings, folder + "/torus.hair"));
+    EXPECT_EQ(markedShapeAndStyle(), "Torus, Messy");
+    EXPECT_FALSE(loadHairFile(*a.settings, folder + "/missing.hair"));
+    EXPECT_EQ(markedShapeAndStyle(), "Torus, Messy") << "a failed load leaves the marks";
+}
+
 TEST(LoadHairData, AnyProblemIsShownAndChangesNothing)
 {
     AppWindow& a = shownApp();
@@ -278,4 +320,141 @@ TEST(TressmoorGrow, WritesWhatTheWindowSavesAfterTheSameGrowth)
         EXPECT_FALSE(tool.empty());
         EXPECT_TRUE(tool == readBytes(windowPath)) << command.str();
     }
+}
+
+TEST(SaveHairData, TheLongestNameTheFolderTakesSavesAndLoads)
+{
+    AppWindow& a = shownApp();
+    const std::string folder = freshFolder("window-long-name");
+    pick("Sphere");
+    const std::string saved = windowState();
+    const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::string path = folder + "/" + std::string(static_cast<size_t>(longest) - 5, 'n') + ".hair";
+    ASSERT_TRUE(saveHairFile(*a.settings, path)) << messages[0].text;
+    pick("Torus");
+    ASSERT_TRUE(loadHairFile(*a.settings, path));
+    EXPECT_EQ(windowState(), saved);
+    EXPECT_EQ(folderEntries(folder).size(), 1u);
+}
+
+namespace {
+
+// What the alert showed while it was up, as seen from inside its modal loop.
+struct AlertSeen {
+    bool shown = false;
+    int screen[4] = {};
+    int window[4] = {};
+    int button[4] = {};
+    std::string text;
+};
+
+void inspectAndCloseAlert(void* data)
+{
+    AlertSeen& seen = *static_cast<AlertSeen*>(data);
+    Fl_Window* alert = Fl::modal();
+    if (alert == nullptr) {
+        Fl::repeat_timeout(0.05, inspectAndCloseAlert, data);
+        return;
+    }
+    seen.shown = true;
+    Fl::screen_xywh(seen.screen[0], seen.screen[1], seen.screen[2], seen.screen[3],
+                    alert->x() + alert->w() / 2, alert->y() + alert->h() / 2);
+    const int window[4] = {alert->x(), alert->y(), alert->w(), alert->h()};
+    std::copy(window, window + 4, seen.window);
+    Fl_Widget* close = nullptr;
+    for (int i = 0; i < alert->children(); ++i) {
+        Fl_Widget* child = alert->child(i);
+        const std::string label = child->label() != nullptr ? child->label() : "";
+        if (child->visible() && label == "Close") {
+            close = child;
+            const int button[4] = {alert->x() + child->x(), alert->y() + child->y(), child->w(), child->h()};
+            std::copy(button, button + 4, seen.button);
+        } else if (label.find("Cannot") != std::string::npos) {
+            seen.text = label;
+        }
+    }
+    if (close != nullptr) {
+        close->do_callback();
+    } else {
+        alert->hide();
+    }
+}
+
+// Whether the rectangle x, y, w, h lies inside the screen rectangle.
+bool onScreen(const int rectangle[4], const int screen[4])
+{
+    return rectangle[0] >= screen[0] && rectangle[1] >= screen[1] &&
+           rectangle[0] + rectangle[2] <= screen[0] + screen[2] &&
+           rectangle[1] + rectangle[3] <= screen[1] + screen[3];
+}
+
+// Wrapping turns a space into a line break and breaks long words, so texts are
+// compared without either.
+std::string withoutBlanks(std::string text)
+{
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\n'; }),
+               text.end());
+    return text;
+}
+
+// A label as FLTK draws it: "@@" shows as one '@', while a single '@' would
+// start a symbol name and hide the rest of the text, so it counts as a cut.
+std::string asDrawn(const std::string& label)
+{
+    std::string drawn;
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '@') {
+            if (i + 1 == label.size() || label[i + 1] != '@') {
+                return drawn + "<cut>";
+            }
+            ++i;
+        }
+        drawn += label[i];
+    }
+    return drawn;
+}
+
+}  // namespace
+
+TEST(HairFileDialog, LongPathsAndControlCharactersStillFitTheScreen)
+{
+    AppWindow& a = shownApp();
+    showHairFileMessage = showHairFileMessageInDialog;
+    const std::string folder = freshFolder("window-dialog") + "/" + std::string(200, 'd');
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    // A recipe that ends in a newline, in a file with a long name.
+    const std::string file = folder + "/" + std::string(120, 'n') + "@" + std::string(120, 'n') + ".hair";
+    HandMadeHairFile recipeWithNewline = tressmoorFile(1, 1, 10);
+    recipeWithNewline.info += "\n";
+    writeBytes(file, recipeWithNewline.bytes());
+    // Far too long for any screen, even wrapped: its middle is left out.
+    std::string deep = folder;
+    for (int level = 0; level < 12; ++level) {
+        deep += "/" + std::string(250, 'a' + level);
+    }
+    deep += "/gone.hair";
+
+    for (const std::string& path : {file, deep}) {
+        AlertSeen seen;
+        Fl::add_timeout(0.05, inspectAndCloseAlert, &seen);
+        EXPECT_FALSE(loadHairFile(*a.settings, path));
+        ASSERT_TRUE(seen.shown);
+        const std::string where = "path of " + std::to_string(path.size()) + " bytes";
+        EXPECT_TRUE(onScreen(seen.window, seen.screen))
+            << where << ": alert " << seen.window[2] << " x " << seen.window[3] << " at "
+            << seen.window[0] << ", " << seen.window[1] << " on a screen of " << seen.screen[2]
+            << " x " << seen.screen[3];
+        EXPECT_GT(seen.button[2], 0) << where << ": no Close button";
+        EXPECT_TRUE(onScreen(seen.button, seen.screen))
+            << where << ": Close button at " << seen.button[0] << ", " << seen.button[1];
+        const std::string shown = withoutBlanks(asDrawn(seen.text));
+        if (path == file) {
+            EXPECT_NE(shown.find(path), std::string::npos) << "the whole path shows: " << seen.text;
+            EXPECT_NE(shown.find("parts=10\\n\"ismalformed"), std::string::npos) << seen.text;
+        } else {
+            EXPECT_EQ(shown.find("Cannotload\"" + folder), 0u) << seen.text;
+            EXPECT_NE(shown.find("gone.hair\":Nosuchfileordirectory."), std::string::npos) << seen.text;
+        }
+    }
+    showHairFileMessage = captureMessage;
 }

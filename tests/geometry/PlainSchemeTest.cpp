@@ -8,7 +8,8 @@
 
 #include "PlainSurface.h"
 #include "ReferenceSurface.h"
-#include "app/HairSettings.h"
+#include "geometry/BasisTableCache.h"
+#include "hair/HairRecipe.h"
 #include "geometry/NurbsSurface.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
@@ -311,16 +312,17 @@ TEST(PlainScheme, RowsOutOfOrderAndRepeatedMatchBitForBit)
 
 TEST(PlainScheme, SurfacesSetUpOneAfterAnotherKeepNothingOfTheLast)
 {
-    // Strands share their tables; a surface set up after one of other knots,
-    // degree or sample counts must still get its own.
+    // Strands share their tables through a cache; a surface set up after one of
+    // other knots, degree or sample counts must still get its own.
     std::mt19937 rng(64);
+    BasisTableCache cache;
     NurbsSurface reused;
     for (int trial = 0; trial < 60; ++trial) {
         SurfaceInput in = strandInput(randomCentreline(rng, 2 * pick(rng, 3, 8), false));
         if (trial % 4 == 1) in.samplesU = pick(rng, 1, 30);
         if (trial % 4 == 2) in.knotsV = {0.0f, 0.0f, 0.0f, 0.0f, 0.2f, 0.3f, 0.5f, 0.6f, 0.9f, 1.0f, 1.0f, 1.0f, 1.0f};
         if (trial % 4 == 3) in = randomSurface(rng, 3, true);
-        in.setUp(reused);
+        in.setUp(reused, &cache);
         const PlainSurface plain(in);
         expectSameTables(reused, plain, "trial " + std::to_string(trial) + "\n" + in.describe());
         if (HasFatalFailure()) return;
@@ -329,7 +331,7 @@ TEST(PlainScheme, SurfacesSetUpOneAfterAnotherKeepNothingOfTheLast)
 
 TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
 {
-    HairSettings settings;
+    HairRecipe settings = defaultRecipe(Plane);
     settings.clusters = 2;
     settings.hairs = 6;
     settings.length = 12;

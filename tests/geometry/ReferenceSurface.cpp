@@ -4,10 +4,10 @@
 #include <cmath>
 #include <sstream>
 
-void SurfaceInput::setUp(NurbsSurface& surface) const
+void SurfaceInput::setUp(NurbsSurface& surface, BasisTableCache* cache) const
 {
     surface.setup(degreeU, degreeV, numCtrlU, numCtrlV, net.data(), knotsU.data(), knotsV.data(),
-                  samplesU, samplesV);
+                  samplesU, samplesV, cache);
 }
 
 std::string SurfaceInput::describe() const

@@ -19,7 +19,7 @@ struct SurfaceInput {
     int samplesU = 0;
     int samplesV = 0;
 
-    void setUp(NurbsSurface& surface) const;
+    void setUp(NurbsSurface& surface, BasisTableCache* cache = nullptr) const;
     std::string describe() const;
 };
 

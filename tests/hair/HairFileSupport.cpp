@@ -85,7 +85,7 @@ Bytes HandMadeHairFile::bytes() const
     appendU32(out, pointCount);
     appendU32(out, flags);
     appendU32(out, defaultSegments);
-    appendFloats(out, {2.0f, 0.0f, 0.1f, 0.5f, 0.8f});
+    appendFloats(out, std::vector<float>(defaults, defaults + 5));
     out.insert(out.end(), info.begin(), info.end());
     out.resize(128, 0);
     for (uint16_t s : segments) {

@@ -20,6 +20,7 @@ struct HandMadeHairFile {
     uint32_t pointCount = 0;
     uint32_t flags = 2;
     uint32_t defaultSegments = 0;
+    float defaults[5] = {2.0f, 0.0f, 0.1f, 0.5f, 0.8f};  // thickness, transparency, colour
     std::string info;
     std::vector<uint16_t> segments;
     std::vector<float> points;

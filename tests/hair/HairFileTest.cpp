@@ -15,13 +15,15 @@
 #include "HairFileSupport.h"
 #include "HairTestSupport.h"
 #include "geometry/UnderlyingShapes.h"
+#include "hair/FileIo.h"
 #include "hair/HairFile.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
+#include "hair/StoredHair.h"
 
 namespace {
 
-void growQuietly(const HairSettings& settings)
+void growQuietly(const HairRecipe& settings)
 {
     if (settings.shape == Sphere) {
         setupSphereSurface();
@@ -142,14 +144,14 @@ TEST(HairFileRoundTrip, EveryShapeAndStyleOfTheLargestHairRebuildsIdenticalStran
 {
     for (int shape : {Plane, Sphere, Torus}) {
         for (int style : {Messy, Combed}) {
-            const HairSettings settings = makeSettings(shape, style, 10, 50, 16, 40, 90);
+            const HairRecipe settings = makeRecipe(shape, style, 10, 50, 16, 40, 90);
             growQuietly(settings);
             const std::vector<Bytes> grown = currentStrands();
-            HairRecipe recipe = recipeFromSettings(settings);
+            HairRecipe recipe = settings;
             const Bytes bytes = encode(recipe);
 
             // Something else in the store first, so the load has to rebuild everything.
-            growQuietly(makeSettings(Plane, Messy, 2, 3, 8));
+            growQuietly(makeRecipe(Plane, Messy, 2, 3, 8));
             HairFileContents contents;
             std::string problem;
             ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem))
@@ -189,7 +191,7 @@ TEST(HairFileRoundTrip, SeededRandomCentrelinesRebuildBitForBit)
         HairFileContents contents;
         std::string problem;
         ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem << ", seed " << seed;
-        growQuietly(makeSettings(Plane, Combed, 1, 5, 16));
+        growQuietly(makeRecipe(Plane, Combed, 1, 5, 16));
         applyHairFile(contents);
         EXPECT_EQ(firstDifference(built, currentStrands()), "") << "seed " << seed;
     }
@@ -263,8 +265,15 @@ TEST(HairFileValidation, EveryBadFileIsRefusedWithItsReason)
         {"infinite coordinate", [](HandMadeHairFile& f) { f.points[47] = -INFINITY; },
          "point 8 of strand 2 has a coordinate that is not a finite number"},
         {"huge coordinate", [](HandMadeHairFile& f) { f.points[3] = 1e30f; }, "that is out of range"},
+        {"NaN thickness", [](HandMadeHairFile& f) { f.flags |= 4; f.thickness.assign(16, 1.0f); f.thickness[9] = NAN; },
+         "point 2 of strand 2 has a thickness that is not a finite number"},
+        {"infinite colour", [](HandMadeHairFile& f) { f.flags |= 16; f.colour.assign(48, 0.5f); f.colour[2] = INFINITY; },
+         "point 1 of strand 1 has a colour that is not a finite number"},
+        {"NaN default transparency", [](HandMadeHairFile& f) { f.defaults[1] = NAN; },
+         "its header's default transparency is not a finite number"},
         {"foreign file", [](HandMadeHairFile& f) { f.info = "exported by another hair tool"; },
-         "HAIR file without a Tressmoor recipe"},
+         "HAIR file without a Tressmoor recipe, so the shape and settings it belongs to are unknown "
+         "(tressmoor-convert can turn it into USD or OBJ curves)"},
         {"empty information text", [](HandMadeHairFile& f) { f.info.clear(); }, "without a Tressmoor recipe"},
         {"newer recipe", [](HandMadeHairFile& f) { f.info.replace(15, 1, "2"); }, "recipe is version 2"},
         {"length out of range", [](HandMadeHairFile& f) { f.info.replace(f.info.find("length=7"), 8, "length=41"); },

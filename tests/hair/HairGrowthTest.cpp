@@ -13,19 +13,19 @@
 
 namespace {
 
-using Grower = bool (*)(const HairSettings&);
+using Grower = bool (*)(const HairRecipe&);
 
-bool isPlane(const HairSettings& settings)
+bool isPlane(const HairRecipe& settings)
 {
     return settings.shape == Plane;
 }
 
-Grower growerFor(const HairSettings& settings)
+Grower growerFor(const HairRecipe& settings)
 {
     return isPlane(settings) ? growPlaneHair : growSurfaceHair;
 }
 
-void prepareShape(const HairSettings& settings)
+void prepareShape(const HairRecipe& settings)
 {
     if (settings.shape == Sphere) {
         setupSphereSurface();
@@ -34,7 +34,7 @@ void prepareShape(const HairSettings& settings)
     }
 }
 
-long long expectedDraws(const HairSettings& settings)
+long long expectedDraws(const HairRecipe& settings)
 {
     long long perStrand = 3LL * settings.parts - (isPlane(settings) ? 1 : 2);
     long long perTemplate = settings.style == Combed ? 3LL * (settings.parts - 1) : 0;
@@ -43,7 +43,7 @@ long long expectedDraws(const HairSettings& settings)
 
 // The generator is the only witness of how many draws a growth made: the value
 // rand() gives after the growth must be the one that follows exactly that many.
-void expectDrawCount(const HairSettings& settings, long long draws)
+void expectDrawCount(const HairRecipe& settings, long long draws)
 {
     prepareShape(settings);
     srand(1);
@@ -63,7 +63,7 @@ const NurbsSurface& strandAt(int p, int k)
     return hairStore.hairClusters[p].strands[k];
 }
 
-std::vector<Centreline> grownCentrelines(const HairSettings& settings)
+std::vector<Centreline> grownCentrelines(const HairRecipe& settings)
 {
     std::vector<Centreline> lines;
     for (int p = 0; p < settings.clusters * settings.clusters; ++p) {
@@ -90,7 +90,7 @@ bool nearZero(float n)
     return std::fabs(n) < 0.0001f;
 }
 
-std::vector<Centreline> replayPlane(const HairSettings& s)
+std::vector<Centreline> replayPlane(const HairRecipe& s)
 {
     std::vector<Centreline> lines;
     std::vector<float> length(s.parts), restA(s.parts), restB(s.parts);
@@ -132,7 +132,7 @@ float* axis(Point3& point, int a)
     return a == 0 ? &point.x : (a == 1 ? &point.y : &point.z);
 }
 
-std::vector<Centreline> replaySurface(const HairSettings& s, const std::vector<SurfaceVertex>& grid,
+std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<SurfaceVertex>& grid,
                                       std::vector<int>* roots)
 {
     std::vector<Centreline> lines;
@@ -176,7 +176,7 @@ std::vector<Centreline> replaySurface(const HairSettings& s, const std::vector<S
 }
 
 void expectSameCentrelines(const std::vector<Centreline>& grown,
-                           const std::vector<Centreline>& replayed, const HairSettings& settings)
+                           const std::vector<Centreline>& replayed, const HairRecipe& settings)
 {
     ASSERT_EQ(grown.size(), replayed.size()) << describe(settings);
     for (size_t n = 0; n < grown.size(); ++n) {
@@ -198,35 +198,35 @@ void expectSameCentrelines(const std::vector<Centreline>& grown,
 
 TEST(GrowthDraws, DefaultPlaneHairTakesTwentyNineDraws)
 {
-    expectDrawCount(makeSettings(Plane, Messy, 1, 1, 10), 29);
+    expectDrawCount(makeRecipe(Plane, Messy, 1, 1, 10), 29);
 }
 
 TEST(GrowthDraws, EachGrowerAndStyleDrawsTheCountedNumber)
 {
-    const HairSettings cases[] = {
-        makeSettings(Plane, Combed, 1, 1, 10),
-        makeSettings(Plane, Messy, 3, 7, 8, 40, 90),
-        makeSettings(Plane, Combed, 4, 5, 12, 1, 0),
-        makeSettings(Sphere, Messy, 1, 1, 10),
-        makeSettings(Sphere, Combed, 2, 3, 14, 25, 45),
-        makeSettings(Torus, Messy, 3, 4, 16, 40, 90),
-        makeSettings(Torus, Combed, 1, 50, 8),
+    const HairRecipe cases[] = {
+        makeRecipe(Plane, Combed, 1, 1, 10),
+        makeRecipe(Plane, Messy, 3, 7, 8, 40, 90),
+        makeRecipe(Plane, Combed, 4, 5, 12, 1, 0),
+        makeRecipe(Sphere, Messy, 1, 1, 10),
+        makeRecipe(Sphere, Combed, 2, 3, 14, 25, 45),
+        makeRecipe(Torus, Messy, 3, 4, 16, 40, 90),
+        makeRecipe(Torus, Combed, 1, 50, 8),
     };
-    for (const HairSettings& settings : cases) {
+    for (const HairRecipe& settings : cases) {
         expectDrawCount(settings, expectedDraws(settings));
     }
 }
 
 TEST(GrowthDraws, LargestHairOnPlaneAndTorus)
 {
-    expectDrawCount(makeSettings(Plane, Combed, 10, 50, 16, 40, 90), 100LL * (45 + 50 * 47));
-    expectDrawCount(makeSettings(Torus, Messy, 10, 50, 16, 40, 90), 100LL * 50 * 46);
+    expectDrawCount(makeRecipe(Plane, Combed, 10, 50, 16, 40, 90), 100LL * (45 + 50 * 47));
+    expectDrawCount(makeRecipe(Torus, Messy, 10, 50, 16, 40, 90), 100LL * 50 * 46);
 }
 
 TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 {
     for (int shape : {Plane, Sphere}) {
-        HairSettings settings = makeSettings(shape, Combed, 2, 3, 10, 12, 30);
+        HairRecipe settings = makeRecipe(shape, Combed, 2, 3, 10, 12, 30);
         prepareShape(settings);
         srand(7);
         growCapturingOutput(growerFor(settings), settings);
@@ -249,15 +249,15 @@ TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
 {
     setupSphereSurface();
-    ASSERT_TRUE(growPlaneHair(makeSettings(Plane, Messy, 2, 2, 8)));
+    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 2, 2, 8)));
     const ControlPoint* netBefore = strandAt(0, 0).controlNet;
-    const HairSettings refused[] = {
-        makeSettings(Plane, Messy, 11, 1, 10), makeSettings(Plane, Messy, 0, 1, 10),
-        makeSettings(Plane, Messy, -3, 1, 10), makeSettings(Plane, Messy, 1, 0, 10),
-        makeSettings(Plane, Messy, 1, 103, 10), makeSettings(Plane, Messy, 1, 1, 9),
-        makeSettings(Plane, Messy, 1, 1, 4),   makeSettings(Plane, Messy, 1, 1, 18),
+    const HairRecipe refused[] = {
+        makeRecipe(Plane, Messy, 11, 1, 10), makeRecipe(Plane, Messy, 0, 1, 10),
+        makeRecipe(Plane, Messy, -3, 1, 10), makeRecipe(Plane, Messy, 1, 0, 10),
+        makeRecipe(Plane, Messy, 1, 103, 10), makeRecipe(Plane, Messy, 1, 1, 9),
+        makeRecipe(Plane, Messy, 1, 1, 4),   makeRecipe(Plane, Messy, 1, 1, 18),
     };
-    for (HairSettings settings : refused) {
+    for (HairRecipe settings : refused) {
         for (int shape : {Plane, Sphere}) {
             settings.shape = shape;
             srand(3);
@@ -275,27 +275,27 @@ TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
     }
 
     bool grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeSettings(Plane, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeRecipe(Plane, Messy, 1, 1, 10), &grown), "");
     EXPECT_FALSE(grown) << "surface growth on the plane";
 
     underlyingSurface.release();
     grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeSettings(Sphere, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeRecipe(Sphere, Messy, 1, 1, 10), &grown), "");
     EXPECT_FALSE(grown) << "surface growth without a surface";
     EXPECT_EQ(hairStore.clusterCount, 4);
 }
 
 TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
 {
-    const HairSettings cases[] = {
-        makeSettings(Plane, Messy, 1, 1, 10),
-        makeSettings(Plane, Messy, 3, 4, 12, 40, 90),
-        makeSettings(Plane, Messy, 7, 2, 8, 1, 90),
-        makeSettings(Plane, Combed, 3, 6, 10, 20, 30),
-        makeSettings(Plane, Combed, 5, 3, 16, 40, 0),
+    const HairRecipe cases[] = {
+        makeRecipe(Plane, Messy, 1, 1, 10),
+        makeRecipe(Plane, Messy, 3, 4, 12, 40, 90),
+        makeRecipe(Plane, Messy, 7, 2, 8, 1, 90),
+        makeRecipe(Plane, Combed, 3, 6, 10, 20, 30),
+        makeRecipe(Plane, Combed, 5, 3, 16, 40, 0),
     };
     unsigned seed = 11;
-    for (const HairSettings& s : cases) {
+    for (const HairRecipe& s : cases) {
         srand(++seed);
         ASSERT_TRUE(growPlaneHair(s));
         const float cell = 200.0f / s.clusters;
@@ -346,7 +346,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
 TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 {
     srand(5);
-    HairSettings settings = makeSettings(Plane, Messy, 3, 20, 8);
+    HairRecipe settings = makeRecipe(Plane, Messy, 3, 20, 8);
     ASSERT_TRUE(growPlaneHair(settings));
     EXPECT_EQ(200.0f / 3, 66.666664f);
     for (int k = 0; k < 20; ++k) {
@@ -359,7 +359,7 @@ TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 {
     srand(9);
-    HairSettings settings = makeSettings(Plane, Messy, 2, 5, 14, 33, 0);
+    HairRecipe settings = makeRecipe(Plane, Messy, 2, 5, 14, 33, 0);
     ASSERT_TRUE(growPlaneHair(settings));
     for (int p = 0; p < 4; ++p) {
         for (int k = 0; k < 5; ++k) {
@@ -376,7 +376,7 @@ TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 TEST(PlaneGrowth, CentrelinesMatchAReplayOfTheDraws)
 {
     for (int style : {Messy, Combed}) {
-        HairSettings settings = makeSettings(Plane, style, 3, 4, 10, 17, 23);
+        HairRecipe settings = makeRecipe(Plane, style, 3, 4, 10, 17, 23);
         srand(21);
         ASSERT_TRUE(growPlaneHair(settings));
         srand(21);
@@ -388,7 +388,7 @@ TEST(SurfaceGrowth, PrintsTheSampleCountOncePerGrowth)
 {
     for (int shape : {Sphere, Torus}) {
         for (int style : {Messy, Combed}) {
-            HairSettings settings = makeSettings(shape, style, 2, 2, 8);
+            HairRecipe settings = makeRecipe(shape, style, 2, 2, 8);
             prepareShape(settings);
             EXPECT_EQ(growCapturingOutput(growSurfaceHair, settings), "ttotal = 441\n")
                 << describe(settings);
@@ -400,7 +400,7 @@ TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
 {
     for (int shape : {Sphere, Torus}) {
         for (int style : {Messy, Combed}) {
-            HairSettings settings = makeSettings(shape, style, 3, 5, 12, 21, 35);
+            HairRecipe settings = makeRecipe(shape, style, 3, 5, 12, 21, 35);
             prepareShape(settings);
             std::vector<SurfaceVertex> grid = underlyingGrid();
             ASSERT_EQ(grid.size(), 441u);
@@ -420,7 +420,7 @@ TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
 TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 {
     for (int shape : {Sphere, Torus}) {
-        HairSettings settings = makeSettings(shape, Messy, 4, 12, 10, 30, 40);
+        HairRecipe settings = makeRecipe(shape, Messy, 4, 12, 10, 30, 40);
         prepareShape(settings);
         std::vector<SurfaceVertex> grid = underlyingGrid();
         ASSERT_EQ(grid.size(), 441u);
@@ -482,7 +482,7 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 {
     for (int shape : {Sphere, Torus}) {
-        HairSettings settings = makeSettings(shape, Combed, 2, 30, 8, 35, 20);
+        HairRecipe settings = makeRecipe(shape, Combed, 2, 30, 8, 35, 20);
         prepareShape(settings);
         std::vector<SurfaceVertex> grid = underlyingGrid();
         srand(51);
@@ -530,16 +530,16 @@ TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 
 TEST(HairMemory, RegrowingTheLargestHairThenASmallerOne)
 {
-    ASSERT_TRUE(growPlaneHair(makeSettings(Plane, Messy, 10, 50, 16, 40, 90)));
+    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 10, 50, 16, 40, 90)));
     setupSphereSurface();
-    ASSERT_TRUE(growCapturingOutput(growSurfaceHair, makeSettings(Sphere, Combed, 10, 50, 16, 40, 90)) ==
+    ASSERT_TRUE(growCapturingOutput(growSurfaceHair, makeRecipe(Sphere, Combed, 10, 50, 16, 40, 90)) ==
                 "ttotal = 441\n");
     EXPECT_EQ(hairStore.clusterCount, 100);
     EXPECT_EQ(hairStore.hairClusters[99].strandCount, 50);
     EXPECT_EQ(strandAt(99, 49).numCtrlU, 16);
 
     setupTorusSurface();
-    growCapturingOutput(growSurfaceHair, makeSettings(Torus, Messy, 2, 3, 8));
+    growCapturingOutput(growSurfaceHair, makeRecipe(Torus, Messy, 2, 3, 8));
     EXPECT_EQ(hairStore.clusterCount, 4);
     EXPECT_EQ(strandAt(0, 0).numCtrlU, 8);
     EXPECT_EQ(strandAt(0, 3).numCtrlU, 16);

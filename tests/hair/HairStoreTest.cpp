@@ -246,7 +246,7 @@ TEST(StrandTube, RefusesWhatTheStoreCannotHoldAndTouchesNothing)
 
 TEST(HairStoreCounts, DefaultsGiveOneTenPartStrand)
 {
-    HairSettings settings = makeSettings(Plane, Messy, 1, 1, 10);
+    HairRecipe settings = makeRecipe(Plane, Messy, 1, 1, 10);
     ASSERT_TRUE(growPlaneHair(settings));
     EXPECT_TRUE(hairStore.hairGrown);
     EXPECT_EQ(hairStore.clusterCount, 1);
@@ -260,13 +260,13 @@ TEST(HairStoreCounts, DefaultsGiveOneTenPartStrand)
 
 TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
 {
-    ASSERT_TRUE(growPlaneHair(makeSettings(Plane, Messy, 3, 5, 8)));
+    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 3, 5, 8)));
     EXPECT_EQ(hairStore.clusterCount, 9);
     const ControlPoint* staleInRecord = hairStore.hairClusters[1].strands[4].controlNet;
     const ControlPoint* staleRecord = hairStore.hairClusters[7].strands[0].controlNet;
     const Point3 staleTip = centrePoint(hairStore.hairClusters[7].strands[0], 7);
 
-    ASSERT_TRUE(growPlaneHair(makeSettings(Plane, Combed, 2, 2, 10)));
+    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Combed, 2, 2, 10)));
     EXPECT_EQ(hairStore.clusterCount, 4);
     for (int p = 0; p < 9; ++p) {
         EXPECT_EQ(hairStore.hairClusters[p].strandCount, p < 4 ? 2 : 5) << "record " << p;
@@ -282,7 +282,7 @@ TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
     Point3 tip = centrePoint(hairStore.hairClusters[7].strands[0], 7);
     EXPECT_TRUE(tip.x == staleTip.x && tip.y == staleTip.y && tip.z == staleTip.z);
 
-    ASSERT_TRUE(growPlaneHair(makeSettings(Plane, Messy, 1, 1, 8)));
+    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 1, 1, 8)));
     EXPECT_EQ(hairStore.clusterCount, 1);
     EXPECT_EQ(hairStore.hairClusters[1].strandCount, 2);
     EXPECT_EQ(hairStore.hairClusters[8].strandCount, 5);
@@ -290,7 +290,7 @@ TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
 
 TEST(HairStoreCounts, TenClustersFillEveryRecord)
 {
-    ASSERT_TRUE(growPlaneHair(makeSettings(Plane, Messy, 10, 1, 8)));
+    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 10, 1, 8)));
     EXPECT_EQ(hairStore.clusterCount, kMaxClusters);
     for (int p = 0; p < kMaxClusters; ++p) {
         EXPECT_EQ(hairStore.hairClusters[p].strandCount, 1) << "record " << p;

@@ -8,21 +8,13 @@
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 
-HairSettings makeSettings(int shape, int style, int clusters, int hairs, int parts, int length,
-                          int restAngle)
+HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts, int length,
+                      int restAngle)
 {
-    HairSettings settings;
-    settings.shape = shape;
-    settings.style = style;
-    settings.clusters = clusters;
-    settings.hairs = hairs;
-    settings.parts = parts;
-    settings.length = length;
-    settings.restAngle = restAngle;
-    return settings;
+    return {shape, style, length, restAngle, hairs, clusters, parts};
 }
 
-std::string describe(const HairSettings& settings)
+std::string describe(const HairRecipe& settings)
 {
     std::ostringstream out;
     out << "shape " << settings.shape << " style " << settings.style << " clusters "
@@ -54,7 +46,7 @@ int randAfter(long long draws)
     return rand();
 }
 
-std::string growCapturingOutput(bool (*grower)(const HairSettings&), const HairSettings& settings,
+std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRecipe& settings,
                                 bool* grown)
 {
     testing::internal::CaptureStdout();

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/HairSettings.h"
+#include "hair/HairRecipe.h"
 #include "geometry/NurbsSurface.h"
 
 struct Point3 {
@@ -15,10 +15,10 @@ struct Point3 {
 
 using Centreline = std::vector<Point3>;
 
-HairSettings makeSettings(int shape, int style, int clusters, int hairs, int parts,
+HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts,
                           int length = 10, int restAngle = 1);
 
-std::string describe(const HairSettings& settings);
+std::string describe(const HairRecipe& settings);
 
 // Point r of a strand's centreline, read back from its control net. Ring points 2
 // and 6 have zero x offset and points 0 and 4 zero y and z offsets, so this is exact.
@@ -29,7 +29,7 @@ Centreline centrelineOf(const NurbsSurface& strand);
 int randAfter(long long draws);
 
 // Run a grower with its printing captured; returns what it printed.
-std::string growCapturingOutput(bool (*grower)(const HairSettings&), const HairSettings& settings,
+std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRecipe& settings,
                                 bool* grown = nullptr);
 
 // The whole sample grid of underlyingSurface, without its printed line.

@@ -1,6 +1,11 @@
 // Runs tressmoor-grow as a batch job would, without a display.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -28,7 +33,8 @@ std::string readText(const std::string& path)
 
 ToolRun grow(const std::string& arguments)
 {
-    static const std::string folder = freshFolder("tool-runs");
+    // One folder per test process: ctest runs the tests of this program side by side.
+    static const std::string folder = freshFolder("tool-runs-" + std::to_string(getpid()));
     const std::string command = std::string("env -u DISPLAY ") + TRESSMOOR_GROW_BINARY + " " +
                                 arguments + " > '" + folder + "/out' 2> '" + folder + "/err'";
     ToolRun run;
@@ -46,6 +52,93 @@ size_t lineCount(const std::string& text)
         lines += c == '\n';
     }
     return lines;
+}
+
+// How to start the tool when the shell's defaults will not do.
+struct Launch {
+    std::vector<std::string> arguments;
+    std::vector<std::pair<std::string, std::string>> environment;
+    mode_t mask = 022;
+    int ignoredSignal = 0;
+    std::string out;  // standard output's file; the folder's "out" by default
+};
+
+// Every ending signal has its default action unless one is to be ignored.
+pid_t start(const Launch& launch, const std::string& folder)
+{
+    std::vector<std::string> words = {TRESSMOOR_GROW_BINARY};
+    words.insert(words.end(), launch.arguments.begin(), launch.arguments.end());
+    const std::string out = launch.out.empty() ? folder + "/out" : launch.out;
+    const std::string err = folder + "/err";
+    const pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    for (int signalNumber : {SIGHUP, SIGINT, SIGTERM}) {
+        signal(signalNumber, signalNumber == launch.ignoredSignal ? SIG_IGN : SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    umask(launch.mask);
+    unsetenv("DISPLAY");
+    for (const auto& variable : launch.environment) {
+        setenv(variable.first.c_str(), variable.second.c_str(), 1);
+    }
+    // A sanitized build's runtime would refuse to come after the preloaded library.
+    const char* asan = getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS", (std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (outFd < 0 || errFd < 0 || dup2(outFd, STDOUT_FILENO) < 0 || dup2(errFd, STDERR_FILENO) < 0) {
+        _exit(126);
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
+// The raw wait status, and what the tool wrote to standard error.
+struct Ending {
+    int status = -1;
+    std::string err;
+};
+
+Ending finish(pid_t pid, const std::string& folder)
+{
+    Ending ending;
+    waitpid(pid, &ending.status, 0);
+    ending.err = readText(folder + "/err");
+    return ending;
+}
+
+std::string describeStatus(int status)
+{
+    if (WIFSIGNALED(status)) {
+        return "ended by signal " + std::to_string(WTERMSIG(status));
+    }
+    return WIFEXITED(status) ? "exited with " + std::to_string(WEXITSTATUS(status)) : "still running";
+}
+
+bool waitForFile(const std::string& path, double seconds)
+{
+    for (int wait = 0; wait < seconds * 100; ++wait) {
+        if (fileExists(path)) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> names)
+{
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace
@@ -67,9 +160,11 @@ TEST(TressmoorGrowOptions, BadValuesGiveOneLineNamingTheOptionAndRangeWithStatus
         {"--hairs --out a.hair", "--hairs must be a whole number from 1 to 50"},
         {"--shape cube --out a.hair", "--shape must be plane, sphere or torus"},
         {"--style wavy --out a.hair", "--style must be messy or combed"},
-        {"--out a.txt", "--out must name a .hair or .obj file"},
+        {"--out a.txt", "--out must name a .hair, .obj or .usda file"},
         {"--hairs 5", "--out FILE is required"},
         {"--colour red --out a.hair", "unknown option --colour"},
+        {"--help=1", "option --help takes no value"},
+        {"--out a.hair --help=", "option --help takes no value"},
     };
     for (const auto& c : cases) {
         const ToolRun run = grow(c.arguments);
@@ -147,4 +242,160 @@ TEST(TressmoorGrowOutput, ObjAndHairOfTheSameGrowthAgree)
     ASSERT_EQ(polylines.size(), 12u);
     EXPECT_EQ(polylines[0], "l 1 2 3 4 5 6 7 8 9 10 11 12");
     EXPECT_EQ(polylines[11], "l 133 134 135 136 137 138 139 140 141 142 143 144");
+}
+
+TEST(TressmoorGrowOutput, AFailedWriteToStandardOutputIsAnError)
+{
+    const std::string folder = freshFolder("tool-full-output");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--out", folder + "/plane.hair"},
+          std::vector<std::string>{"--shape", "sphere", "--out", folder + "/sphere.obj"},
+          std::vector<std::string>{"--help"}}) {
+        Launch launch;
+        launch.arguments = arguments;
+        launch.out = "/dev/full";
+        const Ending ending = finish(start(launch, folder), folder);
+        EXPECT_EQ(describeStatus(ending.status), "exited with 1") << arguments[0];
+        EXPECT_EQ(ending.err, "tressmoor-grow: cannot write to standard output: No space left on device\n")
+            << arguments[0];
+    }
+}
+
+// Any name the file system takes, up to the longest, saves beside the others.
+TEST(TressmoorGrowFiles, TheLongestNamesTheFolderTakesAreSaved)
+{
+    const std::string folder = freshFolder("tool-long-names");
+    const std::string saves = folder + "/saves";
+    ASSERT_EQ(mkdir(saves.c_str(), 0755), 0);
+    const long longest = pathconf(saves.c_str(), _PC_NAME_MAX);
+    ASSERT_GE(longest, 248);
+    std::vector<std::string> names;
+    for (long length : {248L, longest}) {
+        names.push_back(std::string(static_cast<size_t>(length) - 5, 'n') + ".hair");
+        Launch launch;
+        launch.arguments = {"--shape", "torus", "--out", saves + "/" + names.back()};
+        const Ending ending = finish(start(launch, folder), folder);
+        EXPECT_EQ(describeStatus(ending.status), "exited with 0") << length << ": " << ending.err;
+        const Bytes bytes = readBytes(saves + "/" + names.back());
+        HairFileContents contents;
+        std::string problem;
+        EXPECT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << length << ": " << problem;
+    }
+    EXPECT_EQ(sorted(folderEntries(saves)), sorted(names)) << "no temporary file is left";
+}
+
+// Only a regular file's mode is kept; a link, or the device it names, is replaced
+// by a file with the mode the umask allows, and what the link names is untouched.
+TEST(TressmoorGrowFiles, ASaveKeepsTheModeOfARegularFileOnly)
+{
+    const std::string folder = freshFolder("tool-modes");
+    const std::string kept = folder + "/kept.hair";
+    writeBytes(kept, Bytes(10, 'o'));
+    chmod(kept.c_str(), 0640);
+    const std::string shared = folder + "/shared.data";
+    writeBytes(shared, Bytes(10, 's'));
+    chmod(shared.c_str(), 0666);
+    ASSERT_EQ(symlink("/dev/null", (folder + "/null.hair").c_str()), 0);
+    ASSERT_EQ(symlink(shared.c_str(), (folder + "/link.hair").c_str()), 0);
+
+    const struct {
+        const char* name;
+        mode_t mask;
+        mode_t mode;
+    } cases[] = {{"kept.hair", 022, 0640}, {"null.hair", 022, 0644}, {"link.hair", 077, 0600},
+                 {"new.obj", 027, 0640}};
+    for (const auto& c : cases) {
+        Launch launch;
+        launch.arguments = {"--out", folder + "/" + c.name};
+        launch.mask = c.mask;
+        const Ending ending = finish(start(launch, folder), folder);
+        EXPECT_EQ(describeStatus(ending.status), "exited with 0") << c.name << ": " << ending.err;
+        struct stat info;
+        ASSERT_EQ(lstat((folder + "/" + c.name).c_str(), &info), 0) << c.name;
+        EXPECT_TRUE(S_ISREG(info.st_mode)) << c.name;
+        EXPECT_EQ(info.st_mode & 07777, c.mode) << c.name;
+    }
+    struct stat info;
+    ASSERT_EQ(stat(shared.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0666u);
+    EXPECT_EQ(readBytes(shared), Bytes(10, 's'));
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+namespace {
+
+// The tool, saving over an old target, held inside the fsync of its temporary file.
+struct HeldSave {
+    std::string folder;
+    std::string saves;
+    std::string target;
+    std::string release;
+    pid_t pid = -1;
+};
+
+HeldSave startHeldSave(const std::string& name, int ignoredSignal)
+{
+    HeldSave save;
+    save.folder = freshFolder(name);
+    save.saves = save.folder + "/saves";
+    mkdir(save.saves.c_str(), 0755);
+    save.target = save.saves + "/hair.hair";
+    save.release = save.folder + "/release";
+    writeBytes(save.target, Bytes(300, 'o'));
+    Launch launch;
+    launch.arguments = {"--shape", "sphere", "--hairs", "50", "--clusters", "10", "--out", save.target};
+    launch.environment = {{"LD_PRELOAD", FSYNC_INTERPOSER},
+                          {"TRESSMOOR_TEST_FSYNC", "hold"},
+                          {"TRESSMOOR_TEST_FSYNC_HELD", save.folder + "/held"},
+                          {"TRESSMOOR_TEST_FSYNC_RELEASE", save.release}};
+    launch.ignoredSignal = ignoredSignal;
+    save.pid = start(launch, save.folder);
+    return save;
+}
+
+}  // namespace
+
+TEST(TressmoorGrowSignals, AnEndingSignalDuringASaveRemovesTheTemporaryFileAndKeepsTheOldOne)
+{
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE("signal " + std::to_string(signalNumber));
+        HeldSave save = startHeldSave("tool-signal-" + std::to_string(signalNumber), 0);
+        const bool held = waitForFile(save.folder + "/held", 60);
+        kill(save.pid, signalNumber);
+        const Ending ending = finish(save.pid, save.folder);
+        ASSERT_TRUE(held) << "the save never reached its fsync: " << ending.err;
+        EXPECT_EQ(describeStatus(ending.status), "ended by signal " + std::to_string(signalNumber));
+        EXPECT_EQ(folderEntries(save.saves), std::vector<std::string>{"hair.hair"});
+        EXPECT_EQ(readBytes(save.target), Bytes(300, 'o')) << "the old file stays";
+    }
+}
+
+// As under nohup: the save goes on and completes.
+TEST(TressmoorGrowSignals, AnIgnoredSignalStaysIgnoredDuringASave)
+{
+    HeldSave save = startHeldSave("tool-signal-ignored", SIGHUP);
+    const bool held = waitForFile(save.folder + "/held", 60);
+    kill(save.pid, SIGHUP);
+    usleep(100000);
+    writeBytes(save.release, {});
+    const Ending ending = finish(save.pid, save.folder);
+    ASSERT_TRUE(held) << ending.err;
+    EXPECT_EQ(describeStatus(ending.status), "exited with 0") << ending.err;
+    EXPECT_EQ(folderEntries(save.saves), std::vector<std::string>{"hair.hair"});
+    EXPECT_EQ(readBytes(save.target).size(), 128u + 5000u * 10u * 12u) << "the new hair is in place";
+}
+
+TEST(TressmoorGrowFiles, AFolderThatCannotBeFlushedIsAFailedSave)
+{
+    const std::string folder = freshFolder("tool-folder-fsync");
+    Launch launch;
+    launch.arguments = {"--out", folder + "/hair.hair"};
+    launch.environment = {{"LD_PRELOAD", FSYNC_INTERPOSER}, {"TRESSMOOR_TEST_FSYNC", "fail-folder"}};
+    const Ending ending = finish(start(launch, folder), folder);
+    EXPECT_EQ(describeStatus(ending.status), "exited with 1");
+    EXPECT_EQ(ending.err, "tressmoor-grow: cannot write \"" + folder +
+                              "/hair.hair\": it was replaced, but its folder could not be flushed "
+                              "to disk: Input/output error\n");
+    EXPECT_EQ(readText(folder + "/out"), "") << "no summary for a failed save";
 }

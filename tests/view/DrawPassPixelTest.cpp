@@ -227,6 +227,41 @@ TEST_F(DrawPassPixels, ZoomInPressesEnlargeTheDrawnExtent)
     settings().zoomMode = NoZoom;
 }
 
+// However far the presses go, as many presses back bring the hair into view.
+TEST_F(DrawPassPixels, HairComesBackAfterZoomingFarOutOrFarIn)
+{
+    growOn(Sphere, kTinyHair);
+    ASSERT_FALSE(HasFatalFailure());
+    const int base = renderFrame(view).countNonClear();
+    ASSERT_GT(base, 1000);
+    const struct {
+        int away;
+        int back;
+        int pressesBack;
+    } trips[] = {{ZoomOut, ZoomIn, 38}, {ZoomIn, ZoomOut, 31}};
+    for (const auto& trip : trips) {
+        view->zoomFactor = 1.0f;
+        settings().zoomMode = trip.away;
+        for (int press = 0; press < 600; ++press) {
+            Fl::e_x = 100;
+            Fl::e_y = 100;
+            view->handle(FL_PUSH);
+        }
+        renderFrame(view);
+        settings().zoomMode = trip.back;
+        for (int press = 0; press < trip.pressesBack; ++press) {
+            Fl::e_x = 100;
+            Fl::e_y = 100;
+            view->handle(FL_PUSH);
+        }
+        EXPECT_NEAR(view->zoomFactor, 1.0f, 0.05f) << "zoom mode " << trip.away;
+        const int drawn = renderFrame(view).countNonClear();
+        EXPECT_GT(drawn, base * 9 / 10) << "zoom mode " << trip.away;
+        EXPECT_LT(drawn, base * 11 / 10) << "zoom mode " << trip.away;
+    }
+    settings().zoomMode = NoZoom;
+}
+
 TEST_F(DrawPassPixels, TranslationMovesTheSceneRightAndDown)
 {
     growOn(Torus, kTinyHair);

@@ -149,16 +149,37 @@ TEST_F(HairViewHandle, OtherEventsAreUsedAndChangeNothing)
     EXPECT_EQ(view->lastMouseX, 0);
 }
 
-TEST_F(HairViewHandle, AnglesAndZoomAreNeverWrappedOrClamped)
+TEST_F(HairViewHandle, AnglesAreNeverWrapped)
 {
     settings->rotate = true;
     send(FL_PUSH, 0, 0);
     send(FL_DRAG, 4000, 0);
     EXPECT_EQ(view->rotationZ, 1000.0f);
+}
+
+// Unbounded, 460 presses out reach a subnormal factor that 1.2 rounds back to
+// itself, and 490 presses in reach infinity.
+TEST_F(HairViewHandle, ZoomStaysWithinItsRangeAndEveryPressInsideIsAsBefore)
+{
     settings->zoomMode = ZoomOut;
-    for (int i = 0; i < 200; ++i) {
+    float product = 1.0f;
+    for (int press = 1; press <= 600; ++press) {
         send(FL_PUSH, 0, 0);
+        product *= 0.8f;
+        const float expected = product >= kMinZoomFactor ? product : kMinZoomFactor;
+        ASSERT_EQ(view->zoomFactor, expected) << "zoom-out press " << press;
     }
-    EXPECT_GT(view->zoomFactor, 0.0f);
-    EXPECT_LT(view->zoomFactor, 1e-15f);
+
+    settings->zoomMode = ZoomIn;
+    product = kMinZoomFactor;
+    for (int press = 1; press <= 600; ++press) {
+        send(FL_PUSH, 0, 0);
+        product *= 1.2f;
+        const float expected = product <= kMaxZoomFactor ? product : kMaxZoomFactor;
+        ASSERT_EQ(view->zoomFactor, expected) << "zoom-in press " << press;
+    }
+
+    settings->zoomMode = ZoomOut;
+    send(FL_PUSH, 0, 0);
+    EXPECT_EQ(view->zoomFactor, kMaxZoomFactor * 0.8f) << "the top of the range zooms out at once";
 }

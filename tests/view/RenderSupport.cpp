@@ -7,12 +7,12 @@
 #include <FL/Fl.H>
 #include <FL/gl.h>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "app/AppWindow.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
+#include "tools/PngWriter.h"
 #include "view/HairView.h"
 
 namespace {
@@ -74,14 +74,14 @@ void growOn(int shape, HairSize size)
     s.restAngle = size.restAngle;
     bool grown = false;
     if (shape == Plane) {
-        grown = growPlaneHair(s);
+        grown = growPlaneHair(recipeFromSettings(s));
     } else {
         if (shape == Sphere) {
             setupSphereSurface();
         } else {
             setupTorusSurface();
         }
-        grown = growSurfaceHair(s);
+        grown = growSurfaceHair(recipeFromSettings(s));
     }
     ASSERT_TRUE(grown) << describe(shape, size);
 }
@@ -140,61 +140,12 @@ Frame renderFrame(HairView* view)
     return frame;
 }
 
-namespace {
-
-void putBigEndian(std::vector<unsigned char>& out, unsigned long value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<unsigned char>((value >> shift) & 0xff));
-    }
-}
-
-void putChunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data)
-{
-    putBigEndian(out, data.size());
-    const size_t typeStart = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    const unsigned long crc = crc32(0L, &out[typeStart], static_cast<uInt>(out.size() - typeStart));
-    putBigEndian(out, crc);
-}
-
-}  // namespace
-
 bool writePng(const std::string& path, const Frame& frame)
 {
-    const size_t rowBytes = static_cast<size_t>(frame.width) * 3;
-    std::vector<unsigned char> raw;
-    raw.reserve((rowBytes + 1) * frame.height);
-    for (int y = frame.height - 1; y >= 0; --y) {
-        raw.push_back(0);  // filter type None
-        const unsigned char* row = &frame.rgb[y * rowBytes];
-        raw.insert(raw.end(), row, row + rowBytes);
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<unsigned char> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) {
-        return false;
-    }
-    packed.resize(packedSize);
-
-    std::vector<unsigned char> header;
-    putBigEndian(header, static_cast<unsigned long>(frame.width));
-    putBigEndian(header, static_cast<unsigned long>(frame.height));
-    const unsigned char depthAndType[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, no interlace
-    header.insert(header.end(), depthAndType, depthAndType + 5);
-
-    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    putChunk(png, "IHDR", header);
-    putChunk(png, "IDAT", packed);
-    putChunk(png, "IEND", {});
-
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    return std::fclose(file) == 0 && written;
+    std::string problem;
+    const bool written = writePngFile(path, frame.width, frame.height, frame.rgb.data(), problem);
+    EXPECT_TRUE(written) << path << ": " << problem;
+    return written;
 }
 
 namespace {

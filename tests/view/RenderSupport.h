@@ -58,7 +58,7 @@ bool nearColour(Rgb a, Rgb b, int tolerance = 1);
 // A real FLTK pass, then one more pass straight into the back buffer, read back.
 Frame renderFrame(HairView* view);
 
-// Rows are flipped so the PNG shows the view the right way up.
+// Through the program's own PNG writer, which shows the view the right way up.
 bool writePng(const std::string& path, const Frame& frame);
 
 using Matrix = std::array<double, 16>;  // column-major, as GL keeps it

@@ -15,11 +15,22 @@ struct Shot {
     const char* modeName;
 };
 
+// Test names and failure messages show the shot as "sphere_smooth".
+std::string nameOf(const Shot& shot)
+{
+    return std::string(shot.shapeName) + "_" + shot.modeName;
+}
+
+void PrintTo(const Shot& shot, std::ostream* out)
+{
+    *out << nameOf(shot);
+}
+
 class Screenshot : public testing::TestWithParam<Shot> {};
 
 std::string shotName(const testing::TestParamInfo<Shot>& info)
 {
-    return std::string(info.param.shapeName) + info.param.modeName;
+    return nameOf(info.param);
 }
 
 bool startsLikePng(const std::string& path)

@@ -1,0 +1,15 @@
+#ifndef TRESSMOOR_HAIR_OBJWRITER_H
+#define TRESSMOOR_HAIR_OBJWRITER_H
+
+#include <string>
+
+#include "hair/HairCodec.h"
+#include "hair/OutputBuffer.h"
+
+// The strands' points as OBJ polylines: the comment line first when there is one,
+// then one v line per point, then one l line per strand. A strand of a single
+// point, which a line cannot be, names that point twice.
+void writeObjCurves(const HairStrands& strands, const std::string& comment, OutputBuffer& out,
+                    const WriteProgress& progress = WriteProgress());
+
+#endif

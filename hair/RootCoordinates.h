@@ -1,0 +1,20 @@
+#ifndef TRESSMOOR_HAIR_ROOTCOORDINATES_H
+#define TRESSMOOR_HAIR_ROOTCOORDINATES_H
+
+#include <vector>
+
+#include "hair/HairCodec.h"
+
+// Where each strand's root lies on the shape it grew on, as surface coordinates
+// s, t from 0 to 1, two floats per strand in file order.
+//
+// Plane: x and z mapped from -100..100 to 0..1 (held to that range).
+// Sphere and torus: every root is a copy of a sample of the surface's 21 x 21
+// grid, so its coordinates are that sample's fractions of the u and v ranges.
+// Samples that share a position (the sphere covers itself twice and collapses a
+// row onto its pole; the torus's first and last rows and columns meet) resolve
+// to the first of them in row-major order. False, leaving st empty, when a root
+// matches no sample exactly or the shape is unknown.
+bool rootSurfaceCoordinates(const HairStrands& strands, int shape, std::vector<float>& st);
+
+#endif

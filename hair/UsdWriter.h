@@ -1,0 +1,32 @@
+#ifndef TRESSMOOR_HAIR_USDWRITER_H
+#define TRESSMOOR_HAIR_USDWRITER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hair/HairCodec.h"
+#include "hair/OutputBuffer.h"
+
+// What a USD layer of strands holds beyond the HAIR file's own arrays.
+struct UsdCurvesExtras {
+    std::string recipe;           // customLayerData's tressmoorRecipe; none when empty
+    uint32_t hairsPerCluster = 0; // primvars:clusterId = strand / hairsPerCluster; none when 0
+    std::vector<float> rootSt;    // primvars:st, s and t per strand; none when empty
+    bool displayPrimvars = false; // primvars:displayColor and primvars:displayOpacity
+};
+
+// The strands as one USD ASCII layer: /hair (an Xform, the default prim) holding
+// the linear BasisCurves /hair/strands, Y up. Points run root to tip in file
+// order; widths are the thickness, per vertex when the file has the array and
+// constant otherwise, as are displayColor and displayOpacity (1 - transparency).
+// The extent is the points' bounding box grown by half the widest width, the
+// space the tubes take. A strand of a single point, which a linear curve cannot
+// hold, is written as that point twice, with its values twice.
+void writeUsdCurves(const HairStrands& strands, const UsdCurvesExtras& extras, OutputBuffer& out,
+                    const WriteProgress& progress = WriteProgress());
+
+// A USD string literal: quoted, with quotes, backslashes and control characters escaped.
+void appendUsdString(OutputBuffer& out, const std::string& text);
+
+#endif

@@ -1,0 +1,292 @@
+// Runs tressmoor-convert as a person would, on HAIR files the tests build.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../hair/HairFileSupport.h"
+#include "../hair/UsdTextSupport.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readText(const std::string& path)
+{
+    const Bytes bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string quoted(const std::string& word)
+{
+    return "'" + word + "'";
+}
+
+// The program with its arguments, run through the shell after any set-up.
+ToolRun run(const std::string& binary, const std::string& arguments, const std::string& setup = "")
+{
+    // One folder per test process: ctest runs the tests of this program side by side.
+    static const std::string folder = freshFolder("convert-runs-" + std::to_string(getpid()));
+    const std::string command = setup + "env -u DISPLAY " + binary + " " + arguments + " > '" +
+                                folder + "/out' 2> '" + folder + "/err'";
+    ToolRun result;
+    const int status = system(command.c_str());
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readText(folder + "/out");
+    result.err = readText(folder + "/err");
+    return result;
+}
+
+ToolRun convert(const std::string& in, const std::string& out, const std::string& setup = "")
+{
+    return run(TRESSMOOR_CONVERT_BINARY, quoted(in) + " " + quoted(out), setup);
+}
+
+size_t lineCount(const std::string& text)
+{
+    size_t lines = 0;
+    for (char c : text) {
+        lines += c == '\n';
+    }
+    return lines;
+}
+
+// Strands by another program, with every optional array or with none.
+HandMadeHairFile foreignFile(bool everyArray, uint32_t strands = 3, uint32_t segments = 4)
+{
+    HandMadeHairFile file;
+    file.strandCount = strands;
+    file.defaultSegments = segments;
+    file.pointCount = strands * (segments + 1);
+    file.info = "exported by another hair tool";
+    for (uint32_t i = 0; i < 3 * file.pointCount; ++i) {
+        file.points.push_back(std::ldexp(static_cast<float>(i % 977) - 488.3f, static_cast<int>(i % 7) - 3));
+    }
+    if (everyArray) {
+        file.flags = 0x1F;
+        file.segments.assign(strands, static_cast<uint16_t>(segments));
+        for (uint32_t n = 0; n < file.pointCount; ++n) {
+            file.thickness.push_back(0.5f + n % 5);
+            file.transparency.push_back(0.125f * (n % 8));
+            for (int c = 0; c < 3; ++c) {
+                file.colour.push_back(0.25f * ((n + c) % 5));
+            }
+        }
+    }
+    return file;
+}
+
+}  // namespace
+
+TEST(TressmoorConvertUsage, BadArgumentsGiveOneLineAndStatusTwo)
+{
+    for (const char* arguments : {"", "a.hair", "a.hair b.usda c.usda", "--colour a.hair b.usda",
+                                  "a.hair b.txt", "a.hair b.usda.bak"}) {
+        const ToolRun result = run(TRESSMOOR_CONVERT_BINARY, arguments);
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_EQ(lineCount(result.err), 1u) << arguments << ": " << result.err;
+        EXPECT_NE(result.err.find("(try --help)"), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "") << arguments;
+    }
+    const ToolRun help = run(TRESSMOOR_CONVERT_BINARY, "--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"Usage: tressmoor-convert IN OUT", ".usda", ".obj", ".hair", "Exit status"}) {
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+}
+
+TEST(TressmoorConvertFiles, ForeignFilesWithEveryArrayOrNoneBecomeUsdObjAndHair)
+{
+    const std::string folder = freshFolder("convert-foreign");
+    for (bool everyArray : {true, false}) {
+        SCOPED_TRACE(everyArray ? "every array" : "no optional array");
+        const HandMadeHairFile file = foreignFile(everyArray);
+        const std::string in = folder + "/in.hair";
+        writeBytes(in, file.bytes());
+
+        ToolRun result = convert(in, folder + "/out.USDA");
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out.find("tressmoor-convert: wrote 3 strands, 15 points to " + folder + "/out.USDA in "), 0u)
+            << result.out;
+        EXPECT_EQ(lineCount(result.out), 1u);
+        EXPECT_EQ(result.err, "");
+        const UsdLayer layer = parseUsdLayer(readText(folder + "/out.USDA"));
+        ASSERT_EQ(layer.problem, "");
+        EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "upAxis = \"Y\""}));
+        const auto& a = layer.attributes;
+        EXPECT_EQ(a.count("primvars:clusterId") + a.count("primvars:st"), 0u) << "unknown for a foreign file";
+        EXPECT_EQ(usdIntegers(a.at("curveVertexCounts").value), std::vector<long long>(3, 5));
+        EXPECT_EQ(bitDifference(file.points, usdFloats(a.at("points").value)), "");
+        const char* interpolation = everyArray ? "vertex" : "constant";
+        for (const char* name : {"widths", "primvars:displayColor", "primvars:displayOpacity"}) {
+            EXPECT_EQ(a.at(name).interpolation, interpolation) << name;
+        }
+        std::vector<float> opacity;
+        for (float t : file.transparency) {
+            opacity.push_back(1.0f - t);
+        }
+        EXPECT_EQ(bitDifference(everyArray ? file.thickness : std::vector<float>{2.0f},
+                                usdFloats(a.at("widths").value)), "");
+        EXPECT_EQ(bitDifference(everyArray ? file.colour : std::vector<float>{0.1f, 0.5f, 0.8f},
+                                usdFloats(a.at("primvars:displayColor").value)), "");
+        EXPECT_EQ(bitDifference(everyArray ? opacity : std::vector<float>{1.0f},
+                                usdFloats(a.at("primvars:displayOpacity").value)), "");
+
+        ASSERT_EQ(convert(in, folder + "/out.obj").status, 0);
+        const std::string obj = readText(folder + "/out.obj");
+        EXPECT_EQ(obj.compare(0, 2, "v "), 0) << "no recipe comment for a foreign file";
+        EXPECT_NE(obj.find("\nl 1 2 3 4 5\nl 6 7 8 9 10\nl 11 12 13 14 15\n"), std::string::npos);
+        EXPECT_EQ(lineCount(obj), 15u + 3u);
+
+        ASSERT_EQ(convert(in, folder + "/out.hair").status, 0);
+        EXPECT_TRUE(readBytes(folder + "/out.hair") == file.bytes()) << "every array is kept";
+    }
+}
+
+// The converter writes what tressmoor-grow writes, plus the display primvars
+// from the HAIR header, and the window's sibling tool writes USD itself.
+TEST(TressmoorConvertFiles, TressmoorsOwnFileGivesTheLayerTressmoorGrowWrites)
+{
+    const std::string folder = freshFolder("convert-own");
+    const std::string options = "--shape torus --style combed --hairs 4 --clusters 3 --parts 12 --growth 2";
+    ASSERT_EQ(run(TRESSMOOR_GROW_BINARY, options + " --out " + folder + "/grown.hair").status, 0);
+    const ToolRun grown = run(TRESSMOOR_GROW_BINARY, options + " --out " + folder + "/grown.usda");
+    ASSERT_EQ(grown.status, 0) << grown.err;
+    EXPECT_NE(grown.out.find("wrote 36 strands, 432 points to " + folder + "/grown.usda"), std::string::npos);
+    const ToolRun converted = convert(folder + "/grown.hair", folder + "/converted.usda");
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_EQ(converted.err, "");
+
+    UsdLayer fromGrow = parseUsdLayer(readText(folder + "/grown.usda"));
+    const UsdLayer fromConvert = parseUsdLayer(readText(folder + "/converted.usda"));
+    ASSERT_EQ(fromGrow.problem, "");
+    ASSERT_EQ(fromConvert.problem, "");
+    EXPECT_EQ(fromGrow.metadata[3],
+              "string tressmoorRecipe = \"tressmoor-hair 1 torus combed length=10 restAngle=1 hairs=4 "
+              "clusters=3 parts=12\"");
+    EXPECT_EQ(fromGrow.attributeOrder, (std::vector<std::string>{"type", "curveVertexCounts", "points", "widths",
+                                                                 "extent", "primvars:clusterId", "primvars:st"}));
+    EXPECT_EQ(fromConvert.attributes.at("primvars:displayColor").value, "[(0.1, 0.5, 0.8)]");
+    EXPECT_EQ(fromConvert.attributes.at("primvars:displayOpacity").value, "[1]");
+    fromGrow.attributes["primvars:displayColor"] = fromConvert.attributes.at("primvars:displayColor");
+    fromGrow.attributes["primvars:displayOpacity"] = fromConvert.attributes.at("primvars:displayOpacity");
+    EXPECT_EQ(fromGrow.metadata, fromConvert.metadata);
+    for (const auto& attribute : fromConvert.attributes) {
+        EXPECT_EQ(fromGrow.attributes[attribute.first].value, attribute.second.value) << attribute.first;
+        EXPECT_EQ(fromGrow.attributes[attribute.first].interpolation, attribute.second.interpolation);
+    }
+    EXPECT_EQ(fromGrow.attributes.size(), fromConvert.attributes.size());
+
+    ASSERT_EQ(run(TRESSMOOR_GROW_BINARY, options + " --out " + folder + "/grown.obj").status, 0);
+    ASSERT_EQ(convert(folder + "/grown.hair", folder + "/converted.obj").status, 0);
+    EXPECT_EQ(readText(folder + "/converted.obj"), readText(folder + "/grown.obj"));
+}
+
+TEST(TressmoorConvertFiles, BadInputIsRefusedInOneLineAndLeavesOutAsItWas)
+{
+    const std::string folder = freshFolder("convert-bad");
+    const Bytes good = foreignFile(true).bytes();
+    const std::string oldOut = folder + "/old.usda";
+    writeBytes(oldOut, Bytes(42, 'o'));
+    HandMadeHairFile nan = foreignFile(false);
+    nan.points[7] = NAN;
+    HandMadeHairFile wrongSegments = foreignFile(true);
+    wrongSegments.segments[1] = 9;
+    const std::string big = folder + "/big.hair";
+    writeBytes(big, Bytes(good.begin(), good.begin() + 128));
+    ASSERT_EQ(truncate(big.c_str(), (off_t(4) << 30) + 1), 0);
+    mkdir((folder + "/folder.hair").c_str(), 0755);
+
+    const struct {
+        const char* name;
+        Bytes bytes;
+        const char* reason;
+    } cases[] = {
+        {"truncated.hair", Bytes(good.begin(), good.end() - 5), "but the file has"},
+        {"short.hair", Bytes(good.begin(), good.begin() + 60), "too short for the 128-byte HAIR header"},
+        {"text.hair", Bytes(200, 'x'), "does not begin with the signature HAIR"},
+        {"nan.hair", nan.bytes(), "point 3 of strand 1 has a coordinate that is not a finite number"},
+        {"segments.hair", wrongSegments.bytes(), "segments make 20 points, but its header says 15"},
+        {"big.hair", {}, "more than tressmoor-convert reads"},
+        {"folder.hair", {}, "it is a folder"},
+        {"missing.hair", {}, "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        const std::string in = folder + "/" + c.name;
+        if (!c.bytes.empty()) {
+            writeBytes(in, c.bytes);
+        }
+        for (const char* out : {"old.usda", "new.obj"}) {
+            const ToolRun result = convert(in, folder + "/" + out);
+            EXPECT_EQ(result.status, 1) << c.name;
+            EXPECT_EQ(result.err.find("tressmoor-convert: cannot convert \"" + in + "\": "), 0u) << result.err;
+            EXPECT_NE(result.err.find(c.reason), std::string::npos) << c.name << ": " << result.err;
+            EXPECT_EQ(lineCount(result.err), 1u) << result.err;
+            EXPECT_EQ(result.out, "");
+        }
+        EXPECT_EQ(readBytes(oldOut), Bytes(42, 'o')) << c.name;
+        EXPECT_FALSE(fileExists(folder + "/new.obj")) << c.name;
+    }
+    EXPECT_EQ(folderEntries(folder).size(), 1u + sizeof cases / sizeof cases[0] - 1) << "no temporary file";
+}
+
+TEST(TressmoorConvertFiles, AFailedWriteKeepsTheOldOutputAndLeavesNoTemporaryFile)
+{
+    const std::string folder = freshFolder("convert-write-failure");
+    const std::string in = folder + "/in.hair";
+    writeBytes(in, foreignFile(true, 2000, 40).bytes());
+    const std::string out = folder + "/out.usda";
+    writeBytes(out, Bytes(42, 'o'));
+    // The file size limit stops the write part way, as a full disk would.
+    const ToolRun result = convert(in, out, "trap '' XFSZ; ulimit -f 64; ");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tressmoor-convert: cannot write \"" + out + "\": writing failed: File too large\n");
+    EXPECT_EQ(readBytes(out), Bytes(42, 'o'));
+    EXPECT_EQ(folderEntries(folder).size(), 2u);
+
+    const ToolRun missing = convert(in, folder + "/no/such/folder.usda");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("cannot create a file in its folder: No such file or directory"), std::string::npos);
+}
+
+// Output many times the buffer's chunk, a strand of one point among the rest,
+// and a file too small to need progress lines.
+TEST(TressmoorConvertFiles, ALargerFileStreamsInChunksAndReadsBackExactly)
+{
+    const std::string folder = freshFolder("convert-larger");
+    HandMadeHairFile file = foreignFile(true, 4000, 30);
+    file.segments[1234] = 0;
+    file.pointCount -= 30;
+    const size_t removed = (1234 * 31 + 1) * 3;
+    file.points.erase(file.points.begin() + removed, file.points.begin() + removed + 90);
+    file.thickness.resize(file.pointCount);
+    file.transparency.resize(file.pointCount);
+    file.colour.resize(3 * file.pointCount);
+    writeBytes(folder + "/in.hair", file.bytes());
+    const ToolRun result = convert(folder + "/in.hair", folder + "/out.usda");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "no progress for well under a second's work";
+
+    const UsdLayer layer = parseUsdLayer(readText(folder + "/out.usda"));
+    ASSERT_EQ(layer.problem, "");
+    const std::vector<long long> counts = usdIntegers(layer.attributes.at("curveVertexCounts").value);
+    ASSERT_EQ(counts.size(), 4000u);
+    EXPECT_EQ(counts[1234], 2) << "a single point is written twice";
+    EXPECT_EQ(counts[1235], 31);
+    std::vector<float> points = usdFloats(layer.attributes.at("points").value);
+    ASSERT_EQ(points.size(), 3u * (file.pointCount + 1));
+    EXPECT_EQ(bitDifference({points.begin() + removed - 3, points.begin() + removed},
+                            {points.begin() + removed, points.begin() + removed + 3}), "");
+    points.erase(points.begin() + removed, points.begin() + removed + 3);
+    EXPECT_EQ(bitDifference(file.points, points), "");
+}

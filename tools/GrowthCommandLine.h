@@ -1,0 +1,67 @@
+#ifndef TRESSMOOR_TOOLS_GROWTHCOMMANDLINE_H
+#define TRESSMOOR_TOOLS_GROWTHCOMMANDLINE_H
+
+#include <string>
+
+#include "hair/HairRecipe.h"
+
+// The growth options the command-line companions share: --shape, --style, the
+// five numbers of the recipe table and --growth N.
+
+constexpr int kUsageError = 2;
+constexpr int kWriteError = 1;
+inline constexpr SettingRange kGrowthRange = {"growth", 1, 1000000, 1, 1};
+
+struct GrowthOptions {
+    HairRecipe recipe = defaultRecipe(Plane);
+    int growth = kGrowthRange.initial;
+};
+
+// Walks the arguments: each option with its value after '=' (--hairs=20) or as
+// the next argument.
+class ArgumentReader {
+public:
+    ArgumentReader(int argc, char** argv);
+
+    // Move to the next argument; false when none is left.
+    bool next();
+    const std::string& option() const { return name; }
+    bool hasInlineValue() const { return inlineValue; }
+    // The option's value; false when it has none.
+    bool takeValue(std::string& value);
+
+private:
+    int argc;
+    char** argv;
+    int index = 0;
+    std::string name;
+    std::string valueText;
+    bool inlineValue = false;
+};
+
+enum class OptionResult { Taken, NotMine, Bad };
+
+// Read the reader's current option if it is a growth option. Bad sets message
+// to the one-line error, which names the option and what it accepts.
+OptionResult readGrowthOption(ArgumentReader& reader, GrowthOptions& options, std::string& message);
+
+// A whole number in range, as the numeric options take them.
+bool parseOptionNumber(const std::string& text, const SettingRange& range, int& value);
+
+// The help lines of the growth options, in the layout of the tools' --help.
+std::string growthOptionsHelp();
+// One help line: the option with its argument, then what it means.
+std::string helpLine(const std::string& option, const std::string& meaning);
+
+// Grow the requested growth of a fresh run into the hair store, as the window
+// would: growth 1 is picking the shape, later ones are "Render Hair" presses.
+// Large hair reports its progress on standard error, under the program's name.
+bool growRequestedHair(const GrowthOptions& options, const char* program);
+
+// Flush standard output at the end of a run: status when everything arrived,
+// otherwise kWriteError with the reason on standard error. Output that never
+// arrived is a failure, even once the files are saved: a script reading the
+// summary would otherwise take silence for success.
+int finishStandardOutput(int status, const char* program);
+
+#endif

@@ -1,0 +1,222 @@
+// tressmoor-convert: turns any valid HAIR file into USD curves, OBJ polylines or HAIR.
+#include <cerrno>
+#include <cfloat>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "hair/FileIo.h"
+#include "hair/HairCodec.h"
+#include "hair/HairExport.h"
+#include "hair/HairFile.h"
+#include "hair/OutputBuffer.h"
+
+namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
+constexpr const char* kProgram = "tressmoor-convert";
+
+// The whole input is read into memory once, so this bounds the memory a run
+// takes; it is far beyond any hair Tressmoor grows, and leaves room for big
+// files of other programs (4 GiB is over 350 million points).
+constexpr size_t kMaxInputSize = size_t(4) << 30;
+constexpr long long kProgressInterval = 1000;  // milliseconds
+
+std::string helpText()
+{
+    return "Usage: tressmoor-convert IN OUT\n"
+           "\n"
+           "Reads IN, any valid HAIR strand file (Tressmoor's or another program's), and\n"
+           "writes its strands to OUT by OUT's extension:\n"
+           "  .usda   USD curves: one linear BasisCurves prim /hair/strands with widths from\n"
+           "          the thickness, primvars:displayColor from the colours and\n"
+           "          primvars:displayOpacity from the transparency (per point where IN has\n"
+           "          the array, else constant from its header); for Tressmoor's own files\n"
+           "          also the recipe, primvars:clusterId and the roots' primvars:st\n"
+           "  .obj    one v line per point and one l line per strand\n"
+           "  .hair   HAIR again, with every array IN has\n"
+           "\n"
+           "Every field of IN is checked first; a bad file is refused with one line naming\n"
+           "it and the problem, and nothing is written. OUT is replaced only once it is\n"
+           "complete and on disk, so a failed conversion keeps an existing OUT. IN may be\n"
+           "at most " + std::to_string(kMaxInputSize >> 30) + " GiB; it is read into memory once.\n"
+           "\n"
+           "Standard output carries a closing summary; standard error carries progress for\n"
+           "work of over a second and any error. Exit status: 0 on success, 2 for bad usage,\n"
+           "1 when IN is refused or OUT cannot be written.\n"
+           "\n"
+           "  --help    show this text\n"
+           "  --        end of options: the names that follow may begin with '-'\n";
+}
+
+struct ConvertCommand {
+    std::string in;
+    std::string out;
+    HairFileFormat format = HairFileFormat::Hair;
+    bool showHelp = false;
+};
+
+int usageError(const std::string& message)
+{
+    fprintf(stderr, "%s: %s (try --help)\n", kProgram, message.c_str());
+    return kUsageError;
+}
+
+// 0 when the arguments are good, otherwise the exit status.
+int parseArguments(int argc, char** argv, ConvertCommand& command)
+{
+    std::vector<std::string> names;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
+            command.showHelp = true;
+            return 0;
+        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
+            return usageError("unknown option " + argument);
+        } else {
+            names.push_back(argument);
+        }
+    }
+    if (names.size() != 2 || names[0].empty() || names[1].empty()) {
+        return usageError("give the HAIR file to read and the file to write: IN OUT");
+    }
+    command.in = names[0];
+    command.out = names[1];
+    if (!hasExtension(command.out, ".usda") && !hasExtension(command.out, ".obj") &&
+        !hasExtension(command.out, ".hair")) {
+        return usageError("OUT must name a .usda, .obj or .hair file");
+    }
+    command.format = formatForPath(command.out);
+    return 0;
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// At most one line a second, and none for work that ends within the first.
+class ProgressLines {
+public:
+    explicit ProgressLines(Clock::time_point start) : start(start) {}
+
+    void report(uint64_t done, uint64_t total)
+    {
+        const long long elapsed = millisecondsSince(start);
+        if (elapsed - lastReport >= kProgressInterval && total > 0) {
+            fprintf(stderr, "%s: %d%% written (%lld ms)\n", kProgram,
+                    static_cast<int>(100 * done / total), elapsed);
+            lastReport = elapsed;
+            reported = true;
+        }
+    }
+
+    Clock::time_point start;
+    long long lastReport = 0;
+    bool reported = false;
+};
+
+// What Tressmoor knows of the strands; a recipe that does not fit them is said
+// once and left out, and so are roots that lie off the shape.
+TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& command)
+{
+    HairRecipe recipe;
+    bool hasTag = false;
+    std::string problem;
+    if (!readTressmoorRecipe(strands, recipe, hasTag, problem)) {
+        if (hasTag) {
+            fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
+                    "converting it as another program's file\n",
+                    kProgram, command.in.c_str(), problem.c_str());
+        }
+        return TressmoorStrands();
+    }
+    TressmoorStrands own = tressmoorStrandsOf(strands, recipe);
+    if (own.rootSt.empty() && strands.header.strandCount > 0 &&
+        command.format == HairFileFormat::Usd) {
+        fprintf(stderr, "%s: note: the roots in \"%s\" do not all lie on its %s's sample grid; "
+                "primvars:st is left out\n",
+                kProgram, command.in.c_str(), shapeName(recipe.shape));
+    }
+    return own;
+}
+
+bool convert(const ConvertCommand& command, const HairStrands& strands, ProgressLines& progress,
+             std::string& problem)
+{
+    const TressmoorStrands own = knownStrands(strands, command);
+    AtomicFileWriter writer;
+    if (!writer.open(command.out, problem)) {
+        return false;
+    }
+    OutputBuffer out([&writer](const unsigned char* data, size_t size) {
+        return writer.write(data, size);
+    });
+    writeHairFileAs(strands, own, command.format, true, out,
+                    [&progress](uint64_t done, uint64_t total) { progress.report(done, total); });
+    out.finish();
+    if (progress.reported) {
+        fprintf(stderr, "%s: 100%% written, flushing to disk (%lld ms)\n", kProgram,
+                millisecondsSince(progress.start));
+    }
+    return writer.commit(problem);
+}
+
+// Output that never arrived is a failure, even once the file is saved.
+int finishStandardOutput(int status)
+{
+    const bool flushed = fflush(stdout) == 0;
+    const int error = errno;
+    if (!flushed || ferror(stdout)) {
+        fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram,
+                strerror(error != 0 ? error : EIO));
+        return kFailure;
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    ConvertCommand command;
+    if (int status = parseArguments(argc, argv, command); status != 0) {
+        return status;
+    }
+    if (command.showHelp) {
+        errno = 0;
+        fputs(helpText().c_str(), stdout);
+        return finishStandardOutput(0);
+    }
+
+    const Clock::time_point start = Clock::now();
+    std::vector<unsigned char> bytes;
+    HairStrands strands;
+    std::string problem;
+    if (!readWholeFile(command.in, kMaxInputSize, bytes, problem, "tressmoor-convert reads") ||
+        !decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, strands, problem)) {
+        fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
+                problem.c_str());
+        return kFailure;
+    }
+    ProgressLines progress(start);
+    if (!convert(command, strands, progress, problem)) {
+        fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
+                problem.c_str());
+        return kFailure;
+    }
+    errno = 0;
+    printf("%s: wrote %llu strands, %llu points to %s in %lld ms\n", kProgram,
+           static_cast<unsigned long long>(strands.header.strandCount),
+           static_cast<unsigned long long>(strands.header.pointCount), command.out.c_str(),
+           millisecondsSince(start));
+    return finishStandardOutput(0);
+}

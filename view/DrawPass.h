@@ -1,0 +1,54 @@
+#ifndef TRESSMOOR_VIEW_DRAWPASS_H
+#define TRESSMOOR_VIEW_DRAWPASS_H
+
+class HairStore;
+class NurbsSurface;
+
+enum DisplayMode { Wireframe = 0, Smooth = 1, Texture = 3 };
+
+// Where the camera stands: scale, two angles in degrees and a translation in
+// scene units, as the view's mouse handling leaves them.
+struct ViewState {
+    float zoomFactor = 1.0f;
+    float rotationX = 0.0f;
+    float rotationZ = 0.0f;
+    float translationX = 0.0f;
+    float translationY = 0.0f;
+};
+
+// The zoom presses keep zoomFactor within these. Below a thousandth the whole
+// scene is under a pixel; above a thousandfold a pixel is far finer than a strand.
+constexpr float kMinZoomFactor = 1.0e-3f;
+constexpr float kMaxZoomFactor = 1.0e3f;
+
+// The size of the window's view in pixels, and so of a picture that shows it.
+constexpr int kViewWidth = 445;
+constexpr int kViewHeight = 455;
+
+// What a pass shows: the settings it reads, the hair, and the sphere's or torus's
+// surface under it. Surfaces are evaluated as they are drawn, hence not const.
+struct SceneInputs {
+    int shape;
+    int displayMode;
+    bool controlPoints;
+    bool controlPolygon;
+    HairStore* store;
+    NurbsSurface* surface;
+};
+
+// The GL context a pass draws in, current while it runs: an identity (a texture
+// name belongs to the context that made it), whether the context is new, whether
+// its fixed state must be set up again, and the viewport's size in pixels.
+struct DrawTarget {
+    const void* context;
+    bool contextIsNew;
+    bool initialise;
+    int width;
+    int height;
+};
+
+// One whole draw pass: the fixed lighting and projection when the target asks for
+// them, then the cleared frame, the material, the camera and the scene.
+void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTarget& target);
+
+#endif

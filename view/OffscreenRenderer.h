@@ -1,0 +1,38 @@
+#ifndef TRESSMOOR_VIEW_OFFSCREENRENDERER_H
+#define TRESSMOOR_VIEW_OFFSCREENRENDERER_H
+
+#include <string>
+#include <vector>
+
+#include "view/DrawPass.h"
+
+// Runs the view's draw pass without a window or a display: an OSMesa context
+// that draws into main memory, with the colour, depth and stencil buffers the
+// pass uses. One renderer draws any number of frames of one size.
+class OffscreenRenderer {
+public:
+    OffscreenRenderer() = default;
+    ~OffscreenRenderer();
+    OffscreenRenderer(const OffscreenRenderer&) = delete;
+    OffscreenRenderer& operator=(const OffscreenRenderer&) = delete;
+
+    // Create the context for frames of width x height and make it current;
+    // false with the reason when OSMesa refuses.
+    bool open(int frameWidth, int frameHeight, std::string& problem);
+
+    // One whole draw pass, finished, and its frame as 8-bit RGB, rows from the
+    // bottom up as glReadPixels gives them; no pixels before a successful open.
+    void render(const ViewState& view, const SceneInputs& scene, std::vector<unsigned char>& rgb);
+
+    int width = 0;
+    int height = 0;
+
+private:
+    void close();
+
+    void* context = nullptr;  // the OSMesaContext, opaque to keep osmesa.h out of callers
+    std::vector<unsigned char> colourBuffer;  // RGBA; OSMesa draws into it
+    bool drawnBefore = false;
+};
+
+#endif
