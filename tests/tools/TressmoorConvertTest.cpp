@@ -12,20 +12,9 @@
 
 #include "../hair/HairFileSupport.h"
 #include "../hair/UsdTextSupport.h"
+#include "ToolRunSupport.h"
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readText(const std::string& path)
-{
-    const Bytes bytes = readBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 std::string quoted(const std::string& word)
 {
@@ -37,28 +26,12 @@ ToolRun run(const std::string& binary, const std::string& arguments, const std::
 {
     // One folder per test process: ctest runs the tests of this program side by side.
     static const std::string folder = freshFolder("convert-runs-" + std::to_string(getpid()));
-    const std::string command = setup + "env -u DISPLAY " + binary + " " + arguments + " > '" +
-                                folder + "/out' 2> '" + folder + "/err'";
-    ToolRun result;
-    const int status = system(command.c_str());
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = readText(folder + "/out");
-    result.err = readText(folder + "/err");
-    return result;
+    return runTool(binary + " " + arguments, folder, setup);
 }
 
 ToolRun convert(const std::string& in, const std::string& out, const std::string& setup = "")
 {
     return run(TRESSMOOR_CONVERT_BINARY, quoted(in) + " " + quoted(out), setup);
-}
-
-size_t lineCount(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text) {
-        lines += c == '\n';
-    }
-    return lines;
 }
 
 // Strands by another program, with every optional array or with none.

@@ -15,43 +15,16 @@
 #include <gtest/gtest.h>
 
 #include "../hair/HairFileSupport.h"
+#include "ToolRunSupport.h"
 #include "hair/HairFile.h"
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readText(const std::string& path)
-{
-    const Bytes bytes = readBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 ToolRun grow(const std::string& arguments)
 {
     // One folder per test process: ctest runs the tests of this program side by side.
     static const std::string folder = freshFolder("tool-runs-" + std::to_string(getpid()));
-    const std::string command = std::string("env -u DISPLAY ") + TRESSMOOR_GROW_BINARY + " " +
-                                arguments + " > '" + folder + "/out' 2> '" + folder + "/err'";
-    ToolRun run;
-    int result = system(command.c_str());
-    run.status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    run.out = readText(folder + "/out");
-    run.err = readText(folder + "/err");
-    return run;
-}
-
-size_t lineCount(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text) {
-        lines += c == '\n';
-    }
-    return lines;
+    return runTool(std::string(TRESSMOOR_GROW_BINARY) + " " + arguments, folder);
 }
 
 // How to start the tool when the shell's defaults will not do.

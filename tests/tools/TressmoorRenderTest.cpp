@@ -11,20 +11,9 @@
 
 #include "../hair/HairFileSupport.h"
 #include "PngReading.h"
+#include "ToolRunSupport.h"
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readText(const std::string& path)
-{
-    const Bytes bytes = readBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // The tool runs in a folder of the current test's own, so that tests running
 // side by side keep their outputs apart and relative picture names land in it.
@@ -43,24 +32,8 @@ const std::string& runFolder()
 ToolRun render(const std::string& arguments)
 {
     const std::string& folder = runFolder();
-    const std::string command = std::string("cd '") + folder + "' && env -u DISPLAY " +
-                                TRESSMOOR_RENDER_BINARY + " " + arguments + " > '" + folder +
-                                "/out' 2> '" + folder + "/err'";
-    ToolRun run;
-    const int result = system(command.c_str());
-    run.status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    run.out = readText(folder + "/out");
-    run.err = readText(folder + "/err");
-    return run;
-}
-
-size_t lineCount(const std::string& text)
-{
-    size_t lines = 0;
-    for (char c : text) {
-        lines += c == '\n';
-    }
-    return lines;
+    return runTool(std::string(TRESSMOOR_RENDER_BINARY) + " " + arguments, folder,
+                   "cd '" + folder + "' && ");
 }
 
 PngPicture picture(const std::string& path)
