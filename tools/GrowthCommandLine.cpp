@@ -14,13 +14,6 @@ namespace {
 constexpr long long kProgressStrands = 1000;
 constexpr long long kProgressInterval = 1000;  // milliseconds
 
-using Clock = std::chrono::steady_clock;
-
-long long millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 std::string numberMessage(const char* option, const SettingRange& range)
 {
     return std::string(option) + " must be a whole number " + describeRange(range);
@@ -132,7 +125,7 @@ std::string growthOptionsHelp()
 
 bool growRequestedHair(const GrowthOptions& options, const char* program)
 {
-    const Clock::time_point start = Clock::now();
+    const ToolClock::time_point start = ToolClock::now();
     const long long strands = static_cast<long long>(strandTotal(options.recipe));
     long long lastReport = 0;
     for (int growth = 1; growth <= options.growth; ++growth) {
@@ -159,4 +152,16 @@ int finishStandardOutput(int status, const char* program)
         return kWriteError;
     }
     return status;
+}
+
+long long millisecondsSince(ToolClock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(ToolClock::now() - start).count();
+}
+
+int printHelp(const std::string& text, const char* program)
+{
+    errno = 0;
+    fputs(text.c_str(), stdout);
+    return finishStandardOutput(0, program);
 }

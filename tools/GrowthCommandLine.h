@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_TOOLS_GROWTHCOMMANDLINE_H
 #define TRESSMOOR_TOOLS_GROWTHCOMMANDLINE_H
 
+#include <chrono>
 #include <string>
 
 #include "hair/HairRecipe.h"
@@ -63,5 +64,12 @@ bool growRequestedHair(const GrowthOptions& options, const char* program);
 // arrived is a failure, even once the files are saved: a script reading the
 // summary would otherwise take silence for success.
 int finishStandardOutput(int status, const char* program);
+
+// Print a tool's --help text and finish as finishStandardOutput does.
+int printHelp(const std::string& text, const char* program);
+
+// The companions' clock for their progress lines and summaries.
+using ToolClock = std::chrono::steady_clock;
+long long millisecondsSince(ToolClock::time_point start);
 
 #endif

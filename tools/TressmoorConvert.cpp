@@ -12,11 +12,11 @@
 #include "hair/HairExport.h"
 #include "hair/HairFile.h"
 #include "hair/OutputBuffer.h"
+#include "tools/GrowthCommandLine.h"
 
 namespace {
 
 constexpr int kFailure = 1;
-constexpr int kUsageError = 2;
 constexpr const char* kProgram = "tressmoor-convert";
 
 // The whole input is read into memory once, so this bounds the memory a run
@@ -96,17 +96,10 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
     return 0;
 }
 
-using Clock = std::chrono::steady_clock;
-
-long long millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 // At most one line a second, and none for work that ends within the first.
 class ProgressLines {
 public:
-    explicit ProgressLines(Clock::time_point start) : start(start) {}
+    explicit ProgressLines(ToolClock::time_point start) : start(start) {}
 
     void report(uint64_t done, uint64_t total)
     {
@@ -119,7 +112,7 @@ public:
         }
     }
 
-    Clock::time_point start;
+    ToolClock::time_point start;
     long long lastReport = 0;
     bool reported = false;
 };
@@ -170,19 +163,6 @@ bool convert(const ConvertCommand& command, const HairStrands& strands, Progress
     return writer.commit(problem);
 }
 
-// Output that never arrived is a failure, even once the file is saved.
-int finishStandardOutput(int status)
-{
-    const bool flushed = fflush(stdout) == 0;
-    const int error = errno;
-    if (!flushed || ferror(stdout)) {
-        fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram,
-                strerror(error != 0 ? error : EIO));
-        return kFailure;
-    }
-    return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -192,12 +172,10 @@ int main(int argc, char** argv)
         return status;
     }
     if (command.showHelp) {
-        errno = 0;
-        fputs(helpText().c_str(), stdout);
-        return finishStandardOutput(0);
+        return printHelp(helpText(), kProgram);
     }
 
-    const Clock::time_point start = Clock::now();
+    const ToolClock::time_point start = ToolClock::now();
     std::vector<unsigned char> bytes;
     HairStrands strands;
     std::string problem;
@@ -218,5 +196,5 @@ int main(int argc, char** argv)
            static_cast<unsigned long long>(strands.header.strandCount),
            static_cast<unsigned long long>(strands.header.pointCount), command.out.c_str(),
            millisecondsSince(start));
-    return finishStandardOutput(0);
+    return finishStandardOutput(0, kProgram);
 }

@@ -87,13 +87,6 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     return 0;
 }
 
-using Clock = std::chrono::steady_clock;
-
-long long millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -103,13 +96,11 @@ int main(int argc, char** argv)
         return status;
     }
     if (command.showHelp) {
-        errno = 0;
-        fputs(helpText().c_str(), stdout);
-        return finishStandardOutput(0, kProgram);
+        return printHelp(helpText(), kProgram);
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    const Clock::time_point start = Clock::now();
+    const ToolClock::time_point start = ToolClock::now();
     growRequestedHair(command.growth, kProgram);
 
     HairRecipe recipe = command.growth.recipe;

@@ -82,13 +82,6 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
     return 0;
 }
 
-using Clock = std::chrono::steady_clock;
-
-long long millisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 int cannotDraw(const std::string& problem)
 {
     fprintf(stderr, "%s: cannot draw the picture: %s\n", kProgram, problem.c_str());
@@ -112,7 +105,7 @@ int drawPictures(const RenderCommand& command, OffscreenRenderer& renderer)
         const std::string path =
             picture.turntable > 0 ? turntableFrameName(picture.image, frame) : picture.image;
 
-        const Clock::time_point start = Clock::now();
+        const ToolClock::time_point start = ToolClock::now();
         renderer.render(view, scene, rgb);
         const long long drawn = millisecondsSince(start);
         std::string problem;
@@ -138,9 +131,7 @@ int main(int argc, char** argv)
         return status;
     }
     if (command.showHelp) {
-        errno = 0;
-        fputs(helpText().c_str(), stdout);
-        return finishStandardOutput(0, kProgram);
+        return printHelp(helpText(), kProgram);
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
 

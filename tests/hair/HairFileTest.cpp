@@ -23,18 +23,6 @@
 
 namespace {
 
-void growQuietly(const HairRecipe& settings)
-{
-    if (settings.shape == Sphere) {
-        setupSphereSurface();
-    } else if (settings.shape == Torus) {
-        setupTorusSurface();
-    }
-    bool grown = false;
-    growCapturingOutput(settings.shape == Plane ? growPlaneHair : growSurfaceHair, settings, &grown);
-    ASSERT_TRUE(grown) << describe(settings);
-}
-
 // Puts one strand per centreline into record 0, as a growth with one cluster would.
 void storeCentrelines(const std::vector<Centreline>& lines)
 {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/UnderlyingShapes.h"
+#include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
 
 HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts, int length,
@@ -70,4 +71,11 @@ std::vector<SurfaceVertex> underlyingGrid()
         delete[] samples;
     }
     return grid;
+}
+
+void growQuietly(const HairRecipe& recipe)
+{
+    bool grown = false;
+    growCapturingOutput(growShapeHair, recipe, &grown);
+    ASSERT_TRUE(grown) << describe(recipe);
 }

@@ -32,6 +32,10 @@ int randAfter(long long draws);
 std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRecipe& settings,
                                 bool* grown = nullptr);
 
+// Build the recipe's shape and grow its hair, its printing captured; a fatal
+// failure when the growth is refused.
+void growQuietly(const HairRecipe& recipe);
+
 // The whole sample grid of underlyingSurface, without its printed line.
 std::vector<SurfaceVertex> underlyingGrid();
 

@@ -15,18 +15,6 @@
 
 namespace {
 
-void growQuietly(const HairRecipe& recipe)
-{
-    if (recipe.shape == Sphere) {
-        setupSphereSurface();
-    } else if (recipe.shape == Torus) {
-        setupTorusSurface();
-    }
-    bool grown = false;
-    growCapturingOutput(recipe.shape == Plane ? growPlaneHair : growSurfaceHair, recipe, &grown);
-    ASSERT_TRUE(grown) << describe(recipe);
-}
-
 std::string usdText(const HairFileContents& contents)
 {
     const std::vector<unsigned char> bytes = encodeHairFile(contents, HairFileFormat::Usd);
