@@ -49,12 +49,12 @@ void buildRevolutionNet(ControlPoint net[kShapeNetSize * kShapeNetSize], float p
 
 void buildSphereNet(ControlPoint net[kShapeNetSize * kShapeNetSize])
 {
-    buildRevolutionNet(net, 100.0f, 0.0f);
+    buildRevolutionNet(net, kSphereRadius, 0.0f);
 }
 
 void buildTorusNet(ControlPoint net[kShapeNetSize * kShapeNetSize])
 {
-    buildRevolutionNet(net, 50.0f, 100.0f);
+    buildRevolutionNet(net, kTorusTubeRadius, kTorusCentreRadius);
 }
 
 namespace {

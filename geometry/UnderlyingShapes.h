@@ -13,6 +13,11 @@ extern const float kCircleKnots[12];
 // sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
 extern const float kCircleWeight;
 
+// Both curved shapes are centred at the origin and turn about the z axis.
+constexpr float kSphereRadius = 100.0f;
+constexpr float kTorusCentreRadius = 100.0f;  // the circle the tube's centre runs along
+constexpr float kTorusTubeRadius = 50.0f;
+
 constexpr int kShapeNetSize = 9;        // control points per direction
 constexpr int kShapeSamples = 20;       // sample intervals per direction
 

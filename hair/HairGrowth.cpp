@@ -1,5 +1,6 @@
 #include "hair/HairGrowth.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "geometry/UnderlyingShapes.h"
@@ -155,8 +156,33 @@ struct PlaneGrowth {
     }
 };
 
+// The normal at a root turned to point out of the shape: away from the sphere's
+// centre, or from the nearest point of the torus's centre circle. The surface's
+// own normals point inward on half the sphere and everywhere on the torus.
+void outwardNormal(int shape, const SurfaceVertex& root, float out[3])
+{
+    const double x = root.position[0];
+    const double y = root.position[1];
+    const double z = root.position[2];
+    double awayX = x;
+    double awayY = y;
+    if (shape == Torus) {
+        const double axisDistance = std::sqrt(x * x + y * y);
+        if (axisDistance > 0.0) {
+            awayX = x - kTorusCentreRadius * x / axisDistance;
+            awayY = y - kTorusCentreRadius * y / axisDistance;
+        }
+    }
+    const double facing =
+        root.normal[0] * awayX + root.normal[1] * awayY + root.normal[2] * z;
+    const float sign = facing >= 0.0 ? 1.0f : -1.0f;
+    for (int a = 0; a < 3; ++a) {
+        out[a] = sign * root.normal[a];
+    }
+}
+
 // Hair on the sphere or torus: every strand roots on a random sample of the
-// surface's grid and walks along (or, messy on the torus, against) its normal.
+// surface's grid and walks out of the shape along the normal.
 struct SurfaceGrowth {
     const HairRecipe& recipe;
     GrowthArrays& work;
@@ -173,39 +199,36 @@ struct SurfaceGrowth {
         }
     }
 
-    // One coordinate of a messy strand. Torus hair grows against the normal, sphere
-    // hair along it; an axis the normal hardly touches gets a rest offset instead.
-    // Exactly one draw either way, so the sequence never depends on the normal.
-    float messyStep(float previous, float root, float n) const
+    // One coordinate of a messy strand: a step out of the shape, or where the
+    // normal hardly touches the axis a rest offset instead, above the root on the
+    // torus and below it on the sphere. Exactly one draw either way, so the
+    // sequence never depends on the normal.
+    float messyStep(float previous, float root, float n, float nOut) const
     {
-        if (recipe.shape == Torus) {
-            if (isNearZero(n)) {
-                return root + scaledRandom(recipe.restAngle);
-            }
-            return previous - n * scaledRandom(recipe.length);
-        }
         if (isNearZero(n)) {
-            return root - scaledRandom(recipe.restAngle);
+            return recipe.shape == Torus ? root + scaledRandom(recipe.restAngle)
+                                         : root - scaledRandom(recipe.restAngle);
         }
-        return previous + n * scaledRandom(recipe.length);
+        return previous + nOut * scaledRandom(recipe.length);
     }
 
-    // y subtracts its growth term and its fallback shares templateRestA with x:
-    // that is the combed look, not a slip.
-    void combedStep(int s, float nx, float ny, float nz)
+    // Every axis grows by the jitter plus the cluster's length along the outward
+    // normal. The fallbacks keep the surface normal as it is, and y shares
+    // templateRestA with x: that is the combed look, not a slip.
+    void combedStep(int s, const float n[3], const float nOut[3])
     {
         float* pathX = work.pathX;
         float* pathY = work.pathY;
         float* pathZ = work.pathZ;
         float g = scaledRandom(kCombedJitter);
-        pathX[s] = isNearZero(nx) ? pathX[0] + g - nx * work.templateRestA[s]
-                                  : pathX[s - 1] + g + nx * work.templateLength[s];
+        pathX[s] = isNearZero(n[0]) ? pathX[0] + g - n[0] * work.templateRestA[s]
+                                    : pathX[s - 1] + g + nOut[0] * work.templateLength[s];
         g = scaledRandom(kCombedJitter);
-        pathY[s] = isNearZero(ny) ? pathY[0] + g - ny * work.templateRestA[s]
-                                  : pathY[s - 1] + g - ny * work.templateLength[s];
+        pathY[s] = isNearZero(n[1]) ? pathY[0] + g - n[1] * work.templateRestA[s]
+                                    : pathY[s - 1] + g + nOut[1] * work.templateLength[s];
         g = scaledRandom(kCombedJitter);
-        pathZ[s] = isNearZero(nz) ? pathZ[0] + g - nz * work.templateRestB[s]
-                                  : pathZ[s - 1] + g + nz * work.templateLength[s];
+        pathZ[s] = isNearZero(n[2]) ? pathZ[0] + g - n[2] * work.templateRestB[s]
+                                    : pathZ[s - 1] + g + nOut[2] * work.templateLength[s];
     }
 
     void walkStrand()
@@ -219,17 +242,17 @@ struct SurfaceGrowth {
         pathX[0] = root.position[0];
         pathY[0] = root.position[1];
         pathZ[0] = root.position[2];
-        const float nx = root.normal[0];
-        const float ny = root.normal[1];
-        const float nz = root.normal[2];
+        const float* n = root.normal;
+        float nOut[3];
+        outwardNormal(recipe.shape, root, nOut);
 
         for (int s = 1; s < recipe.parts; ++s) {
             if (recipe.style == Combed) {
-                combedStep(s, nx, ny, nz);
+                combedStep(s, n, nOut);
             } else {
-                pathX[s] = messyStep(pathX[s - 1], pathX[0], nx);
-                pathY[s] = messyStep(pathY[s - 1], pathY[0], ny);
-                pathZ[s] = messyStep(pathZ[s - 1], pathZ[0], nz);
+                pathX[s] = messyStep(pathX[s - 1], pathX[0], n[0], nOut[0]);
+                pathY[s] = messyStep(pathY[s - 1], pathY[0], n[1], nOut[1]);
+                pathZ[s] = messyStep(pathZ[s - 1], pathZ[0], n[2], nOut[2]);
             }
         }
     }

@@ -132,6 +132,23 @@ float* axis(Point3& point, int a)
     return a == 0 ? &point.x : (a == 1 ? &point.y : &point.z);
 }
 
+// +1 where the sample's normal points out of the shape, -1 where it points in:
+// away from the sphere's centre, or from the nearest point of the torus's
+// centre circle (radius 100 about the z axis).
+float outwardSign(int shape, const SurfaceVertex& sample)
+{
+    double x = sample.position[0];
+    double y = sample.position[1];
+    double z = sample.position[2];
+    if (shape == Torus) {
+        double r = std::hypot(x, y);
+        x -= 100.0 * x / r;
+        y -= 100.0 * y / r;
+    }
+    double facing = sample.normal[0] * x + sample.normal[1] * y + sample.normal[2] * z;
+    return facing >= 0.0 ? 1.0f : -1.0f;
+}
+
 std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<SurfaceVertex>& grid,
                                       std::vector<int>* roots)
 {
@@ -149,23 +166,25 @@ std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<Sur
             const SurfaceVertex& root = grid[m];
             Centreline line(s.parts);
             line[0] = {root.position[0], root.position[1], root.position[2]};
+            const float sign = outwardSign(s.shape, root);
             for (int r = 1; r < s.parts; ++r) {
                 for (int a = 0; a < 3; ++a) {
                     float n = root.normal[a];
+                    float nOut = sign * n;
                     float start = *axis(line[0], a);
                     float previous = *axis(line[r - 1], a);
                     float& value = *axis(line[r], a);
                     if (s.style == Combed) {
                         float g = replayDraw(5);
                         const std::vector<float>& rest = a == 2 ? restB : restA;
-                        float growth = a == 1 ? -n * length[r] : n * length[r];
-                        value = nearZero(n) ? start + g - n * rest[r] : previous + g + growth;
+                        value = nearZero(n) ? start + g - n * rest[r]
+                                            : previous + g + nOut * length[r];
                     } else if (s.shape == Torus) {
                         value = nearZero(n) ? start + replayDraw(s.restAngle)
-                                            : previous - n * replayDraw(s.length);
+                                            : previous + nOut * replayDraw(s.length);
                     } else {
                         value = nearZero(n) ? start - replayDraw(s.restAngle)
-                                            : previous + n * replayDraw(s.length);
+                                            : previous + nOut * replayDraw(s.length);
                     }
                 }
             }
@@ -414,9 +433,9 @@ TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
     }
 }
 
-// Messy surface hair steps along the root's normal on the sphere and against it
-// on the torus; where the normal hardly touches an axis the strand keeps within
-// restAngle of its root on that axis, below it on the sphere and above on the torus.
+// Messy surface hair steps along the root's normal turned out of the shape; where
+// the normal hardly touches an axis the strand keeps within restAngle of its root
+// on that axis, below it on the sphere and above on the torus.
 TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 {
     for (int shape : {Sphere, Torus}) {
@@ -424,7 +443,7 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
         prepareShape(settings);
         std::vector<SurfaceVertex> grid = underlyingGrid();
         ASSERT_EQ(grid.size(), 441u);
-        const float direction = shape == Sphere ? 1.0f : -1.0f;
+        const float restSide = shape == Sphere ? -1.0f : 1.0f;
 
         srand(41);
         growCapturingOutput(growSurfaceHair, settings);
@@ -447,6 +466,7 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
                            v.position[2] == line[0].z;
                 });
                 EXPECT_TRUE(onGrid) << where;
+                const float sign = outwardSign(shape, root);
                 for (int a = 0; a < 3; ++a) {
                     float n = root.normal[a];
                     float start = *axis(line[0], a);
@@ -459,11 +479,11 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
                         float value = *axis(line[r], a);
                         float step = value - *axis(line[r - 1], a);
                         if (std::fabs(n) > 0.01f) {
-                            EXPECT_GE(direction * step * n, 0.0f) << where << " axis " << a << " part " << r;
+                            EXPECT_GE(sign * step * n, 0.0f) << where << " axis " << a << " part " << r;
                             EXPECT_LE(std::fabs(step), std::fabs(n) * 30.0f * 1.0001f + 1e-3f)
                                 << where << " axis " << a << " part " << r;
                         } else if (nearZero(n)) {
-                            float offset = -direction * (value - start);
+                            float offset = restSide * (value - start);
                             EXPECT_TRUE(offset >= 0.0f && offset <= 40.0f * 1.0001f)
                                 << where << " axis " << a << " part " << r << " offset " << offset;
                         }
@@ -478,7 +498,7 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 
 // All strands of a combed cluster share one length and rest profile, so the
 // growth step along each axis, less the up-to-5 jitter, is the shared length
-// times that strand's normal component (negated for y).
+// times that strand's outward normal component.
 TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 {
     for (int shape : {Sphere, Torus}) {
@@ -498,10 +518,11 @@ TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
             for (int k = 0; k < 30; ++k, ++strand) {
                 Centreline line = centrelineOf(strandAt(p, k));
                 const SurfaceVertex& root = grid[roots[strand]];
+                const float sign = outwardSign(shape, root);
                 for (int r = 1; r < 8; ++r) {
                     for (int a = 0; a < 3; ++a) {
                         float n = root.normal[a];
-                        float signedN = a == 1 ? -n : n;
+                        float signedN = sign * n;
                         float step = *axis(line[r], a) - *axis(line[r - 1], a);
                         float offset = *axis(line[r], a) - *axis(line[0], a);
                         if (nearZero(n)) {
