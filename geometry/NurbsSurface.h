@@ -19,6 +19,11 @@ struct SurfaceVertex {
 // How NurbsSurface::draw sends its strips; Textured equals the Texture display mode.
 enum StripStyle { Plain = 0, Textured = 3 };
 
+// Which way NurbsSurface::draw sends the normals: as evaluated, or each turned to
+// point away from the origin, for a closed surface about the origin that covers
+// itself with opposite normals (the sphere) and must be lit from outside.
+enum NormalFacing { AsEvaluated = 0, AwayFromOrigin = 1 };
+
 class BasisTableCache;
 
 // A rational tensor-product B-spline surface with a fixed tessellation grid.
@@ -46,7 +51,7 @@ public:
     void release();
 
     // Drawing code; defined with the view, the only place that calls GL.
-    void draw(StripStyle style);
+    void draw(StripStyle style, NormalFacing facing = AsEvaluated);
 
     ControlPoint* controlNet = nullptr;
     float* basisCoeffU = nullptr;

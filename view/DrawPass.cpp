@@ -98,7 +98,9 @@ void drawScene(const SceneInputs& scene)
         drawHairInOwnMatrix(scene);
         drawPlaneSquare();
     } else if (scene.shape == Sphere || scene.shape == Torus) {
-        scene.surface->draw(Plain);
+        // Half the sphere's samples have normals pointing in (its profile circle
+        // sweeps it twice); one-sided lighting would leave that covering dark.
+        scene.surface->draw(Plain, scene.shape == Sphere ? AwayFromOrigin : AsEvaluated);
         drawHairInOwnMatrix(scene);
     }
 }

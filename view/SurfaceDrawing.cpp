@@ -3,7 +3,7 @@
 #include "geometry/NurbsSurface.h"
 #include "view/HairDrawing.h"
 
-void NurbsSurface::draw(StripStyle style)
+void NurbsSurface::draw(StripStyle style, NormalFacing facing)
 {
     if (samplesU == 0 || samplesV == 0) {
         return;
@@ -24,7 +24,13 @@ void NurbsSurface::draw(StripStyle style)
         glColor3f(0.9f, 0.8f, 0.9f);
         for (int k = 0; k < stripCount; ++k) {
             const SurfaceVertex& vertex = stripVertices[k];
-            glNormal3f(vertex.normal[0], vertex.normal[1], vertex.normal[2]);
+            const float* n = vertex.normal;
+            const float* p = vertex.position;
+            if (facing == AwayFromOrigin && n[0] * p[0] + n[1] * p[1] + n[2] * p[2] < 0.0f) {
+                glNormal3f(-n[0], -n[1], -n[2]);
+            } else {
+                glNormal3f(n[0], n[1], n[2]);
+            }
             if (textured) {
                 glTexCoord2f(vertex.texCoord[0], vertex.texCoord[1]);
             }

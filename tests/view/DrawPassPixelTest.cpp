@@ -81,6 +81,31 @@ double clearShareInsideSphere(const Frame& frame, double scale)
     return static_cast<double>(clear) / inside;
 }
 
+// Fraction of the pixels inside the sphere's outline shrunk by `scale` that
+// differ from their right or upper neighbour by more than `step` in a channel.
+double sharpEdgeShareInsideSphere(const Frame& frame, double scale, int step)
+{
+    const double radiusX = 100.0 * scale * frame.width / 400.0;
+    const double radiusY = 100.0 * scale * frame.height / 400.0;
+    long inside = 0;
+    long sharp = 0;
+    auto differs = [&](Rgb a, Rgb b) {
+        return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)}) > step;
+    };
+    for (int y = 0; y + 1 < frame.height; ++y) {
+        for (int x = 0; x + 1 < frame.width; ++x) {
+            const double u = (x + 0.5 - frame.width / 2.0) / radiusX;
+            const double v = (y + 0.5 - frame.height / 2.0) / radiusY;
+            if (u * u + v * v <= 1.0) {
+                ++inside;
+                const Rgb p = frame.at(x, y);
+                sharp += differs(p, frame.at(x + 1, y)) || differs(p, frame.at(x, y + 1));
+            }
+        }
+    }
+    return static_cast<double>(sharp) / inside;
+}
+
 // Signed distance of a point from the edges of a convex quadrilateral: positive
 // inside, negative outside, whichever way round its corners run.
 double insideDistance(const double quad[4][2], double x, double y)
@@ -151,6 +176,23 @@ TEST_F(DrawPassPixels, SphereFillsTheCentreWithLitSurfaceAndLeavesTheCorners)
     const Extent e = drawnExtent(frame);
     // The sphere spans 200 of the 400 units; the tiny hair adds little.
     EXPECT_NEAR(e.right - e.left + 1, 200.0 * frame.width / 400.0, 30.0);
+}
+
+// The sphere covers itself twice with opposite normals; drawn as they are, one
+// covering is lit and the other dark, and depth rounding picks between them
+// pixel by pixel (a quarter of the disc had sharp edges). Lit from outside, its
+// shading runs smoothly.
+TEST_F(DrawPassPixels, SphereIsLitAsOneSmoothSurface)
+{
+    growOn(Sphere, kTinyHair);
+    ASSERT_FALSE(HasFatalFailure());
+    for (int rotation : {0, 90, 200}) {
+        view->rotationX = static_cast<float>(rotation);
+        view->rotationZ = static_cast<float>(rotation / 2);
+        // Measured: at most 0.1 %; with the normals as evaluated, 11 % to 18 %.
+        EXPECT_LT(sharpEdgeShareInsideSphere(renderFrame(view), 0.95, 24), 0.03)
+            << "turned by " << rotation << " degrees";
+    }
 }
 
 TEST_F(DrawPassPixels, WireframeShowsTheBackgroundBetweenLines)
