@@ -47,17 +47,22 @@ void generateHairTexture()
     const float kRedDecay = 0.95f;
     const float kGreenDecay = 0.85f;
     const float kBlueDecay = 0.75f;
-    int red = 255;
-    int green = 255;
-    int blue = 255;
-    // The channels carry on across rows, so everything after row 0's start is black.
-    for (int texel = 0; texel < kHairTextureSize * kHairTextureSize; ++texel) {
-        hairTexture[texel * 3] = static_cast<unsigned char>(red);
-        hairTexture[texel * 3 + 1] = static_cast<unsigned char>(green);
-        hairTexture[texel * 3 + 2] = static_cast<unsigned char>(blue);
-        red = decay(red, kRedDecay);
-        green = decay(green, kGreenDecay);
-        blue = decay(blue, kBlueDecay);
+    // Every row starts white again and fades through beige, orange and dark red
+    // to black along s, from the root of a strand to its tip; carried on across
+    // rows, the channels would leave everything after row 0's start black.
+    for (int row = 0; row < kHairTextureSize; ++row) {
+        int red = 255;
+        int green = 255;
+        int blue = 255;
+        unsigned char* texel = hairTexture + row * kHairTextureSize * 3;
+        for (int column = 0; column < kHairTextureSize; ++column, texel += 3) {
+            texel[0] = static_cast<unsigned char>(red);
+            texel[1] = static_cast<unsigned char>(green);
+            texel[2] = static_cast<unsigned char>(blue);
+            red = decay(red, kRedDecay);
+            green = decay(green, kGreenDecay);
+            blue = decay(blue, kBlueDecay);
+        }
     }
     hairTextureGenerated = true;
 }

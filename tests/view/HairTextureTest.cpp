@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "view/HairDrawing.h"
@@ -70,20 +71,20 @@ TEST(HairTexture, RowZeroChannelsDecayInSinglePrecisionFactors)
     EXPECT_EQ(red[21], 80);
 }
 
-TEST(HairTexture, OnlyTheFirstSixtyOneTexelsAreNotBlack)
+// Each row starts white again, so every row is row 0: 61 coloured texels, then black.
+TEST(HairTexture, EveryRowIsRowZero)
 {
     generateHairTexture();
+    const size_t rowBytes = kHairTextureSize * 3;
     int nonBlack = 0;
-    int lastNonBlack = -1;
     for (int i = 0; i < kHairTextureSize * kHairTextureSize; ++i) {
         const Texel t = texelAt(i);
-        if (t.r != 0 || t.g != 0 || t.b != 0) {
-            ++nonBlack;
-            lastNonBlack = i;
-        }
+        nonBlack += t.r != 0 || t.g != 0 || t.b != 0;
     }
-    EXPECT_EQ(nonBlack, 61);
-    EXPECT_EQ(lastNonBlack, 60);
+    EXPECT_EQ(nonBlack, 61 * kHairTextureSize);
+    for (int row = 1; row < kHairTextureSize; ++row) {
+        EXPECT_EQ(0, memcmp(hairTexture, hairTexture + row * rowBytes, rowBytes)) << "row " << row;
+    }
 }
 
 TEST(HairTexture, GeneratingAgainGivesTheSameImage)
