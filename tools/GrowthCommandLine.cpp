@@ -134,8 +134,8 @@ bool growRequestedHair(const GrowthOptions& options, const char* program)
         }
         const long long elapsed = millisecondsSince(start);
         if (strands >= kProgressStrands || elapsed - lastReport >= kProgressInterval) {
-            fprintf(stderr, "%s: growth %d of %d done (%lld strands, %lld ms)\n", program, growth,
-                    options.growth, strands, elapsed);
+            fprintf(stderr, "%s: growth %d of %d done (%s, %lld ms)\n", program, growth,
+                    options.growth, countOf(strands, "strand", "strands").c_str(), elapsed);
             lastReport = elapsed;
         }
     }
@@ -164,4 +164,9 @@ int printHelp(const std::string& text, const char* program)
     errno = 0;
     fputs(text.c_str(), stdout);
     return finishStandardOutput(0, program);
+}
+
+std::string countOf(unsigned long long count, const char* singular, const char* plural)
+{
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
 }

@@ -68,6 +68,9 @@ int finishStandardOutput(int status, const char* program);
 // Print a tool's --help text and finish as finishStandardOutput does.
 int printHelp(const std::string& text, const char* program);
 
+// "1 strand", "2 strands": a count with its noun, for summaries and progress.
+std::string countOf(unsigned long long count, const char* singular, const char* plural);
+
 // The companions' clock for their progress lines and summaries.
 using ToolClock = std::chrono::steady_clock;
 long long millisecondsSince(ToolClock::time_point start);

@@ -192,9 +192,9 @@ int main(int argc, char** argv)
         return kFailure;
     }
     errno = 0;
-    printf("%s: wrote %llu strands, %llu points to %s in %lld ms\n", kProgram,
-           static_cast<unsigned long long>(strands.header.strandCount),
-           static_cast<unsigned long long>(strands.header.pointCount), command.out.c_str(),
+    printf("%s: wrote %s, %s to %s in %lld ms\n", kProgram,
+           countOf(strands.header.strandCount, "strand", "strands").c_str(),
+           countOf(strands.header.pointCount, "point", "points").c_str(), command.out.c_str(),
            millisecondsSince(start));
     return finishStandardOutput(0, kProgram);
 }

@@ -115,7 +115,9 @@ int main(int argc, char** argv)
     }
     const long long strands = static_cast<long long>(strandTotal(recipe));
     errno = 0;
-    printf("%s: wrote %lld strands, %lld points to %s in %lld ms\n", kProgram, strands,
-           strands * recipe.parts, command.out.c_str(), millisecondsSince(start));
+    printf("%s: wrote %s, %s to %s in %lld ms\n", kProgram,
+           countOf(strands, "strand", "strands").c_str(),
+           countOf(strands * recipe.parts, "point", "points").c_str(), command.out.c_str(),
+           millisecondsSince(start));
     return finishStandardOutput(0, kProgram);
 }

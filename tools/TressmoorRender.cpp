@@ -115,9 +115,10 @@ int drawPictures(const RenderCommand& command, OffscreenRenderer& renderer)
             return kWriteError;
         }
         errno = 0;
-        printf("%s: wrote %s (%d x %d, %lld %s), drawn in %lld ms, saved in %lld ms\n",
-               kProgram, path.c_str(), renderer.width, renderer.height, strands,
-               strands == 1 ? "strand" : "strands", drawn, millisecondsSince(start) - drawn);
+        printf("%s: wrote %s (%d x %d, %s), drawn in %lld ms, saved in %lld ms\n", kProgram,
+               path.c_str(), renderer.width, renderer.height,
+               countOf(strands, "strand", "strands").c_str(), drawn,
+               millisecondsSince(start) - drawn);
     }
     return 0;
 }

@@ -181,6 +181,15 @@ TEST(TressmoorGrowOutput, LargeHairReportsProgressAndASummaryWithoutADisplay)
 }
 
 // Both formats of the same growth carry the same recipe and the very same floats.
+TEST(TressmoorGrowOutput, OneStrandIsSaidInTheSingular)
+{
+    const std::string path = freshFolder("tool-one") + "/one.obj";
+    const ToolRun run = grow("--out " + path);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("tressmoor-grow: wrote 1 strand, 10 points to " + path + " in "), 0u)
+        << run.out;
+}
+
 TEST(TressmoorGrowOutput, ObjAndHairOfTheSameGrowthAgree)
 {
     const std::string folder = freshFolder("tool-formats");
