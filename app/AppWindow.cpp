@@ -174,6 +174,7 @@ AppWindow::AppWindow()
     view->settings = settings;
     view->store = &hairStore;
     view->surface = &underlyingSurface;
+    updateTooltips();
 }
 
 void AppWindow::show()
@@ -185,6 +186,55 @@ void AppWindow::show()
 void AppWindow::runCommand(void (HairSettings::*operation)())
 {
     (settings->*operation)();
+    updateTooltips();
+}
+
+namespace {
+
+// Menu items in this FLTK have no tooltips of their own, so the bar's says what
+// every menu holds.
+constexpr const char* kMenuTooltip =
+    "File: save the hair as .hair, .obj or .usda, or load a saved .hair file.\n"
+    "Under Lying Shape: grow hair on a plane, a sphere or a torus.\n"
+    "Style: messy or combed hair, grown again at once.\n"
+    "Model: show the control points and polygon; wireframe, smooth or textured.\n"
+    "View: what a press or drag in the view does.\n"
+    "Exit: quit at once.";
+constexpr const char* kPickShapeFirst = "Pick a shape from Under Lying Shape first.";
+
+void setSliderTooltip(Fl_Value_Slider* slider, const std::string& meaning,
+                      const SettingRange& range, bool shapeChosen)
+{
+    const std::string text = meaning + ", " + describeRange(range) + ".\n" +
+                             (shapeChosen ? "Shows at the next Render Hair." : kPickShapeFirst);
+    slider->copy_tooltip(text.c_str());
+}
+
+}  // namespace
+
+void AppWindow::updateTooltips()
+{
+    const int shape = settings->shape;
+    const bool shapeChosen = shape == Plane || shape == Sphere || shape == Torus;
+    menuBar->tooltip(kMenuTooltip);
+    view->tooltip(shapeChosen ? "Press or drag to turn, move or zoom the scene, as the View "
+                                "menu sets (Rotate, Translate, Zoom In or Zoom Out)."
+                              : "Nothing to show yet. Pick a shape from Under Lying Shape to "
+                                "grow hair on it.");
+    setSliderTooltip(lengthSlider, "The largest rise of a strand per part", kLengthRange,
+                     shapeChosen);
+    setSliderTooltip(restAngleSlider,
+                     "The largest sideways offset of a part, from straight (0) to curly",
+                     kRestAngleRange, shapeChosen);
+    setSliderTooltip(hairsSlider, "Hairs in each cluster", kHairsRange, shapeChosen);
+    setSliderTooltip(clustersSlider, "Clusters along each side of the shape", kClustersRange,
+                     shapeChosen);
+    setSliderTooltip(partsSlider, "Points along each strand's centreline", kPartsRange,
+                     shapeChosen);
+    renderButton->tooltip(shapeChosen ? "Grow the hair anew from the sliders; every press gives "
+                                        "a new head of hair."
+                                      : "Nothing to render yet. Pick a shape from Under Lying "
+                                        "Shape first.");
 }
 
 namespace {

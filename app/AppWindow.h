@@ -29,6 +29,10 @@ public:
     // settings that change without a pick, such as a loaded hair file.
     void markShapeAndStyle(int shape, int style);
 
+    // Tell what each control does on hovering; until a shape is picked, the
+    // controls that only act on grown hair say to pick one first.
+    void updateTooltips();
+
     Fl_Window* mainWindow;
     Fl_Menu_Bar* menuBar;
     HairView* view;

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <vector>
 
 #include <FL/Fl_Native_File_Chooser.H>
@@ -49,11 +51,33 @@ std::string runChooser(Fl_Native_File_Chooser& chooser)
     return chooser.filename();
 }
 
+std::string workingFolder()
+{
+    std::vector<char> buffer(256);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            return ".";
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
+}
+
+// The folder holding the file, made absolute, so that the choosers find it again
+// whatever the working folder is then.
+std::string absoluteFolderOf(const std::string& path)
+{
+    const std::string absolute = path.empty() || path[0] != '/' ? workingFolder() + "/" + path : path;
+    const size_t slash = absolute.find_last_of('/');
+    return slash == 0 ? "/" : absolute.substr(0, slash);
+}
+
 // An empty string when the person cancels.
-std::string chooseFileToSave()
+std::string chooseFileToSave(const std::string& folder)
 {
     Fl_Native_File_Chooser chooser;
     chooser.title("Save Hair Data");
+    chooser.directory(folder.c_str());
     chooser.type(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
     chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM | Fl_Native_File_Chooser::NEW_FOLDER);
     chooser.filter(kHairFilter);
@@ -74,10 +98,11 @@ std::string chooseFileToSave()
     return path;
 }
 
-std::string chooseFileToLoad()
+std::string chooseFileToLoad(const std::string& folder)
 {
     Fl_Native_File_Chooser chooser;
     chooser.title("Load Hair Data");
+    chooser.directory(folder.c_str());
     chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.filter("Hair strands\t*.hair");
     return runChooser(chooser);
@@ -128,13 +153,18 @@ void (*showHairFileMessage)(HairFileMessage kind, const std::string& text) = sho
 const char* const kNothingToSaveMessage =
     "There is no hair to save yet. Pick a shape from \"Under Lying Shape\" to grow some.";
 
-void saveHairThroughChooser(const HairSettings& settings)
+std::string chooserFolder(const HairSettings& settings)
+{
+    return settings.hairFileFolder.empty() ? workingFolder() : settings.hairFileFolder;
+}
+
+void saveHairThroughChooser(HairSettings& settings)
 {
     if (!hairStore.hairGrown) {
         showHairFileMessage(HairFileMessage::Information, kNothingToSaveMessage);
         return;
     }
-    std::string path = chooseFileToSave();
+    std::string path = chooseFileToSave(chooserFolder(settings));
     if (!path.empty()) {
         saveHairFile(settings, path);
     }
@@ -142,13 +172,13 @@ void saveHairThroughChooser(const HairSettings& settings)
 
 void loadHairThroughChooser(HairSettings& settings)
 {
-    std::string path = chooseFileToLoad();
+    std::string path = chooseFileToLoad(chooserFolder(settings));
     if (!path.empty()) {
         loadHairFile(settings, path);
     }
 }
 
-bool saveHairFile(const HairSettings& settings, const std::string& path)
+bool saveHairFile(HairSettings& settings, const std::string& path)
 {
     if (!hairStore.hairGrown) {
         showHairFileMessage(HairFileMessage::Information, kNothingToSaveMessage);
@@ -164,6 +194,7 @@ bool saveHairFile(const HairSettings& settings, const std::string& path)
                             "Cannot save \"" + path + "\": " + problem + ".");
         return false;
     }
+    settings.hairFileFolder = absoluteFolderOf(path);
     return true;
 }
 
@@ -192,6 +223,7 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
         setupTorusSurface();
     }
     applyHairFile(contents);
+    settings.hairFileFolder = absoluteFolderOf(path);
     redrawView();
     return true;
 }

@@ -17,13 +17,17 @@ void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text);
 extern const char* const kNothingToSaveMessage;
 
 // "Save Hair Data": says so when there is no hair, otherwise asks where to save.
-void saveHairThroughChooser(const HairSettings& settings);
+void saveHairThroughChooser(HairSettings& settings);
 // "Load Hair Data": asks which file to load.
 void loadHairThroughChooser(HairSettings& settings);
 
+// The folder the file choosers open in: that of the last save or load, at first
+// the working folder.
+std::string chooserFolder(const HairSettings& settings);
+
 // Save the current hair with the settings' recipe, as OBJ for a ".obj" path, USD
 // curves for ".usda" and HAIR otherwise. Any failure is shown and leaves memory and old files alone.
-bool saveHairFile(const HairSettings& settings, const std::string& path);
+bool saveHairFile(HairSettings& settings, const std::string& path);
 
 // Load a HAIR file Tressmoor saved: settings, sliders, shape surface and strands,
 // then redraw. Any problem is shown and changes nothing.

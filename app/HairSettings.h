@@ -5,6 +5,8 @@
 #include "hair/HairRecipe.h"            // HairStyle
 #include "view/DrawPass.h"              // DisplayMode
 
+#include <string>
+
 class Fl_Value_Slider;
 
 enum ZoomMode { ZoomIn = 5, ZoomOut = 6, NoZoom = 7 };
@@ -52,6 +54,9 @@ public:
     int restAngle;
     int hairs;
     int clusters;
+    // Where the file choosers open: the folder of the last save or load, or the
+    // working folder while this is empty.
+    std::string hairFileFolder;
 
 private:
     void growCurrentShape();

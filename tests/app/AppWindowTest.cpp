@@ -407,3 +407,35 @@ TEST(ShapeCommands, PlaneLeavesTheSurfaceAndRenderRebuildsTheCurrentShape)
     pick("Sphere");
     EXPECT_EQ(pick("Messy"), "style = MESSY\nttotal = 441\n");
 }
+
+TEST(Tooltips, EveryControlSaysWhatItDoesAndToPickAShapeFirst)
+{
+    AppWindow& a = app();
+    a.settings->shape = None;
+    a.updateTooltips();
+    const struct {
+        Fl_Widget* widget;
+        const char* name;
+        bool waitsForAShape;
+    } controls[] = {{a.menuBar, "menu bar", false},          {a.view, "view", true},
+                    {a.lengthSlider, "length", true},        {a.restAngleSlider, "rest angle", true},
+                    {a.hairsSlider, "hairs", true},          {a.clustersSlider, "clusters", true},
+                    {a.partsSlider, "parts", true},          {a.renderButton, "Render Hair", true}};
+    auto tooltip = [](Fl_Widget* widget) {
+        return std::string(widget->tooltip() != nullptr ? widget->tooltip() : "");
+    };
+    for (const auto& c : controls) {
+        EXPECT_GT(tooltip(c.widget).size(), 20u) << c.name;
+        EXPECT_EQ(tooltip(c.widget).find("Pick a shape") != std::string::npos, c.waitsForAShape)
+            << c.name << ": " << tooltip(c.widget);
+    }
+    EXPECT_NE(tooltip(a.partsSlider).find("from 8 to 16 in steps of 2"), std::string::npos);
+
+    // Through the menu, as a person picks it.
+    pick("Plane");
+    for (const auto& c : controls) {
+        EXPECT_EQ(tooltip(c.widget).find("Pick a shape"), std::string::npos)
+            << c.name << ": " << tooltip(c.widget);
+    }
+    EXPECT_NE(tooltip(a.renderButton).find("Grow the hair anew"), std::string::npos);
+}

@@ -458,3 +458,27 @@ TEST(HairFileDialog, LongPathsAndControlCharactersStillFitTheScreen)
     }
     showHairFileMessage = captureMessage;
 }
+
+TEST(HairFileFolder, ChoosersOpenWhereTheLastSaveOrLoadWas)
+{
+    AppWindow& a = shownApp();
+    HairSettings& s = *a.settings;
+    s.hairFileFolder.clear();
+    char working[4096];
+    ASSERT_NE(getcwd(working, sizeof working), nullptr);
+    EXPECT_EQ(chooserFolder(s), working) << "at first, the working folder";
+
+    const std::string saved = freshFolder("window-folder-saved");
+    const std::string loaded = freshFolder("window-folder-loaded");
+    pick("Plane");
+    ASSERT_TRUE(saveHairFile(s, saved + "/plane.hair"));
+    EXPECT_EQ(chooserFolder(s), saved);
+    ASSERT_TRUE(saveHairFile(s, loaded + "/plane.hair"));
+    ASSERT_TRUE(saveHairFile(s, saved + "/again.obj"));
+    ASSERT_TRUE(loadHairFile(s, loaded + "/plane.hair"));
+    EXPECT_EQ(chooserFolder(s), loaded);
+
+    EXPECT_FALSE(loadHairFile(s, saved + "/missing.hair"));
+    EXPECT_FALSE(saveHairFile(s, saved + "/no-such-folder/plane.hair"));
+    EXPECT_EQ(chooserFolder(s), loaded) << "a failed save or load leaves the folder";
+}
