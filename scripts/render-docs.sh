@@ -8,9 +8,9 @@ render="${1:-build}/tools/tressmoor-render"
 
 # Three clusters a side of ten long, curly hairs: the hair of the screenshot tests.
 hair=(--clusters 3 --hairs 10 --length 20 --rest-angle 10)
-"$render" "${hair[@]}" --shape torus --display smooth --image docs/torus-smooth.png
-"$render" "${hair[@]}" --shape sphere --display wireframe --image docs/sphere-wireframe.png
-"$render" "${hair[@]}" --shape plane --display texture --image docs/plane-texture.png
+"$render" "${hair[@]}" --shape sphere --display smooth --image docs/sphere-smooth.png
+"$render" "${hair[@]}" --shape torus --display texture --image docs/torus-texture.png
+"$render" "${hair[@]}" --shape plane --display wireframe --image docs/plane-wireframe.png
 
 # A combed torus turning a quarter circle from frame to frame, at half the view's size.
 "$render" --shape torus --style combed --clusters 6 --hairs 20 --length 12 --rest-angle 15 \
