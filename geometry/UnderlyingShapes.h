@@ -13,6 +13,9 @@ extern const float kCircleKnots[12];
 // sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
 extern const float kCircleWeight;
 
+// The plane is the square y = 0 with x and z from -kPlaneHalfSide to kPlaneHalfSide.
+constexpr float kPlaneHalfSide = 100.0f;
+
 // Both curved shapes are centred at the origin and turn about the z axis.
 constexpr float kSphereRadius = 100.0f;
 constexpr float kTorusCentreRadius = 100.0f;  // the circle the tube's centre runs along

@@ -1,0 +1,104 @@
+#ifndef TRESSMOOR_HAIR_CHILDSTRANDS_H
+#define TRESSMOOR_HAIR_CHILDSTRANDS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Child strands make sparse grown hair dense for a renderer: every grown strand
+// is a guide, and children either clump around their guide or spread over the
+// whole shape, each blended from the guides whose roots are nearest its own.
+enum ChildMode { ChildrenAround = 0, ChildrenBetween = 1 };
+
+struct ChildOptions {
+    uint32_t children = 0;  // per guide; none by default
+    int mode = ChildrenAround;
+    float radius = 4.0f;    // of the disc around a guide's root that children root in
+    float clump = 0.5f;     // 0 keeps the root's offset to the tip, 1 brings tips onto the guide's
+    float frizz = 0.0f;     // the most a tip strays at random; none at the root
+    uint64_t seed = 1;
+    float rootWidth = 2.0f;
+    float tipWidth = 2.0f;
+    bool keepGuides = true;  // guides first, then children; otherwise children alone
+};
+
+// The width of point i of a strand of n points: root width to tip width, linearly.
+float strandWidth(const ChildOptions& options, uint64_t point, uint64_t points);
+// Whether every point of a strand has the same width.
+bool widthsAreConstant(const ChildOptions& options);
+
+// The guides, read in place: strand s holds points starts[s] .. starts[s + 1] - 1,
+// each three little-endian floats x, y, z, root first.
+struct GuideStrands {
+    const unsigned char* points = nullptr;
+    std::vector<uint64_t> starts;
+
+    uint64_t strandCount() const { return starts.empty() ? 0 : starts.size() - 1; }
+    uint64_t pointCount(uint64_t s) const { return starts[s + 1] - starts[s]; }
+    void point(uint64_t n, float out[3]) const;
+};
+
+// Children made in turns, one turn per guide, so a writer can stream them out.
+struct ChildBatch {
+    std::vector<float> points;          // x, y, z, child after child
+    std::vector<uint32_t> pointCounts;  // per child
+    std::vector<uint32_t> guides;       // the guide each child follows most closely
+
+    void clear();
+    size_t childCount() const { return pointCounts.size(); }
+};
+
+// A point where a strand grows out of its shape, with the surface's frame there:
+// the outward normal and two tangents at right angles to it.
+struct RootFrame {
+    float root[3];
+    float normal[3];
+    float tangent[3];
+    float bitangent[3];
+};
+
+class ChildGenerator {
+public:
+    // shape is Plane, Sphere, Torus, or None when the guides' shape is unknown.
+    ChildGenerator(const GuideStrands& guides, int shape, const ChildOptions& options);
+
+    // False with the reason when the options cannot be met: children between
+    // guides need a known shape and guides of one length.
+    bool check(std::string& problem) const;
+
+    uint64_t childCount() const;
+    uint64_t childPointCount() const;
+
+    // Append the children of turn g (0 .. guide count - 1) to the batch: around
+    // guide g its own, between guides the g-th share of them. The same options
+    // and turn give the same floats on any machine, whichever turns ran before.
+    void generate(uint64_t g, ChildBatch& batch) const;
+
+    // The frame at a guide's root, as the children see it.
+    RootFrame guideFrame(uint64_t g) const;
+
+private:
+    void generateAround(uint64_t g, ChildBatch& batch) const;
+    void generateBetween(uint64_t g, ChildBatch& batch) const;
+    void buildRootGrid();
+    // Up to three guides whose roots are nearest the point, nearest first.
+    int nearestGuides(const float point[3], uint32_t found[3], float distance[3]) const;
+
+    const GuideStrands& guides;
+    int shape;
+    ChildOptions options;
+
+    // Between guides: every guide's root frame, and a grid of cells over their
+    // roots, each listing the guides rooted in it.
+    std::vector<RootFrame> frames;
+    float gridOrigin[3] = {0.0f, 0.0f, 0.0f};
+    float cellSize = 1.0f;
+    int gridSize[3] = {1, 1, 1};
+    std::vector<uint32_t> cellStarts;
+    std::vector<uint32_t> cellGuides;
+};
+
+// The frame of a shape at a point on it (or near it): Plane, Sphere, Torus.
+RootFrame shapeFrame(int shape, const float point[3]);
+
+#endif
