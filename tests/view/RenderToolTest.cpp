@@ -104,6 +104,12 @@ std::string caseName(const testing::TestParamInfo<Case>& info)
     return info.param.name;
 }
 
+// Failure messages show the case by its name, not as the bytes of the record.
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class RenderedAgainstWindow : public testing::TestWithParam<Case> {};
 
 int runTool(const std::string& arguments)
