@@ -11,11 +11,12 @@
 #include "app/AppWindow.h"
 #include "app/DialogText.h"
 #include "app/HairSettings.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/FileIo.h"
-#include "hair/HairFile.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 #include "view/HairView.h"
 
 namespace {

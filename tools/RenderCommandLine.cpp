@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "hair/FileIo.h"
+#include "formats/FileIo.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "hair/FileIo.h"
-#include "hair/HairCodec.h"
-#include "hair/HairExport.h"
-#include "hair/HairFile.h"
-#include "hair/OutputBuffer.h"
+#include "formats/FileIo.h"
+#include "formats/HairCodec.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/OutputBuffer.h"
 #include "tools/GrowthCommandLine.h"
 
 namespace {

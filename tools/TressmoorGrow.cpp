@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "hair/FileIo.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/StoredHair.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 #include "tools/GrowthCommandLine.h"
 
 namespace {

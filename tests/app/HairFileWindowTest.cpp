@@ -18,12 +18,12 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
-#include "../hair/HairFileSupport.h"
+#include "HairFileSupport.h"
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
+#include "formats/HairFile.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/HairFile.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
 

@@ -14,6 +14,7 @@ struct Point3 {
 };
 
 using Centreline = std::vector<Point3>;
+using Bytes = std::vector<unsigned char>;
 
 HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts,
                           int length = 10, int restAngle = 1);
@@ -35,6 +36,13 @@ std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRec
 // Build the recipe's shape and grow its hair, its printing captured; a fatal
 // failure when the growth is refused.
 void growQuietly(const HairRecipe& recipe);
+
+// Every byte that defines each current strand of hairStore (counts, control net,
+// knots and the precomputed basis tables), one entry per strand in record order.
+std::vector<Bytes> currentStrands();
+
+// Where two strand lists first differ, or "" when they are identical.
+std::string firstDifference(const std::vector<Bytes>& expected, const std::vector<Bytes>& actual);
 
 // The whole sample grid of underlyingSurface, without its printed line.
 std::vector<SurfaceVertex> underlyingGrid();

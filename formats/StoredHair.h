@@ -1,10 +1,11 @@
-#ifndef TRESSMOOR_HAIR_STOREDHAIR_H
-#define TRESSMOOR_HAIR_STOREDHAIR_H
+#ifndef TRESSMOOR_FORMATS_STOREDHAIR_H
+#define TRESSMOOR_FORMATS_STOREDHAIR_H
 
 #include <string>
 #include <vector>
 
-#include "hair/HairFile.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
 
 class HairStore;
 

@@ -7,17 +7,19 @@
 
 #include "HairTestSupport.h"
 #include "UsdTextSupport.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/RecipeText.h"
+#include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/HairFile.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 
 namespace {
 
 std::string usdText(const HairFileContents& contents)
 {
-    const std::vector<unsigned char> bytes = encodeHairFile(contents, HairFileFormat::Usd);
+    const std::vector<unsigned char> bytes = encodeHairFileAs(contents, HairFileFormat::Usd);
     return std::string(bytes.begin(), bytes.end());
 }
 

@@ -1,11 +1,20 @@
-#ifndef TRESSMOOR_HAIR_HAIREXPORT_H
-#define TRESSMOOR_HAIR_HAIREXPORT_H
+#ifndef TRESSMOOR_FORMATS_HAIREXPORT_H
+#define TRESSMOOR_FORMATS_HAIREXPORT_H
 
+#include <string>
 #include <vector>
 
-#include "hair/HairCodec.h"
-#include "hair/HairFile.h"
-#include "hair/OutputBuffer.h"
+#include "formats/HairCodec.h"
+#include "formats/HairFile.h"
+#include "formats/OutputBuffer.h"
+
+// Every way out of Tressmoor for strands: its own hair and any checked HAIR file,
+// written as HAIR, OBJ polylines or USD curves.
+
+enum class HairFileFormat { Hair, Obj, Usd };
+
+// ".obj" (any case) means OBJ, ".usda" USD ASCII; anything else is HAIR.
+HairFileFormat formatForPath(const std::string& path);
 
 // What Tressmoor knows of the strands of its own files beyond their arrays: the
 // recipe, so each strand's cluster record, and, when every root lies on the
@@ -25,5 +34,9 @@ TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe
 void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, HairFileFormat format,
                      bool displayPrimvars, OutputBuffer& out,
                      const WriteProgress& progress = WriteProgress());
+
+// Tressmoor's own hair in the format: the HAIR file of the contents, or what
+// converting it would write.
+std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents, HairFileFormat format);
 
 #endif

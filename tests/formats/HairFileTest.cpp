@@ -14,12 +14,14 @@
 
 #include "HairFileSupport.h"
 #include "HairTestSupport.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/RecipeText.h"
+#include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/FileIo.h"
-#include "hair/HairFile.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#ifndef TRESSMOOR_HAIR_ROOTCOORDINATES_H
-#define TRESSMOOR_HAIR_ROOTCOORDINATES_H
+#ifndef TRESSMOOR_FORMATS_ROOTCOORDINATES_H
+#define TRESSMOOR_FORMATS_ROOTCOORDINATES_H
 
 #include <vector>
 
-#include "hair/HairCodec.h"
+#include "formats/HairCodec.h"
 
 // Where each strand's root lies on the shape it grew on, as surface coordinates
 // s, t from 0 to 1, two floats per strand in file order.

@@ -1,5 +1,6 @@
-#include "hair/StoredHair.h"
+#include "formats/StoredHair.h"
 
+#include "formats/RecipeText.h"
 #include "hair/HairStore.h"
 
 namespace {
@@ -88,7 +89,7 @@ bool encodeStoredHair(const HairStore& store, const HairRecipe& recipe, HairFile
     if (!storedHairContents(store, recipe, contents, problem)) {
         return false;
     }
-    bytes = encodeHairFile(contents, format);
+    bytes = encodeHairFileAs(contents, format);
     return true;
 }
 

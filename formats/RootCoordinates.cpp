@@ -1,4 +1,4 @@
-#include "hair/RootCoordinates.h"
+#include "formats/RootCoordinates.h"
 
 #include <algorithm>
 
