@@ -159,7 +159,8 @@ bool saveHairFile(const HairSettings& settings, const std::string& path)
     std::vector<unsigned char> bytes;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !encodeStoredHair(hairStore, recipe, formatForPath(path), bytes, problem) ||
+        !encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path), bytes,
+                          problem) ||
         !writeFileAtomically(path, bytes, problem)) {
         showHairFileMessage(HairFileMessage::Problem,
                             "Cannot save \"" + path + "\": " + problem + ".");
@@ -187,12 +188,7 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
         theAppWindow->markShapeAndStyle(recipe.shape, recipe.style);
     }
     // The surface is set up as its builder does, but nothing grows.
-    if (recipe.shape == Sphere) {
-        setupSphereSurface();
-    } else if (recipe.shape == Torus) {
-        setupTorusSurface();
-    }
-    applyHairFile(contents);
+    applyHairFile(contents, underlyingSurface, hairStore);
     redrawView();
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
+#include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
@@ -73,10 +74,10 @@ void HairSettings::buildTorus()
     growCurrentShape();
 }
 
-// The sphere and torus set up underlyingSurface before their hair grows.
+// The sphere and torus set up the window's surface before their hair grows.
 void HairSettings::growCurrentShape()
 {
-    growShapeHair(recipeFromSettings(*this));
+    growShapeHair(recipeFromSettings(*this), underlyingSurface, hairStore);
     redrawView();
 }
 

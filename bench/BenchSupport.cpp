@@ -10,6 +10,7 @@
 #include "app/AppWindow.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
+#include "hair/HairStore.h"
 #include "view/HairView.h"
 
 HairRecipe largestHairRecipe(int shape, int style)
@@ -41,7 +42,7 @@ QuietStdout::~QuietStdout()
 bool growLargestHair(int shape, int style)
 {
     QuietStdout quiet;
-    return growShapeHair(largestHairRecipe(shape, style));
+    return growShapeHair(largestHairRecipe(shape, style), underlyingSurface, hairStore);
 }
 
 HairView* shownView()

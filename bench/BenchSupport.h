@@ -25,7 +25,8 @@ private:
     int savedFd;
 };
 
-// Set up the sphere or torus as its builder does, then grow; false if refused.
+// Set up the sphere or torus as its builder does, then grow, into the window's
+// surface and store; false if refused.
 bool growLargestHair(int shape, int style);
 
 // The main window, shown and drawn once, with the view's GL context current.

@@ -14,15 +14,17 @@ void BM_Grow(benchmark::State& state, int shape, int style)
 {
     const HairRecipe settings = largestHairRecipe(shape, style);
     if (shape == Sphere) {
-        setupSphereSurface();
+        setupSphereSurface(underlyingSurface);
     } else if (shape == Torus) {
-        setupTorusSurface();
+        setupTorusSurface(underlyingSurface);
     }
     bool grown = true;
     {
         QuietStdout quiet;
         for (auto _ : state) {
-            grown = grown && (shape == Plane ? growPlaneHair(settings) : growSurfaceHair(settings));
+            grown = grown &&
+                    (shape == Plane ? growPlaneHair(settings, hairStore)
+                                    : growSurfaceHair(settings, underlyingSurface, hairStore));
         }
     }
     if (!grown || hairStore.clusterCount != kLargestClusters * kLargestClusters) {

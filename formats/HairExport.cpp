@@ -43,12 +43,13 @@ HairFileFormat formatForPath(const std::string& path)
     return hasExtension(path, ".usda") ? HairFileFormat::Usd : HairFileFormat::Hair;
 }
 
-TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe)
+TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe,
+                                    NurbsSurface& shapeSurface)
 {
     TressmoorStrands own;
     own.known = true;
     own.recipe = recipe;
-    rootSurfaceCoordinates(strands, recipe.shape, own.rootSt);
+    rootSurfaceCoordinates(strands, recipe.shape, shapeSurface, own.rootSt);
     return own;
 }
 
@@ -70,7 +71,8 @@ void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, Ha
     }
 }
 
-std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents, HairFileFormat format)
+std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
+                                            NurbsSurface& shapeSurface, HairFileFormat format)
 {
     std::vector<unsigned char> hair = encodeHairFile(contents);
     if (format == HairFileFormat::Hair) {
@@ -83,7 +85,8 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents, Ha
     decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes));
-    writeHairFileAs(strands, tressmoorStrandsOf(strands, contents.recipe), format, false, out);
+    writeHairFileAs(strands, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
+                    false, out);
     out.finish();
     return bytes;
 }

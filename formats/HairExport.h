@@ -8,6 +8,8 @@
 #include "formats/HairFile.h"
 #include "formats/OutputBuffer.h"
 
+class NurbsSurface;
+
 // Every way out of Tressmoor for strands: its own hair and any checked HAIR file,
 // written as HAIR, OBJ polylines or USD curves.
 
@@ -25,8 +27,10 @@ struct TressmoorStrands {
     std::vector<float> rootSt;  // s, t per strand; empty when unknown
 };
 
-// For checked strands that follow the recipe.
-TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe);
+// For checked strands that follow the recipe; shapeSurface is the sphere or torus
+// the hair grew on, as its builder set it up (see rootSurfaceCoordinates).
+TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe,
+                                    NurbsSurface& shapeSurface);
 
 // Write checked strands in the format. HAIR keeps the header and every array the
 // strands have; OBJ and USD carry the recipe, and USD the clusters and roots,
@@ -36,7 +40,8 @@ void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, Ha
                      const WriteProgress& progress = WriteProgress());
 
 // Tressmoor's own hair in the format: the HAIR file of the contents, or what
-// converting it would write.
-std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents, HairFileFormat format);
+// converting it would write, with the roots found on shapeSurface.
+std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
+                                            NurbsSurface& shapeSurface, HairFileFormat format);
 
 #endif

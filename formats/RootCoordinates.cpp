@@ -10,20 +10,16 @@ constexpr float kPlaneLow = -100.0f;
 constexpr float kPlaneSide = 200.0f;
 constexpr int kGridColumns = kShapeSamples + 1;
 
-// The grid the growth draws roots from, evaluated row by row as evaluateGrid
-// does (so the same floats) but on a surface of its own and without its line on
-// standard output.
-std::vector<SurfaceVertex> shapeGrid(int shape)
+bool hasShapeGrid(const NurbsSurface& surface)
 {
-    ControlPoint net[kShapeNetSize * kShapeNetSize];
-    if (shape == Sphere) {
-        buildSphereNet(net);
-    } else {
-        buildTorusNet(net);
-    }
-    NurbsSurface surface;
-    surface.setup(2, 2, kShapeNetSize, kShapeNetSize, net, kCircleKnots, kCircleKnots,
-                  kShapeSamples, kShapeSamples);
+    return surface.controlNet != nullptr && surface.stripVertices != nullptr &&
+           surface.samplesU == kShapeSamples && surface.samplesV == kShapeSamples;
+}
+
+// The grid the growth draws roots from, evaluated row by row as evaluateGrid
+// does, so the same floats.
+std::vector<SurfaceVertex> shapeGrid(NurbsSurface& surface)
+{
     std::vector<SurfaceVertex> grid;
     grid.reserve(kGridColumns * kGridColumns);
     for (int i = 0; i <= kShapeSamples; ++i) {
@@ -54,14 +50,18 @@ float planeCoordinate(float value)
 
 }  // namespace
 
-bool rootSurfaceCoordinates(const HairStrands& strands, int shape, std::vector<float>& st)
+bool rootSurfaceCoordinates(const HairStrands& strands, int shape, NurbsSurface& shapeSurface,
+                            std::vector<float>& st)
 {
     st.clear();
     if (shape != Plane && shape != Sphere && shape != Torus) {
         return false;
     }
+    if (shape != Plane && !hasShapeGrid(shapeSurface)) {
+        return false;
+    }
     const std::vector<SurfaceVertex> grid =
-        shape == Plane ? std::vector<SurfaceVertex>() : shapeGrid(shape);
+        shape == Plane ? std::vector<SurfaceVertex>() : shapeGrid(shapeSurface);
     std::vector<float> found;
     found.reserve(2 * size_t(strands.header.strandCount));
     uint64_t root = 0;

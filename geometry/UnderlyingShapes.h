@@ -16,15 +16,20 @@ extern const float kCircleWeight;
 constexpr int kShapeNetSize = 9;        // control points per direction
 constexpr int kShapeSamples = 20;       // sample intervals per direction
 
-// The surface of the current sphere or torus; empty until one is built.
+// The window's surface of the current sphere or torus; empty until one is built.
+// Only the window and the programs' mains name it; everything else is handed
+// the surface it works on.
 extern NurbsSurface underlyingSurface;
 
 // Fill a 9 x 9 u-major rational net (coordinates pre-multiplied by the weight).
 void buildSphereNet(ControlPoint net[kShapeNetSize * kShapeNetSize]);
 void buildTorusNet(ControlPoint net[kShapeNetSize * kShapeNetSize]);
 
-// Release underlyingSurface and set it up as the sphere or the torus, 20 x 20 samples.
-void setupSphereSurface();
-void setupTorusSurface();
+// Release the surface and set it up as the sphere or the torus, 20 x 20 samples.
+void setupSphereSurface(NurbsSurface& surface);
+void setupTorusSurface(NurbsSurface& surface);
+// The sphere's or the torus's builder by its shape; false, leaving the surface
+// alone, for the plane, which has no surface, and for anything else.
+bool setupShapeSurface(int shape, NurbsSurface& surface);
 
 #endif

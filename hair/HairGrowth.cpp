@@ -241,20 +241,20 @@ struct SurfaceGrowth {
 // clusters x clusters clusters in record order, row by row: a combed cluster's
 // template first, then each strand's walk and tube.
 template <typename Growth>
-void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth)
+void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth, HairStore& store)
 {
     const int clusters = recipe.clusters;
-    hairStore.clusterCount = clusters * clusters;
+    store.clusterCount = clusters * clusters;
     for (int i = 0; i < clusters; ++i) {
         for (int j = 0; j < clusters; ++j) {
             const int p = i * clusters + j;
             if (recipe.style == Combed) {
                 growth.randomTemplate();
             }
-            hairStore.hairClusters[p].strandCount = recipe.hairs;
+            store.hairClusters[p].strandCount = recipe.hairs;
             for (int k = 0; k < recipe.hairs; ++k) {
                 growth.walkStrand();
-                buildStrand(p, k, work.pathX, work.pathY, work.pathZ, recipe.parts,
+                buildStrand(store, p, k, work.pathX, work.pathY, work.pathZ, recipe.parts,
                             work.strandKnotsU, work.scratchNet);
             }
             growth.nextColumn();
@@ -265,7 +265,7 @@ void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth)
 
 }  // namespace
 
-bool growPlaneHair(const HairRecipe& recipe)
+bool growPlaneHair(const HairRecipe& recipe, HairStore& store)
 {
     if (!fitsStore(recipe)) {
         return false;
@@ -273,41 +273,37 @@ bool growPlaneHair(const HairRecipe& recipe)
     GrowthArrays work;
     work.allocate(recipe.parts);
     PlaneGrowth growth{recipe, work};
-    growClusters(recipe, work, growth);
+    growClusters(recipe, work, growth, store);
     work.release();
     return true;
 }
 
-bool growSurfaceHair(const HairRecipe& recipe)
+bool growSurfaceHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
     if (!fitsStore(recipe) || (recipe.shape != Sphere && recipe.shape != Torus) ||
-        !hasRootGrid(underlyingSurface)) {
+        !hasRootGrid(surface)) {
         return false;
     }
-    SurfaceVertex* rootSamples = underlyingSurface.evaluateGrid();
+    SurfaceVertex* rootSamples = surface.evaluateGrid();
     if (rootSamples == nullptr) {
         return false;
     }
     GrowthArrays work;
     work.allocate(recipe.parts);
     SurfaceGrowth growth{recipe, work, rootSamples};
-    growClusters(recipe, work, growth);
+    growClusters(recipe, work, growth, store);
     work.release();
     delete[] rootSamples;
     return true;
 }
 
-bool growShapeHair(const HairRecipe& recipe)
+bool growShapeHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
     if (recipe.shape == Plane) {
-        return growPlaneHair(recipe);
+        return growPlaneHair(recipe, store);
     }
-    if (recipe.shape == Sphere) {
-        setupSphereSurface();
-    } else if (recipe.shape == Torus) {
-        setupTorusSurface();
-    } else {
+    if (!setupShapeSurface(recipe.shape, surface)) {
         return false;
     }
-    return growSurfaceHair(recipe);
+    return growSurfaceHair(recipe, surface, store);
 }

@@ -36,6 +36,8 @@ public:
     BasisTableCache strandBasisTables;
 };
 
+// The window's hair. Only the window and the programs' mains name it; everything
+// else is handed the store it works on.
 extern HairStore hairStore;
 
 // Whether a strand may have this many centreline points: even, within the limits.
@@ -45,9 +47,11 @@ bool isValidStrandParts(int parts);
 void buildStrandKnotsU(int parts, float* strandKnotsU);
 
 // Turn the centreline (parts points, root first) into the tube of strand k of
-// record p, using the caller's scratch net of parts x 9 points. Returns false,
-// touching nothing, when p, k or parts lie outside what the store can hold.
-bool buildStrand(int p, int k, const float* pathX, const float* pathY, const float* pathZ,
-                 int parts, const float* strandKnotsU, ControlPoint* scratchNet);
+// record p of the store, using the caller's scratch net of parts x 9 points.
+// Returns false, touching nothing, when p, k or parts lie outside what the store
+// can hold.
+bool buildStrand(HairStore& store, int p, int k, const float* pathX, const float* pathY,
+                 const float* pathZ, int parts, const float* strandKnotsU,
+                 ControlPoint* scratchNet);
 
 #endif

@@ -123,13 +123,14 @@ std::string growthOptionsHelp()
     return text;
 }
 
-bool growRequestedHair(const GrowthOptions& options, const char* program)
+bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, HairStore& store,
+                       const char* program)
 {
     const ToolClock::time_point start = ToolClock::now();
     const long long strands = static_cast<long long>(strandTotal(options.recipe));
     long long lastReport = 0;
     for (int growth = 1; growth <= options.growth; ++growth) {
-        if (!growShapeHair(options.recipe)) {
+        if (!growShapeHair(options.recipe, surface, store)) {
             return false;
         }
         const long long elapsed = millisecondsSince(start);

@@ -17,9 +17,14 @@
 
 namespace {
 
+// The hair's own store and the surface it grows on, handed to the code under test.
+HairStore store;
+NurbsSurface shapeSurface;
+
 std::string usdText(const HairFileContents& contents)
 {
-    const std::vector<unsigned char> bytes = encodeHairFileAs(contents, HairFileFormat::Usd);
+    const std::vector<unsigned char> bytes =
+        encodeHairFileAs(contents, shapeSurface, HairFileFormat::Usd);
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -38,7 +43,8 @@ const SurfaceVertex* firstSampleAt(const std::vector<SurfaceVertex>& grid, const
 std::vector<float> expectedRootSt(const HairFileContents& contents)
 {
     const HairRecipe& recipe = contents.recipe;
-    const std::vector<SurfaceVertex> grid = recipe.shape == Plane ? std::vector<SurfaceVertex>() : underlyingGrid();
+    const std::vector<SurfaceVertex> grid =
+        recipe.shape == Plane ? std::vector<SurfaceVertex>() : wholeGrid(shapeSurface);
     std::vector<float> st;
     for (size_t root = 0; root < contents.points.size(); root += 3 * recipe.parts) {
         const float* p = &contents.points[root];
@@ -62,10 +68,10 @@ TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
     for (int shape : {Plane, Sphere, Torus}) {
         const HairRecipe recipe = makeRecipe(shape, Combed, 2, 3, 10, 12, 20);
         SCOPED_TRACE(describe(recipe));
-        growQuietly(recipe);
+        growQuietly(recipe, shapeSurface, store);
         HairFileContents contents;
         std::string problem;
-        ASSERT_TRUE(storedHairContents(hairStore, recipe, contents, problem)) << problem;
+        ASSERT_TRUE(storedHairContents(store, recipe, contents, problem)) << problem;
         const UsdLayer layer = parseUsdLayer(usdText(contents));
         ASSERT_EQ(layer.problem, "");
 
@@ -118,8 +124,8 @@ TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
 // very same position. A root off the grid has none at all.
 TEST(UsdCurves, RootsOnTheSpherePoleTakeTheFirstSampleAndRootsOffTheGridNone)
 {
-    setupSphereSurface();
-    const std::vector<SurfaceVertex> grid = underlyingGrid();
+    setupSphereSurface(shapeSurface);
+    const std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
     ASSERT_EQ(grid.size(), 441u);
     const SurfaceVertex& pole = grid[5 * 21 + 7];
     ASSERT_EQ(memcmp(pole.position, grid[5 * 21].position, sizeof pole.position), 0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -337,6 +338,8 @@ TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
     settings.length = 12;
     settings.restAngle = 4;
     int strands = 0;
+    const auto store = std::make_unique<HairStore>();
+    NurbsSurface surface;
     for (int parts : {16, 6, 10, 16}) {
         for (int shape : {Plane, Sphere, Torus}) {
             for (int style : {Messy, Combed}) {
@@ -346,16 +349,16 @@ TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
                 bool grown = false;
                 testing::internal::CaptureStdout();
                 if (shape == Plane) {
-                    grown = growPlaneHair(settings);
+                    grown = growPlaneHair(settings, *store);
                 } else {
-                    shape == Sphere ? setupSphereSurface() : setupTorusSurface();
-                    grown = growSurfaceHair(settings);
+                    shape == Sphere ? setupSphereSurface(surface) : setupTorusSurface(surface);
+                    grown = growSurfaceHair(settings, surface, *store);
                 }
                 testing::internal::GetCapturedStdout();
                 ASSERT_TRUE(grown);
-                for (int p = 0; p < hairStore.clusterCount; ++p) {
-                    for (int k = 0; k < hairStore.hairClusters[p].strandCount; ++k) {
-                        NurbsSurface& strand = hairStore.hairClusters[p].strands[k];
+                for (int p = 0; p < store->clusterCount; ++p) {
+                    for (int k = 0; k < store->hairClusters[p].strandCount; ++k) {
+                        NurbsSurface& strand = store->hairClusters[p].strands[k];
                         const SurfaceInput in = inputOf(strand);
                         ASSERT_EQ(in.numCtrlU, parts);
                         std::ostringstream label;

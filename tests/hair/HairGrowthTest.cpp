@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +15,21 @@
 
 namespace {
 
+// The growth's own store and surface, handed to the growers.
+HairStore store;
+NurbsSurface shapeSurface;
+
 using Grower = bool (*)(const HairRecipe&);
+
+bool growPlane(const HairRecipe& settings)
+{
+    return growPlaneHair(settings, store);
+}
+
+bool growSurface(const HairRecipe& settings)
+{
+    return growSurfaceHair(settings, shapeSurface, store);
+}
 
 bool isPlane(const HairRecipe& settings)
 {
@@ -22,15 +38,15 @@ bool isPlane(const HairRecipe& settings)
 
 Grower growerFor(const HairRecipe& settings)
 {
-    return isPlane(settings) ? growPlaneHair : growSurfaceHair;
+    return isPlane(settings) ? growPlane : growSurface;
 }
 
 void prepareShape(const HairRecipe& settings)
 {
     if (settings.shape == Sphere) {
-        setupSphereSurface();
+        setupSphereSurface(shapeSurface);
     } else if (settings.shape == Torus) {
-        setupTorusSurface();
+        setupTorusSurface(shapeSurface);
     }
 }
 
@@ -60,7 +76,7 @@ void expectDrawCount(const HairRecipe& settings, long long draws)
 
 const NurbsSurface& strandAt(int p, int k)
 {
-    return hairStore.hairClusters[p].strands[k];
+    return store.hairClusters[p].strands[k];
 }
 
 std::vector<Centreline> grownCentrelines(const HairRecipe& settings)
@@ -248,8 +264,8 @@ TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 
 TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
 {
-    setupSphereSurface();
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 2, 2, 8)));
+    setupSphereSurface(shapeSurface);
+    ASSERT_TRUE(growPlane(makeRecipe(Plane, Messy, 2, 2, 8)));
     const ControlPoint* netBefore = strandAt(0, 0).controlNet;
     const HairRecipe refused[] = {
         makeRecipe(Plane, Messy, 11, 1, 10), makeRecipe(Plane, Messy, 0, 1, 10),
@@ -268,21 +284,21 @@ TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
             EXPECT_FALSE(grown) << describe(settings);
             EXPECT_EQ(output, "") << describe(settings);
             EXPECT_EQ(rand(), next) << describe(settings);
-            EXPECT_EQ(hairStore.clusterCount, 4) << describe(settings);
-            EXPECT_EQ(hairStore.hairClusters[0].strandCount, 2) << describe(settings);
+            EXPECT_EQ(store.clusterCount, 4) << describe(settings);
+            EXPECT_EQ(store.hairClusters[0].strandCount, 2) << describe(settings);
             EXPECT_EQ(strandAt(0, 0).controlNet, netBefore) << describe(settings);
         }
     }
 
     bool grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeRecipe(Plane, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(growCapturingOutput(growSurface, makeRecipe(Plane, Messy, 1, 1, 10), &grown), "");
     EXPECT_FALSE(grown) << "surface growth on the plane";
 
-    underlyingSurface.release();
+    shapeSurface.release();
     grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeRecipe(Sphere, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(growCapturingOutput(growSurface, makeRecipe(Sphere, Messy, 1, 1, 10), &grown), "");
     EXPECT_FALSE(grown) << "surface growth without a surface";
-    EXPECT_EQ(hairStore.clusterCount, 4);
+    EXPECT_EQ(store.clusterCount, 4);
 }
 
 TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
@@ -297,7 +313,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
     unsigned seed = 11;
     for (const HairRecipe& s : cases) {
         srand(++seed);
-        ASSERT_TRUE(growPlaneHair(s));
+        ASSERT_TRUE(growPlane(s));
         const float cell = 200.0f / s.clusters;
         float originZ = -100.0f;
         for (int i = 0; i < s.clusters; ++i, originZ += cell) {
@@ -347,7 +363,7 @@ TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 {
     srand(5);
     HairRecipe settings = makeRecipe(Plane, Messy, 3, 20, 8);
-    ASSERT_TRUE(growPlaneHair(settings));
+    ASSERT_TRUE(growPlane(settings));
     EXPECT_EQ(200.0f / 3, 66.666664f);
     for (int k = 0; k < 20; ++k) {
         Point3 root = centrePoint(strandAt(5, k), 0);
@@ -360,7 +376,7 @@ TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 {
     srand(9);
     HairRecipe settings = makeRecipe(Plane, Messy, 2, 5, 14, 33, 0);
-    ASSERT_TRUE(growPlaneHair(settings));
+    ASSERT_TRUE(growPlane(settings));
     for (int p = 0; p < 4; ++p) {
         for (int k = 0; k < 5; ++k) {
             Centreline line = centrelineOf(strandAt(p, k));
@@ -378,7 +394,7 @@ TEST(PlaneGrowth, CentrelinesMatchAReplayOfTheDraws)
     for (int style : {Messy, Combed}) {
         HairRecipe settings = makeRecipe(Plane, style, 3, 4, 10, 17, 23);
         srand(21);
-        ASSERT_TRUE(growPlaneHair(settings));
+        ASSERT_TRUE(growPlane(settings));
         srand(21);
         expectSameCentrelines(grownCentrelines(settings), replayPlane(settings), settings);
     }
@@ -390,7 +406,7 @@ TEST(SurfaceGrowth, PrintsTheSampleCountOncePerGrowth)
         for (int style : {Messy, Combed}) {
             HairRecipe settings = makeRecipe(shape, style, 2, 2, 8);
             prepareShape(settings);
-            EXPECT_EQ(growCapturingOutput(growSurfaceHair, settings), "ttotal = 441\n")
+            EXPECT_EQ(growCapturingOutput(growSurface, settings), "ttotal = 441\n")
                 << describe(settings);
         }
     }
@@ -402,10 +418,10 @@ TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
         for (int style : {Messy, Combed}) {
             HairRecipe settings = makeRecipe(shape, style, 3, 5, 12, 21, 35);
             prepareShape(settings);
-            std::vector<SurfaceVertex> grid = underlyingGrid();
+            std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
             ASSERT_EQ(grid.size(), 441u);
             srand(31);
-            growCapturingOutput(growSurfaceHair, settings);
+            growCapturingOutput(growSurface, settings);
             srand(31);
             std::vector<int> roots;
             expectSameCentrelines(grownCentrelines(settings), replaySurface(settings, grid, &roots),
@@ -422,12 +438,12 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
     for (int shape : {Sphere, Torus}) {
         HairRecipe settings = makeRecipe(shape, Messy, 4, 12, 10, 30, 40);
         prepareShape(settings);
-        std::vector<SurfaceVertex> grid = underlyingGrid();
+        std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
         ASSERT_EQ(grid.size(), 441u);
         const float direction = shape == Sphere ? 1.0f : -1.0f;
 
         srand(41);
-        growCapturingOutput(growSurfaceHair, settings);
+        growCapturingOutput(growSurface, settings);
         srand(41);
         std::vector<int> roots;
         replaySurface(settings, grid, &roots);
@@ -484,9 +500,9 @@ TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
     for (int shape : {Sphere, Torus}) {
         HairRecipe settings = makeRecipe(shape, Combed, 2, 30, 8, 35, 20);
         prepareShape(settings);
-        std::vector<SurfaceVertex> grid = underlyingGrid();
+        std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
         srand(51);
-        growCapturingOutput(growSurfaceHair, settings);
+        growCapturingOutput(growSurface, settings);
         srand(51);
         std::vector<int> roots;
         replaySurface(settings, grid, &roots);
@@ -530,18 +546,57 @@ TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 
 TEST(HairMemory, RegrowingTheLargestHairThenASmallerOne)
 {
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 10, 50, 16, 40, 90)));
-    setupSphereSurface();
-    ASSERT_TRUE(growCapturingOutput(growSurfaceHair, makeRecipe(Sphere, Combed, 10, 50, 16, 40, 90)) ==
+    ASSERT_TRUE(growPlane(makeRecipe(Plane, Messy, 10, 50, 16, 40, 90)));
+    setupSphereSurface(shapeSurface);
+    ASSERT_TRUE(growCapturingOutput(growSurface, makeRecipe(Sphere, Combed, 10, 50, 16, 40, 90)) ==
                 "ttotal = 441\n");
-    EXPECT_EQ(hairStore.clusterCount, 100);
-    EXPECT_EQ(hairStore.hairClusters[99].strandCount, 50);
+    EXPECT_EQ(store.clusterCount, 100);
+    EXPECT_EQ(store.hairClusters[99].strandCount, 50);
     EXPECT_EQ(strandAt(99, 49).numCtrlU, 16);
 
-    setupTorusSurface();
-    growCapturingOutput(growSurfaceHair, makeRecipe(Torus, Messy, 2, 3, 8));
-    EXPECT_EQ(hairStore.clusterCount, 4);
+    setupTorusSurface(shapeSurface);
+    growCapturingOutput(growSurface, makeRecipe(Torus, Messy, 2, 3, 8));
+    EXPECT_EQ(store.clusterCount, 4);
     EXPECT_EQ(strandAt(0, 0).numCtrlU, 8);
     EXPECT_EQ(strandAt(0, 3).numCtrlU, 16);
     EXPECT_EQ(strandAt(99, 49).numCtrlU, 16);
+}
+
+// Each growth is handed the store and the surface it works on: two heads of hair
+// grown side by side share only the generator, which runs on from one to the
+// next as it would in one store, and neither touches the window's own.
+TEST(HandedStores, TwoStoresGrownSideBySideStayIndependent)
+{
+    const HairRecipe onSphere = makeRecipe(Sphere, Combed, 3, 4, 12, 20, 10);
+    const HairRecipe onTorus = makeRecipe(Torus, Messy, 2, 7, 8, 15, 30);
+    srand(61);
+    growQuietly(onSphere, shapeSurface, store);
+    const std::vector<Bytes> sphereAlone = currentStrands(store);
+    growQuietly(onTorus, shapeSurface, store);
+    const std::vector<Bytes> torusAlone = currentStrands(store);
+
+    const auto sphereHair = std::make_unique<HairStore>();
+    const auto torusHair = std::make_unique<HairStore>();
+    NurbsSurface sphere;
+    NurbsSurface torus;
+    srand(61);
+    growQuietly(onSphere, sphere, *sphereHair);
+    const ControlPoint* sphereNet = sphere.controlNet;
+    growQuietly(onTorus, torus, *torusHair);
+
+    EXPECT_EQ(firstDifference(sphereAlone, currentStrands(*sphereHair)), "");
+    EXPECT_EQ(firstDifference(torusAlone, currentStrands(*torusHair)), "");
+    EXPECT_EQ(sphereHair->clusterCount, 9);
+    EXPECT_EQ(sphereHair->hairClusters[8].strandCount, 4);
+    EXPECT_EQ(torusHair->clusterCount, 4);
+    EXPECT_EQ(torusHair->hairClusters[3].strandCount, 7);
+
+    ControlPoint net[kShapeNetSize * kShapeNetSize];
+    buildSphereNet(net);
+    ASSERT_EQ(sphere.controlNet, sphereNet) << "the torus was set up on a surface of its own";
+    EXPECT_EQ(std::memcmp(sphere.controlNet, net, sizeof net), 0);
+
+    EXPECT_FALSE(hairStore.hairGrown);
+    EXPECT_EQ(hairStore.clusterCount, 0);
+    EXPECT_EQ(underlyingSurface.controlNet, nullptr);
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
 
@@ -72,32 +71,33 @@ std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRec
     return output;
 }
 
-std::vector<SurfaceVertex> underlyingGrid()
+std::vector<SurfaceVertex> wholeGrid(NurbsSurface& surface)
 {
     testing::internal::CaptureStdout();
-    SurfaceVertex* samples = underlyingSurface.evaluateGrid();
+    SurfaceVertex* samples = surface.evaluateGrid();
     testing::internal::GetCapturedStdout();
     std::vector<SurfaceVertex> grid;
     if (samples != nullptr) {
-        int count = (underlyingSurface.samplesU + 1) * (underlyingSurface.samplesV + 1);
+        int count = (surface.samplesU + 1) * (surface.samplesV + 1);
         grid.assign(samples, samples + count);
         delete[] samples;
     }
     return grid;
 }
 
-void growQuietly(const HairRecipe& recipe)
+void growQuietly(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
-    bool grown = false;
-    growCapturingOutput(growShapeHair, recipe, &grown);
+    testing::internal::CaptureStdout();
+    const bool grown = growShapeHair(recipe, surface, store);
+    testing::internal::GetCapturedStdout();
     ASSERT_TRUE(grown) << describe(recipe);
 }
 
-std::vector<Bytes> currentStrands()
+std::vector<Bytes> currentStrands(const HairStore& store)
 {
     std::vector<Bytes> strands;
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        const HairCluster& cluster = hairStore.hairClusters[p];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
         for (int k = 0; k < cluster.strandCount; ++k) {
             const NurbsSurface& s = cluster.strands[k];
             Bytes b;

@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "hair/HairRecipe.h"
 #include "geometry/NurbsSurface.h"
+#include "hair/HairRecipe.h"
+
+class HairStore;
 
 struct Point3 {
     float x;
@@ -33,18 +35,18 @@ int randAfter(long long draws);
 std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRecipe& settings,
                                 bool* grown = nullptr);
 
-// Build the recipe's shape and grow its hair, its printing captured; a fatal
-// failure when the growth is refused.
-void growQuietly(const HairRecipe& recipe);
+// Build the recipe's shape on the surface and grow its hair into the store, its
+// printing captured; a fatal failure when the growth is refused.
+void growQuietly(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store);
 
-// Every byte that defines each current strand of hairStore (counts, control net,
+// Every byte that defines each current strand of the store (counts, control net,
 // knots and the precomputed basis tables), one entry per strand in record order.
-std::vector<Bytes> currentStrands();
+std::vector<Bytes> currentStrands(const HairStore& store);
 
 // Where two strand lists first differ, or "" when they are identical.
 std::string firstDifference(const std::vector<Bytes>& expected, const std::vector<Bytes>& actual);
 
-// The whole sample grid of underlyingSurface, without its printed line.
-std::vector<SurfaceVertex> underlyingGrid();
+// The whole sample grid of the surface, without its printed line.
+std::vector<SurfaceVertex> wholeGrid(NurbsSurface& surface);
 
 #endif

@@ -92,7 +92,7 @@ std::vector<Point> plantKnownStrand(const HairView& view)
     float knots[kKnownParts + 4];
     buildStrandKnotsU(kKnownParts, knots);
     ControlPoint scratch[kKnownParts * kStrandRingPoints];
-    EXPECT_TRUE(buildStrand(0, 0, x, y, z, kKnownParts, knots, scratch));
+    EXPECT_TRUE(buildStrand(hairStore, 0, 0, x, y, z, kKnownParts, knots, scratch));
     hairStore.clusterCount = 1;
     hairStore.hairClusters[0].strandCount = 1;
     return centreline;
@@ -182,7 +182,7 @@ protected:
     std::vector<Point> sphereWithKnownStrand()
     {
         settings().shape = Sphere;
-        setupSphereSurface();
+        setupSphereSurface(underlyingSurface);
         return plantKnownStrand(*view);
     }
 

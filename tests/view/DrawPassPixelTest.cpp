@@ -125,7 +125,7 @@ TEST_F(DrawPassPixels, OnlyTheClearColourUntilHairIsGrown)
     const Rgb middle = frame.at(frame.width / 2, frame.height / 2);
     EXPECT_TRUE(nearColour(middle, kClearBytes)) << middle.r << " " << middle.g << " " << middle.b;
 
-    setupSphereSurface();
+    setupSphereSurface(underlyingSurface);
     for (int shape : {static_cast<int>(Sphere), static_cast<int>(Torus), static_cast<int>(Plane)}) {
         settings().shape = shape;
         frame = renderFrame(view);

@@ -74,14 +74,14 @@ void growOn(int shape, HairSize size)
     s.restAngle = size.restAngle;
     bool grown = false;
     if (shape == Plane) {
-        grown = growPlaneHair(recipeFromSettings(s));
+        grown = growPlaneHair(recipeFromSettings(s), hairStore);
     } else {
         if (shape == Sphere) {
-            setupSphereSurface();
+            setupSphereSurface(underlyingSurface);
         } else {
-            setupTorusSurface();
+            setupTorusSurface(underlyingSurface);
         }
-        grown = growSurfaceHair(recipeFromSettings(s));
+        grown = growSurfaceHair(recipeFromSettings(s), underlyingSurface, hairStore);
     }
     ASSERT_TRUE(grown) << describe(shape, size);
 }
