@@ -202,18 +202,18 @@ void markRadioItem(Fl_Callback* callback)
 
 }  // namespace
 
-void AppWindow::markShapeAndStyle(int shape, int style)
+void AppWindow::markShapeAndStyle(UnderlyingShape shape, HairStyle style)
 {
-    if (shape == Plane) {
+    if (shape == UnderlyingShape::Plane) {
         markRadioItem(settingsCallback<&HairSettings::buildPlane>);
-    } else if (shape == Sphere) {
+    } else if (shape == UnderlyingShape::Sphere) {
         markRadioItem(settingsCallback<&HairSettings::buildSphere>);
-    } else if (shape == Torus) {
+    } else if (shape == UnderlyingShape::Torus) {
         markRadioItem(settingsCallback<&HairSettings::buildTorus>);
     }
-    if (style == Messy) {
+    if (style == HairStyle::Messy) {
         markRadioItem(settingsCallback<&HairSettings::setMessy>);
-    } else if (style == Combed) {
+    } else if (style == HairStyle::Combed) {
         markRadioItem(settingsCallback<&HairSettings::setCombed>);
     }
     menuBar->redraw();

@@ -3,6 +3,9 @@
 
 #include <FL/Fl_Widget.H>
 
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairRecipe.h"
+
 class Fl_Window;
 class Fl_Menu_Bar;
 class Fl_Value_Slider;
@@ -27,7 +30,7 @@ public:
 
     // Mark the shape's and the style's radio items, as picking them would; for
     // settings that change without a pick, such as a loaded hair file.
-    void markShapeAndStyle(int shape, int style);
+    void markShapeAndStyle(UnderlyingShape shape, HairStyle style);
 
     Fl_Window* mainWindow;
     Fl_Menu_Bar* menuBar;

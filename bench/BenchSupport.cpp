@@ -13,7 +13,7 @@
 #include "hair/HairStore.h"
 #include "view/HairView.h"
 
-HairRecipe largestHairRecipe(int shape, int style)
+HairRecipe largestHairRecipe(UnderlyingShape shape, HairStyle style)
 {
     HairRecipe recipe = defaultRecipe(shape);
     recipe.style = style;
@@ -39,7 +39,7 @@ QuietStdout::~QuietStdout()
     close(savedFd);
 }
 
-bool growLargestHair(int shape, int style)
+bool growLargestHair(UnderlyingShape shape, HairStyle style)
 {
     QuietStdout quiet;
     return growShapeHair(largestHairRecipe(shape, style), underlyingSurface, hairStore);

@@ -50,25 +50,26 @@ float planeCoordinate(float value)
 
 }  // namespace
 
-bool rootSurfaceCoordinates(const HairStrands& strands, int shape, NurbsSurface& shapeSurface,
-                            std::vector<float>& st)
+bool rootSurfaceCoordinates(const HairStrands& strands, UnderlyingShape shape,
+                            NurbsSurface& shapeSurface, std::vector<float>& st)
 {
     st.clear();
-    if (shape != Plane && shape != Sphere && shape != Torus) {
+    if (shape != UnderlyingShape::Plane && shape != UnderlyingShape::Sphere &&
+        shape != UnderlyingShape::Torus) {
         return false;
     }
-    if (shape != Plane && !hasShapeGrid(shapeSurface)) {
+    if (shape != UnderlyingShape::Plane && !hasShapeGrid(shapeSurface)) {
         return false;
     }
     const std::vector<SurfaceVertex> grid =
-        shape == Plane ? std::vector<SurfaceVertex>() : shapeGrid(shapeSurface);
+        shape == UnderlyingShape::Plane ? std::vector<SurfaceVertex>() : shapeGrid(shapeSurface);
     std::vector<float> found;
     found.reserve(2 * size_t(strands.header.strandCount));
     uint64_t root = 0;
     for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
         const float x = strands.coordinate(root, 0);
         const float z = strands.coordinate(root, 2);
-        if (shape == Plane) {
+        if (shape == UnderlyingShape::Plane) {
             found.push_back(planeCoordinate(x));
             found.push_back(planeCoordinate(z));
         } else {

@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "formats/HairCodec.h"
-
-class NurbsSurface;
+#include "geometry/UnderlyingShapes.h"
 
 // Where each strand's root lies on the shape it grew on, as surface coordinates
 // s, t from 0 to 1, two floats per strand in file order.
@@ -20,7 +19,7 @@ class NurbsSurface;
 // meet) resolve to the first of them in row-major order. False, leaving st empty,
 // when a root matches no sample exactly, the surface has no such grid, or the
 // shape is unknown.
-bool rootSurfaceCoordinates(const HairStrands& strands, int shape, NurbsSurface& shapeSurface,
-                            std::vector<float>& st);
+bool rootSurfaceCoordinates(const HairStrands& strands, UnderlyingShape shape,
+                            NurbsSurface& shapeSurface, std::vector<float>& st);
 
 #endif

@@ -1,6 +1,8 @@
 #ifndef TRESSMOOR_GEOMETRY_NURBSSURFACE_H
 #define TRESSMOOR_GEOMETRY_NURBSSURFACE_H
 
+#include <cstdint>
+
 // One control point in weighted form: x, y and z are already multiplied by w.
 struct ControlPoint {
     float x;
@@ -17,7 +19,7 @@ struct SurfaceVertex {
 };
 
 // How NurbsSurface::draw sends its strips; Textured equals the Texture display mode.
-enum StripStyle { Plain = 0, Textured = 3 };
+enum class StripStyle : int32_t { Plain = 0, Textured = 3 };
 
 class BasisTableCache;
 

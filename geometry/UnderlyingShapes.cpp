@@ -82,11 +82,11 @@ void setupTorusSurface(NurbsSurface& surface)
     setupShape(net, surface);
 }
 
-bool setupShapeSurface(int shape, NurbsSurface& surface)
+bool setupShapeSurface(UnderlyingShape shape, NurbsSurface& surface)
 {
-    if (shape == Sphere) {
+    if (shape == UnderlyingShape::Sphere) {
         setupSphereSurface(surface);
-    } else if (shape == Torus) {
+    } else if (shape == UnderlyingShape::Torus) {
         setupTorusSurface(surface);
     } else {
         return false;

@@ -1,10 +1,13 @@
 #ifndef TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
 #define TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
 
+#include <cstdint>
+
 #include "geometry/NurbsSurface.h"
 
-// The shape the hair grows on; None until one is built.
-enum UnderlyingShape { Torus = 3, Plane = 7, Sphere = 8, None = 20 };
+// The shape the hair grows on; NoShape until one is built. The codes are the
+// settings' own 32-bit values.
+enum class UnderlyingShape : int32_t { Torus = 3, Plane = 7, Sphere = 8, NoShape = 20 };
 
 // Knot vector of both directions of the sphere and the torus: degree 2,
 // nine control points, every interior knot doubled.
@@ -30,6 +33,6 @@ void setupSphereSurface(NurbsSurface& surface);
 void setupTorusSurface(NurbsSurface& surface);
 // The sphere's or the torus's builder by its shape; false, leaving the surface
 // alone, for the plane, which has no surface, and for anything else.
-bool setupShapeSurface(int shape, NurbsSurface& surface);
+bool setupShapeSurface(UnderlyingShape shape, NurbsSurface& surface);
 
 #endif

@@ -131,7 +131,7 @@ struct PlaneGrowth {
 
         // Sideways offsets are measured from the root, never summed, so a strand
         // stays within restAngle of it however many parts it has.
-        if (recipe.style == Combed) {
+        if (recipe.style == HairStyle::Combed) {
             for (int r = 1; r < recipe.parts; ++r) {
                 pathY[r] = work.templateLength[r] + scaledRandom(kCombedJitter);
                 pathX[r] = pathX[0] + work.templateRestA[r] + scaledRandom(kCombedJitter);
@@ -178,7 +178,7 @@ struct SurfaceGrowth {
     // Exactly one draw either way, so the sequence never depends on the normal.
     float messyStep(float previous, float root, float n) const
     {
-        if (recipe.shape == Torus) {
+        if (recipe.shape == UnderlyingShape::Torus) {
             if (isNearZero(n)) {
                 return root + scaledRandom(recipe.restAngle);
             }
@@ -224,7 +224,7 @@ struct SurfaceGrowth {
         const float nz = root.normal[2];
 
         for (int s = 1; s < recipe.parts; ++s) {
-            if (recipe.style == Combed) {
+            if (recipe.style == HairStyle::Combed) {
                 combedStep(s, nx, ny, nz);
             } else {
                 pathX[s] = messyStep(pathX[s - 1], pathX[0], nx);
@@ -248,7 +248,7 @@ void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth, 
     for (int i = 0; i < clusters; ++i) {
         for (int j = 0; j < clusters; ++j) {
             const int p = i * clusters + j;
-            if (recipe.style == Combed) {
+            if (recipe.style == HairStyle::Combed) {
                 growth.randomTemplate();
             }
             store.hairClusters[p].strandCount = recipe.hairs;
@@ -280,7 +280,8 @@ bool growPlaneHair(const HairRecipe& recipe, HairStore& store)
 
 bool growSurfaceHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
-    if (!fitsStore(recipe) || (recipe.shape != Sphere && recipe.shape != Torus) ||
+    if (!fitsStore(recipe) ||
+        (recipe.shape != UnderlyingShape::Sphere && recipe.shape != UnderlyingShape::Torus) ||
         !hasRootGrid(surface)) {
         return false;
     }
@@ -299,7 +300,7 @@ bool growSurfaceHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore&
 
 bool growShapeHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
-    if (recipe.shape == Plane) {
+    if (recipe.shape == UnderlyingShape::Plane) {
         return growPlaneHair(recipe, store);
     }
     if (!setupShapeSurface(recipe.shape, surface)) {

@@ -4,18 +4,22 @@
 
 namespace {
 
+template <typename Code>
 struct NamedCode {
     const char* name;
-    int code;
+    Code code;
 };
 
-constexpr NamedCode kShapeNames[] = {{"plane", Plane}, {"sphere", Sphere}, {"torus", Torus}};
-constexpr NamedCode kStyleNames[] = {{"messy", Messy}, {"combed", Combed}};
+constexpr NamedCode<UnderlyingShape> kShapeNames[] = {{"plane", UnderlyingShape::Plane},
+                                                      {"sphere", UnderlyingShape::Sphere},
+                                                      {"torus", UnderlyingShape::Torus}};
+constexpr NamedCode<HairStyle> kStyleNames[] = {{"messy", HairStyle::Messy},
+                                                {"combed", HairStyle::Combed}};
 
-template <size_t kCount>
-const char* nameOf(const NamedCode (&names)[kCount], int code)
+template <typename Code, size_t kCount>
+const char* nameOf(const NamedCode<Code> (&names)[kCount], Code code)
 {
-    for (const NamedCode& named : names) {
+    for (const NamedCode<Code>& named : names) {
         if (named.code == code) {
             return named.name;
         }
@@ -23,10 +27,10 @@ const char* nameOf(const NamedCode (&names)[kCount], int code)
     return nullptr;
 }
 
-template <size_t kCount>
-bool codeOf(const NamedCode (&names)[kCount], const std::string& name, int& code)
+template <typename Code, size_t kCount>
+bool codeOf(const NamedCode<Code> (&names)[kCount], const std::string& name, Code& code)
 {
-    for (const NamedCode& named : names) {
+    for (const NamedCode<Code>& named : names) {
         if (name == named.name) {
             code = named.code;
             return true;
@@ -35,8 +39,8 @@ bool codeOf(const NamedCode (&names)[kCount], const std::string& name, int& code
     return false;
 }
 
-template <size_t kCount>
-std::string choices(const NamedCode (&names)[kCount], const char* separator,
+template <typename Code, size_t kCount>
+std::string choices(const NamedCode<Code> (&names)[kCount], const char* separator,
                     const char* lastSeparator)
 {
     std::string text = names[0].name;
@@ -48,9 +52,9 @@ std::string choices(const NamedCode (&names)[kCount], const char* separator,
 
 }  // namespace
 
-HairRecipe defaultRecipe(int shape)
+HairRecipe defaultRecipe(UnderlyingShape shape)
 {
-    HairRecipe recipe = {shape, Messy, 0, 0, 0, 0, 0};
+    HairRecipe recipe = {shape, HairStyle::Messy, 0, 0, 0, 0, 0};
     for (const RecipeNumber& number : kRecipeNumbers) {
         recipe.*number.field = number.range->initial;
     }
@@ -88,22 +92,22 @@ bool parseWholeNumber(const std::string& text, long long& value)
     return result.ec == std::errc() && result.ptr == end;
 }
 
-const char* shapeName(int shape)
+const char* shapeName(UnderlyingShape shape)
 {
     return nameOf(kShapeNames, shape);
 }
 
-const char* styleName(int style)
+const char* styleName(HairStyle style)
 {
     return nameOf(kStyleNames, style);
 }
 
-bool shapeFromName(const std::string& name, int& shape)
+bool shapeFromName(const std::string& name, UnderlyingShape& shape)
 {
     return codeOf(kShapeNames, name, shape);
 }
 
-bool styleFromName(const std::string& name, int& style)
+bool styleFromName(const std::string& name, HairStyle& style)
 {
     return codeOf(kStyleNames, name, style);
 }

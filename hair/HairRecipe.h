@@ -2,17 +2,18 @@
 #define TRESSMOOR_HAIR_HAIRRECIPE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "geometry/UnderlyingShapes.h"
 
-enum HairStyle { Messy = 8, Combed = 9 };
+enum class HairStyle : int32_t { Messy = 8, Combed = 9 };
 
 // Everything a growth reads, and everything needed to regrow or rebuild a hair:
 // the shape and style codes and the five numbers of the window's sliders.
 struct HairRecipe {
-    int shape;
-    int style;
+    UnderlyingShape shape;
+    HairStyle style;
     int length;
     int restAngle;
     int hairs;
@@ -55,7 +56,7 @@ inline constexpr RecipeNumber kRecipeNumbers[kRecipeNumberCount] = {
 };
 
 // Messy hair of the given shape with every number at its default.
-HairRecipe defaultRecipe(int shape);
+HairRecipe defaultRecipe(UnderlyingShape shape);
 
 bool isInRange(const SettingRange& range, int value);
 // "1 to 40", or "8 to 16 in steps of 2".
@@ -67,11 +68,11 @@ std::string describeRange(const SettingRange& range);
 bool parseWholeNumber(const std::string& text, long long& value);
 
 // "plane", "sphere", "torus" and "messy", "combed"; null for an unknown code.
-const char* shapeName(int shape);
-const char* styleName(int style);
+const char* shapeName(UnderlyingShape shape);
+const char* styleName(HairStyle style);
 // The codes of those names; false for any other text.
-bool shapeFromName(const std::string& name, int& shape);
-bool styleFromName(const std::string& name, int& style);
+bool shapeFromName(const std::string& name, UnderlyingShape& shape);
+bool styleFromName(const std::string& name, HairStyle& style);
 // Every name, e.g. "plane, sphere or torus", or "plane|sphere|torus" with "|" for both.
 std::string shapeNameChoices(const char* separator = ", ", const char* lastSeparator = " or ");
 std::string styleNameChoices(const char* separator = ", ", const char* lastSeparator = " or ");

@@ -107,9 +107,10 @@ std::string helpLine(const std::string& option, const std::string& meaning)
 
 std::string growthOptionsHelp()
 {
-    const HairRecipe defaults = defaultRecipe(Plane);
-    std::string text = helpLine("--shape " + shapeNameChoices("|", "|"),
-                                std::string("underlying shape (default ") + shapeName(Plane) + ")");
+    const HairRecipe defaults = defaultRecipe(UnderlyingShape::Plane);
+    std::string text = helpLine(
+        "--shape " + shapeNameChoices("|", "|"),
+        std::string("underlying shape (default ") + shapeName(UnderlyingShape::Plane) + ")");
     text += helpLine("--style " + styleNameChoices("|", "|"),
                      std::string("hair style (default ") + styleName(defaults.style) + ")");
     for (const RecipeNumber& number : kRecipeNumbers) {

@@ -17,7 +17,7 @@ constexpr int kWriteError = 1;
 inline constexpr SettingRange kGrowthRange = {"growth", 1, 1000000, 1, 1};
 
 struct GrowthOptions {
-    HairRecipe recipe = defaultRecipe(Plane);
+    HairRecipe recipe = defaultRecipe(UnderlyingShape::Plane);
     int growth = kGrowthRange.initial;
 };
 

@@ -10,11 +10,12 @@ namespace {
 
 struct DisplayName {
     const char* name;
-    int mode;
+    DisplayMode mode;
 };
 
-constexpr DisplayName kDisplayNames[] = {
-    {"wireframe", Wireframe}, {"smooth", Smooth}, {"texture", Texture}};
+constexpr DisplayName kDisplayNames[] = {{"wireframe", DisplayMode::Wireframe},
+                                         {"smooth", DisplayMode::Smooth},
+                                         {"texture", DisplayMode::Texture}};
 
 constexpr const char* kPngExtension = ".png";
 

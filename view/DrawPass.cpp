@@ -94,11 +94,11 @@ void drawPlaneSquare()
 
 void drawScene(const SceneInputs& scene)
 {
-    if (scene.shape == Plane) {
+    if (scene.shape == UnderlyingShape::Plane) {
         drawHairInOwnMatrix(scene);
         drawPlaneSquare();
-    } else if (scene.shape == Sphere || scene.shape == Torus) {
-        scene.surface->draw(Plain);
+    } else if (scene.shape == UnderlyingShape::Sphere || scene.shape == UnderlyingShape::Torus) {
+        scene.surface->draw(StripStyle::Plain);
         drawHairInOwnMatrix(scene);
     }
 }
@@ -113,7 +113,8 @@ void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTa
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     glShadeModel(GL_SMOOTH);
-    glPolygonMode(GL_FRONT_AND_BACK, scene.displayMode == Wireframe ? GL_LINE : GL_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK,
+                  scene.displayMode == DisplayMode::Wireframe ? GL_LINE : GL_FILL);
     applyMaterial();
 
     glPushMatrix();

@@ -8,7 +8,7 @@ void NurbsSurface::draw(StripStyle style)
     if (samplesU == 0 || samplesV == 0) {
         return;
     }
-    const bool textured = style == Textured;
+    const bool textured = style == StripStyle::Textured;
     // Two interleaved rows, read in slot order, are exactly the strip between them.
     const int stripCount = 2 * samplesV + 2;
     for (int i = 0; i <= samplesU; ++i) {

@@ -81,7 +81,7 @@ bool sameRecipe(const HairRecipe& a, const HairRecipe& b)
            a.parts == b.parts;
 }
 
-const HairRecipe kSmallRecipe = {Plane, Messy, 10, 1, 1, 1, 8};
+const HairRecipe kSmallRecipe = {UnderlyingShape::Plane, HairStyle::Messy, 10, 1, 1, 1, 8};
 
 }  // namespace
 
@@ -132,13 +132,15 @@ TEST(HairFileFormat, OptionalArraysComeInFlagOrderAndOnlyPointsAreRead)
     const Bytes bytes = file.bytes();
     ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem;
     EXPECT_EQ(contents.points, file.points);
-    EXPECT_TRUE(sameRecipe(contents.recipe, {Torus, Combed, 7, 3, 2, 1, 8}));
+    EXPECT_TRUE(
+        sameRecipe(contents.recipe, {UnderlyingShape::Torus, HairStyle::Combed, 7, 3, 2, 1, 8}));
 }
 
 TEST(HairFileRoundTrip, EveryShapeAndStyleOfTheLargestHairRebuildsIdenticalStrands)
 {
-    for (int shape : {Plane, Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             const HairRecipe settings = makeRecipe(shape, style, 10, 50, 16, 40, 90);
             growQuietly(settings, shapeSurface, store);
             const std::vector<Bytes> grown = currentStrands(store);
@@ -146,7 +148,8 @@ TEST(HairFileRoundTrip, EveryShapeAndStyleOfTheLargestHairRebuildsIdenticalStran
             const Bytes bytes = encode(recipe);
 
             // Something else in the store first, so the load has to rebuild everything.
-            growQuietly(makeRecipe(Plane, Messy, 2, 3, 8), shapeSurface, store);
+            growQuietly(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 3, 8), shapeSurface,
+                        store);
             HairFileContents contents;
             std::string problem;
             ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem))
@@ -181,12 +184,14 @@ TEST(HairFileRoundTrip, SeededRandomCentrelinesRebuildBitForBit)
         }
         storeCentrelines(lines);
         const std::vector<Bytes> built = currentStrands(store);
-        HairRecipe recipe = {Sphere, Messy, 1, 0, static_cast<int>(lines.size()), 1, parts};
+        HairRecipe recipe = {UnderlyingShape::Sphere, HairStyle::Messy, 1, 0,
+                             static_cast<int>(lines.size()), 1, parts};
         const Bytes bytes = encode(recipe);
         HairFileContents contents;
         std::string problem;
         ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem << ", seed " << seed;
-        growQuietly(makeRecipe(Plane, Combed, 1, 5, 16), shapeSurface, store);
+        growQuietly(makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 1, 5, 16), shapeSurface,
+                    store);
         applyHairFile(contents, shapeSurface, store);
         EXPECT_EQ(firstDifference(built, currentStrands(store)), "") << "seed " << seed;
     }
@@ -197,7 +202,7 @@ TEST(HairFileRoundTrip, SeededRandomCentrelinesRebuildBitForBit)
 // on its own surface, and the roots are found on the surface the hair grew on.
 TEST(HairFileRoundTrip, LoadingIntoAStoreOfItsOwnLeavesEveryOtherAlone)
 {
-    const HairRecipe recipe = makeRecipe(Torus, Combed, 2, 3, 10);
+    const HairRecipe recipe = makeRecipe(UnderlyingShape::Torus, HairStyle::Combed, 2, 3, 10);
     growQuietly(recipe, shapeSurface, store);
     const std::vector<Bytes> grown = currentStrands(store);
     const Bytes usdBytes = encode(recipe, HairFileFormat::Usd);
@@ -224,8 +229,9 @@ TEST(HairFileRoundTrip, LoadingIntoAStoreOfItsOwnLeavesEveryOtherAlone)
 
 TEST(HairFileRecipe, FormatsAndParsesEveryExtremeAndRefusesLooseText)
 {
-    for (int shape : {Plane, Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             for (const HairRecipe& r : {HairRecipe{shape, style, 40, 90, 50, 10, 16},
                                         HairRecipe{shape, style, 1, 0, 1, 1, 8}}) {
                 const std::string text = formatRecipe(r);

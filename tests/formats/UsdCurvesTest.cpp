@@ -43,12 +43,13 @@ const SurfaceVertex* firstSampleAt(const std::vector<SurfaceVertex>& grid, const
 std::vector<float> expectedRootSt(const HairFileContents& contents)
 {
     const HairRecipe& recipe = contents.recipe;
-    const std::vector<SurfaceVertex> grid =
-        recipe.shape == Plane ? std::vector<SurfaceVertex>() : wholeGrid(shapeSurface);
+    const std::vector<SurfaceVertex> grid = recipe.shape == UnderlyingShape::Plane
+                                                ? std::vector<SurfaceVertex>()
+                                                : wholeGrid(shapeSurface);
     std::vector<float> st;
     for (size_t root = 0; root < contents.points.size(); root += 3 * recipe.parts) {
         const float* p = &contents.points[root];
-        if (recipe.shape == Plane) {
+        if (recipe.shape == UnderlyingShape::Plane) {
             st.push_back(static_cast<float>((double(p[0]) + 100.0) / 200.0));
             st.push_back(static_cast<float>((double(p[2]) + 100.0) / 200.0));
         } else if (const SurfaceVertex* sample = firstSampleAt(grid, p)) {
@@ -65,8 +66,9 @@ std::vector<float> expectedRootSt(const HairFileContents& contents)
 
 TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
 {
-    for (int shape : {Plane, Sphere, Torus}) {
-        const HairRecipe recipe = makeRecipe(shape, Combed, 2, 3, 10, 12, 20);
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        const HairRecipe recipe = makeRecipe(shape, HairStyle::Combed, 2, 3, 10, 12, 20);
         SCOPED_TRACE(describe(recipe));
         growQuietly(recipe, shapeSurface, store);
         HairFileContents contents;
@@ -131,7 +133,7 @@ TEST(UsdCurves, RootsOnTheSpherePoleTakeTheFirstSampleAndRootsOffTheGridNone)
     ASSERT_EQ(memcmp(pole.position, grid[5 * 21].position, sizeof pole.position), 0);
 
     HairFileContents contents;
-    contents.recipe = makeRecipe(Sphere, Messy, 1, 2, 8);
+    contents.recipe = makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 1, 2, 8);
     for (int strand = 0; strand < 2; ++strand) {
         for (int r = 0; r < 8; ++r) {
             const SurfaceVertex& root = strand == 0 ? pole : grid[17 * 21 + 4];

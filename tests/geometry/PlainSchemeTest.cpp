@@ -332,7 +332,7 @@ TEST(PlainScheme, SurfacesSetUpOneAfterAnotherKeepNothingOfTheLast)
 
 TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
 {
-    HairRecipe settings = defaultRecipe(Plane);
+    HairRecipe settings = defaultRecipe(UnderlyingShape::Plane);
     settings.clusters = 2;
     settings.hairs = 6;
     settings.length = 12;
@@ -341,17 +341,19 @@ TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
     const auto store = std::make_unique<HairStore>();
     NurbsSurface surface;
     for (int parts : {16, 6, 10, 16}) {
-        for (int shape : {Plane, Sphere, Torus}) {
-            for (int style : {Messy, Combed}) {
+        for (UnderlyingShape shape :
+             {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+            for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
                 settings.parts = parts;
                 settings.shape = shape;
                 settings.style = style;
                 bool grown = false;
                 testing::internal::CaptureStdout();
-                if (shape == Plane) {
+                if (shape == UnderlyingShape::Plane) {
                     grown = growPlaneHair(settings, *store);
                 } else {
-                    shape == Sphere ? setupSphereSurface(surface) : setupTorusSurface(surface);
+                    shape == UnderlyingShape::Sphere ? setupSphereSurface(surface)
+                                                     : setupTorusSurface(surface);
                     grown = growSurfaceHair(settings, surface, *store);
                 }
                 testing::internal::GetCapturedStdout();
@@ -362,7 +364,8 @@ TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
                         const SurfaceInput in = inputOf(strand);
                         ASSERT_EQ(in.numCtrlU, parts);
                         std::ostringstream label;
-                        label << "parts " << parts << " shape " << shape << " style " << style << " record " << p
+                        label << "parts " << parts << " shape " << static_cast<int>(shape)
+                              << " style " << static_cast<int>(style) << " record " << p
                               << " strand " << k;
                         const PlainSurface plain(in);
                         expectSameTables(strand, plain, label.str());

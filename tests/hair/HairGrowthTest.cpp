@@ -33,7 +33,7 @@ bool growSurface(const HairRecipe& settings)
 
 bool isPlane(const HairRecipe& settings)
 {
-    return settings.shape == Plane;
+    return settings.shape == UnderlyingShape::Plane;
 }
 
 Grower growerFor(const HairRecipe& settings)
@@ -43,9 +43,9 @@ Grower growerFor(const HairRecipe& settings)
 
 void prepareShape(const HairRecipe& settings)
 {
-    if (settings.shape == Sphere) {
+    if (settings.shape == UnderlyingShape::Sphere) {
         setupSphereSurface(shapeSurface);
-    } else if (settings.shape == Torus) {
+    } else if (settings.shape == UnderlyingShape::Torus) {
         setupTorusSurface(shapeSurface);
     }
 }
@@ -53,7 +53,7 @@ void prepareShape(const HairRecipe& settings)
 long long expectedDraws(const HairRecipe& settings)
 {
     long long perStrand = 3LL * settings.parts - (isPlane(settings) ? 1 : 2);
-    long long perTemplate = settings.style == Combed ? 3LL * (settings.parts - 1) : 0;
+    long long perTemplate = settings.style == HairStyle::Combed ? 3LL * (settings.parts - 1) : 0;
     return 1LL * settings.clusters * settings.clusters * (perTemplate + settings.hairs * perStrand);
 }
 
@@ -115,7 +115,7 @@ std::vector<Centreline> replayPlane(const HairRecipe& s)
     for (int i = 0; i < s.clusters; ++i, originZ += cell) {
         float originX = -100.0f;
         for (int j = 0; j < s.clusters; ++j, originX += cell) {
-            for (int r = 1; s.style == Combed && r < s.parts; ++r) {
+            for (int r = 1; s.style == HairStyle::Combed && r < s.parts; ++r) {
                 length[r] = length[r - 1] + replayDraw(s.length);
                 restA[r] = replayDraw(s.restAngle);
                 restB[r] = replayDraw(s.restAngle);
@@ -126,7 +126,7 @@ std::vector<Centreline> replayPlane(const HairRecipe& s)
                 line[0].x = originX + replayDraw(cell);
                 line[0].z = originZ + replayDraw(cell);
                 for (int r = 1; r < s.parts; ++r) {
-                    if (s.style == Combed) {
+                    if (s.style == HairStyle::Combed) {
                         line[r].y = length[r] + replayDraw(5);
                         line[r].x = line[0].x + restA[r] + replayDraw(5);
                         line[r].z = line[0].z + restB[r] + replayDraw(5);
@@ -154,7 +154,7 @@ std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<Sur
     std::vector<Centreline> lines;
     std::vector<float> length(s.parts), restA(s.parts), restB(s.parts);
     for (int p = 0; p < s.clusters * s.clusters; ++p) {
-        for (int r = 1; s.style == Combed && r < s.parts; ++r) {
+        for (int r = 1; s.style == HairStyle::Combed && r < s.parts; ++r) {
             length[r] = replayDraw(s.length);
             restA[r] = replayDraw(s.restAngle);
             restB[r] = replayDraw(s.restAngle);
@@ -171,12 +171,12 @@ std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<Sur
                     float start = *axis(line[0], a);
                     float previous = *axis(line[r - 1], a);
                     float& value = *axis(line[r], a);
-                    if (s.style == Combed) {
+                    if (s.style == HairStyle::Combed) {
                         float g = replayDraw(5);
                         const std::vector<float>& rest = a == 2 ? restB : restA;
                         float growth = a == 1 ? -n * length[r] : n * length[r];
                         value = nearZero(n) ? start + g - n * rest[r] : previous + g + growth;
-                    } else if (s.shape == Torus) {
+                    } else if (s.shape == UnderlyingShape::Torus) {
                         value = nearZero(n) ? start + replayDraw(s.restAngle)
                                             : previous - n * replayDraw(s.length);
                     } else {
@@ -214,19 +214,19 @@ void expectSameCentrelines(const std::vector<Centreline>& grown,
 
 TEST(GrowthDraws, DefaultPlaneHairTakesTwentyNineDraws)
 {
-    expectDrawCount(makeRecipe(Plane, Messy, 1, 1, 10), 29);
+    expectDrawCount(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10), 29);
 }
 
 TEST(GrowthDraws, EachGrowerAndStyleDrawsTheCountedNumber)
 {
     const HairRecipe cases[] = {
-        makeRecipe(Plane, Combed, 1, 1, 10),
-        makeRecipe(Plane, Messy, 3, 7, 8, 40, 90),
-        makeRecipe(Plane, Combed, 4, 5, 12, 1, 0),
-        makeRecipe(Sphere, Messy, 1, 1, 10),
-        makeRecipe(Sphere, Combed, 2, 3, 14, 25, 45),
-        makeRecipe(Torus, Messy, 3, 4, 16, 40, 90),
-        makeRecipe(Torus, Combed, 1, 50, 8),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 1, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 7, 8, 40, 90),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 4, 5, 12, 1, 0),
+        makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 1, 1, 10),
+        makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 2, 3, 14, 25, 45),
+        makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 3, 4, 16, 40, 90),
+        makeRecipe(UnderlyingShape::Torus, HairStyle::Combed, 1, 50, 8),
     };
     for (const HairRecipe& settings : cases) {
         expectDrawCount(settings, expectedDraws(settings));
@@ -235,14 +235,16 @@ TEST(GrowthDraws, EachGrowerAndStyleDrawsTheCountedNumber)
 
 TEST(GrowthDraws, LargestHairOnPlaneAndTorus)
 {
-    expectDrawCount(makeRecipe(Plane, Combed, 10, 50, 16, 40, 90), 100LL * (45 + 50 * 47));
-    expectDrawCount(makeRecipe(Torus, Messy, 10, 50, 16, 40, 90), 100LL * 50 * 46);
+    expectDrawCount(makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 10, 50, 16, 40, 90),
+                    100LL * (45 + 50 * 47));
+    expectDrawCount(makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 10, 50, 16, 40, 90),
+                    100LL * 50 * 46);
 }
 
 TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 {
-    for (int shape : {Plane, Sphere}) {
-        HairRecipe settings = makeRecipe(shape, Combed, 2, 3, 10, 12, 30);
+    for (UnderlyingShape shape : {UnderlyingShape::Plane, UnderlyingShape::Sphere}) {
+        HairRecipe settings = makeRecipe(shape, HairStyle::Combed, 2, 3, 10, 12, 30);
         prepareShape(settings);
         srand(7);
         growCapturingOutput(growerFor(settings), settings);
@@ -265,16 +267,20 @@ TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
 {
     setupSphereSurface(shapeSurface);
-    ASSERT_TRUE(growPlane(makeRecipe(Plane, Messy, 2, 2, 8)));
+    ASSERT_TRUE(growPlane(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 2, 8)));
     const ControlPoint* netBefore = strandAt(0, 0).controlNet;
     const HairRecipe refused[] = {
-        makeRecipe(Plane, Messy, 11, 1, 10), makeRecipe(Plane, Messy, 0, 1, 10),
-        makeRecipe(Plane, Messy, -3, 1, 10), makeRecipe(Plane, Messy, 1, 0, 10),
-        makeRecipe(Plane, Messy, 1, 103, 10), makeRecipe(Plane, Messy, 1, 1, 9),
-        makeRecipe(Plane, Messy, 1, 1, 4),   makeRecipe(Plane, Messy, 1, 1, 18),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 11, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 0, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, -3, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 0, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 103, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 9),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 4),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 18),
     };
     for (HairRecipe settings : refused) {
-        for (int shape : {Plane, Sphere}) {
+        for (UnderlyingShape shape : {UnderlyingShape::Plane, UnderlyingShape::Sphere}) {
             settings.shape = shape;
             srand(3);
             int next = rand();
@@ -291,12 +297,18 @@ TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
     }
 
     bool grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurface, makeRecipe(Plane, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(
+        growCapturingOutput(growSurface,
+                            makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10), &grown),
+        "");
     EXPECT_FALSE(grown) << "surface growth on the plane";
 
     shapeSurface.release();
     grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurface, makeRecipe(Sphere, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(
+        growCapturingOutput(
+            growSurface, makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 1, 1, 10), &grown),
+        "");
     EXPECT_FALSE(grown) << "surface growth without a surface";
     EXPECT_EQ(store.clusterCount, 4);
 }
@@ -304,11 +316,11 @@ TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
 TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
 {
     const HairRecipe cases[] = {
-        makeRecipe(Plane, Messy, 1, 1, 10),
-        makeRecipe(Plane, Messy, 3, 4, 12, 40, 90),
-        makeRecipe(Plane, Messy, 7, 2, 8, 1, 90),
-        makeRecipe(Plane, Combed, 3, 6, 10, 20, 30),
-        makeRecipe(Plane, Combed, 5, 3, 16, 40, 0),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 4, 12, 40, 90),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 7, 2, 8, 1, 90),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 3, 6, 10, 20, 30),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 5, 3, 16, 40, 0),
     };
     unsigned seed = 11;
     for (const HairRecipe& s : cases) {
@@ -332,7 +344,8 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
                     EXPECT_EQ(root.y, 0.0f) << where;
                     EXPECT_TRUE(root.x >= originX && root.x <= originX + cell) << where << " x " << root.x;
                     EXPECT_TRUE(root.z >= originZ && root.z <= originZ + cell) << where << " z " << root.z;
-                    float sideways = static_cast<float>(s.restAngle) + (s.style == Combed ? 5.0f : 0.0f);
+                    float sideways = static_cast<float>(s.restAngle) +
+                                     (s.style == HairStyle::Combed ? 5.0f : 0.0f);
                     for (int r = 1; r < s.parts; ++r) {
                         const Point3& point = line[r];
                         EXPECT_TRUE(point.x >= root.x && point.x <= root.x + sideways * 1.00001f)
@@ -340,7 +353,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
                         EXPECT_TRUE(point.z >= root.z && point.z <= root.z + sideways * 1.00001f)
                             << where << " part " << r << " z " << point.z;
                         float rise = static_cast<float>(s.length) * r;
-                        if (s.style == Combed) {
+                        if (s.style == HairStyle::Combed) {
                             EXPECT_TRUE(point.y >= 0.0f && point.y <= rise + 5.001f) << where << " part " << r;
                             lowestTop[r] = std::min(lowestTop[r], point.y);
                             highestTop[r] = std::max(highestTop[r], point.y);
@@ -350,7 +363,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
                         }
                     }
                 }
-                for (int r = 1; s.style == Combed && r < s.parts; ++r) {
+                for (int r = 1; s.style == HairStyle::Combed && r < s.parts; ++r) {
                     EXPECT_LE(highestTop[r] - lowestTop[r], 5.001f)
                         << describe(s) << ", record " << p << " part " << r;
                 }
@@ -362,7 +375,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
 TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 {
     srand(5);
-    HairRecipe settings = makeRecipe(Plane, Messy, 3, 20, 8);
+    HairRecipe settings = makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 20, 8);
     ASSERT_TRUE(growPlane(settings));
     EXPECT_EQ(200.0f / 3, 66.666664f);
     for (int k = 0; k < 20; ++k) {
@@ -375,7 +388,7 @@ TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 {
     srand(9);
-    HairRecipe settings = makeRecipe(Plane, Messy, 2, 5, 14, 33, 0);
+    HairRecipe settings = makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 5, 14, 33, 0);
     ASSERT_TRUE(growPlane(settings));
     for (int p = 0; p < 4; ++p) {
         for (int k = 0; k < 5; ++k) {
@@ -391,8 +404,8 @@ TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 
 TEST(PlaneGrowth, CentrelinesMatchAReplayOfTheDraws)
 {
-    for (int style : {Messy, Combed}) {
-        HairRecipe settings = makeRecipe(Plane, style, 3, 4, 10, 17, 23);
+    for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
+        HairRecipe settings = makeRecipe(UnderlyingShape::Plane, style, 3, 4, 10, 17, 23);
         srand(21);
         ASSERT_TRUE(growPlane(settings));
         srand(21);
@@ -402,8 +415,8 @@ TEST(PlaneGrowth, CentrelinesMatchAReplayOfTheDraws)
 
 TEST(SurfaceGrowth, PrintsTheSampleCountOncePerGrowth)
 {
-    for (int shape : {Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             HairRecipe settings = makeRecipe(shape, style, 2, 2, 8);
             prepareShape(settings);
             EXPECT_EQ(growCapturingOutput(growSurface, settings), "ttotal = 441\n")
@@ -414,8 +427,8 @@ TEST(SurfaceGrowth, PrintsTheSampleCountOncePerGrowth)
 
 TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
 {
-    for (int shape : {Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             HairRecipe settings = makeRecipe(shape, style, 3, 5, 12, 21, 35);
             prepareShape(settings);
             std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
@@ -435,12 +448,12 @@ TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
 // restAngle of its root on that axis, below it on the sphere and above on the torus.
 TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 {
-    for (int shape : {Sphere, Torus}) {
-        HairRecipe settings = makeRecipe(shape, Messy, 4, 12, 10, 30, 40);
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        HairRecipe settings = makeRecipe(shape, HairStyle::Messy, 4, 12, 10, 30, 40);
         prepareShape(settings);
         std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
         ASSERT_EQ(grid.size(), 441u);
-        const float direction = shape == Sphere ? 1.0f : -1.0f;
+        const float direction = shape == UnderlyingShape::Sphere ? 1.0f : -1.0f;
 
         srand(41);
         growCapturingOutput(growSurface, settings);
@@ -497,8 +510,8 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 // times that strand's normal component (negated for y).
 TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 {
-    for (int shape : {Sphere, Torus}) {
-        HairRecipe settings = makeRecipe(shape, Combed, 2, 30, 8, 35, 20);
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        HairRecipe settings = makeRecipe(shape, HairStyle::Combed, 2, 30, 8, 35, 20);
         prepareShape(settings);
         std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
         srand(51);
@@ -546,16 +559,18 @@ TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 
 TEST(HairMemory, RegrowingTheLargestHairThenASmallerOne)
 {
-    ASSERT_TRUE(growPlane(makeRecipe(Plane, Messy, 10, 50, 16, 40, 90)));
+    ASSERT_TRUE(
+        growPlane(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 10, 50, 16, 40, 90)));
     setupSphereSurface(shapeSurface);
-    ASSERT_TRUE(growCapturingOutput(growSurface, makeRecipe(Sphere, Combed, 10, 50, 16, 40, 90)) ==
-                "ttotal = 441\n");
+    ASSERT_TRUE(
+        growCapturingOutput(growSurface, makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 10,
+                                                    50, 16, 40, 90)) == "ttotal = 441\n");
     EXPECT_EQ(store.clusterCount, 100);
     EXPECT_EQ(store.hairClusters[99].strandCount, 50);
     EXPECT_EQ(strandAt(99, 49).numCtrlU, 16);
 
     setupTorusSurface(shapeSurface);
-    growCapturingOutput(growSurface, makeRecipe(Torus, Messy, 2, 3, 8));
+    growCapturingOutput(growSurface, makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 2, 3, 8));
     EXPECT_EQ(store.clusterCount, 4);
     EXPECT_EQ(strandAt(0, 0).numCtrlU, 8);
     EXPECT_EQ(strandAt(0, 3).numCtrlU, 16);
@@ -567,8 +582,10 @@ TEST(HairMemory, RegrowingTheLargestHairThenASmallerOne)
 // next as it would in one store, and neither touches the window's own.
 TEST(HandedStores, TwoStoresGrownSideBySideStayIndependent)
 {
-    const HairRecipe onSphere = makeRecipe(Sphere, Combed, 3, 4, 12, 20, 10);
-    const HairRecipe onTorus = makeRecipe(Torus, Messy, 2, 7, 8, 15, 30);
+    const HairRecipe onSphere =
+        makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 3, 4, 12, 20, 10);
+    const HairRecipe onTorus =
+        makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 2, 7, 8, 15, 30);
     srand(61);
     growQuietly(onSphere, shapeSurface, store);
     const std::vector<Bytes> sphereAlone = currentStrands(store);

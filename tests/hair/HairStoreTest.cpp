@@ -249,7 +249,7 @@ TEST(StrandTube, RefusesWhatTheStoreCannotHoldAndTouchesNothing)
 
 TEST(HairStoreCounts, DefaultsGiveOneTenPartStrand)
 {
-    HairRecipe settings = makeRecipe(Plane, Messy, 1, 1, 10);
+    HairRecipe settings = makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10);
     ASSERT_TRUE(growPlaneHair(settings, store));
     EXPECT_TRUE(store.hairGrown);
     EXPECT_EQ(store.clusterCount, 1);
@@ -263,13 +263,15 @@ TEST(HairStoreCounts, DefaultsGiveOneTenPartStrand)
 
 TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
 {
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 3, 5, 8), store));
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 5, 8), store));
     EXPECT_EQ(store.clusterCount, 9);
     const ControlPoint* staleInRecord = store.hairClusters[1].strands[4].controlNet;
     const ControlPoint* staleRecord = store.hairClusters[7].strands[0].controlNet;
     const Point3 staleTip = centrePoint(store.hairClusters[7].strands[0], 7);
 
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Combed, 2, 2, 10), store));
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 2, 2, 10), store));
     EXPECT_EQ(store.clusterCount, 4);
     for (int p = 0; p < 9; ++p) {
         EXPECT_EQ(store.hairClusters[p].strandCount, p < 4 ? 2 : 5) << "record " << p;
@@ -285,7 +287,8 @@ TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
     Point3 tip = centrePoint(store.hairClusters[7].strands[0], 7);
     EXPECT_TRUE(tip.x == staleTip.x && tip.y == staleTip.y && tip.z == staleTip.z);
 
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 1, 1, 8), store));
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 8), store));
     EXPECT_EQ(store.clusterCount, 1);
     EXPECT_EQ(store.hairClusters[1].strandCount, 2);
     EXPECT_EQ(store.hairClusters[8].strandCount, 5);
@@ -293,7 +296,8 @@ TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
 
 TEST(HairStoreCounts, TenClustersFillEveryRecord)
 {
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 10, 1, 8), store));
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 10, 1, 8), store));
     EXPECT_EQ(store.clusterCount, kMaxClusters);
     for (int p = 0; p < kMaxClusters; ++p) {
         EXPECT_EQ(store.hairClusters[p].strandCount, 1) << "record " << p;

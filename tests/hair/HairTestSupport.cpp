@@ -21,8 +21,18 @@ void append(Bytes& out, const T* values, int count)
 
 }  // namespace
 
-HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts, int length,
-                      int restAngle)
+std::ostream& operator<<(std::ostream& out, UnderlyingShape shape)
+{
+    return out << static_cast<int>(shape);
+}
+
+std::ostream& operator<<(std::ostream& out, HairStyle style)
+{
+    return out << static_cast<int>(style);
+}
+
+HairRecipe makeRecipe(UnderlyingShape shape, HairStyle style, int clusters, int hairs, int parts,
+                      int length, int restAngle)
 {
     return {shape, style, length, restAngle, hairs, clusters, parts};
 }

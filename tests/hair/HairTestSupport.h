@@ -1,10 +1,12 @@
 #ifndef TRESSMOOR_TESTS_HAIR_HAIRTESTSUPPORT_H
 #define TRESSMOOR_TESTS_HAIR_HAIRTESTSUPPORT_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "geometry/NurbsSurface.h"
+#include "geometry/UnderlyingShapes.h"
 #include "hair/HairRecipe.h"
 
 class HairStore;
@@ -18,8 +20,12 @@ struct Point3 {
 using Centreline = std::vector<Point3>;
 using Bytes = std::vector<unsigned char>;
 
-HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts,
-                          int length = 10, int restAngle = 1);
+// Test messages show a shape or a style by its code, as the settings hold it.
+std::ostream& operator<<(std::ostream& out, UnderlyingShape shape);
+std::ostream& operator<<(std::ostream& out, HairStyle style);
+
+HairRecipe makeRecipe(UnderlyingShape shape, HairStyle style, int clusters, int hairs, int parts,
+                      int length = 10, int restAngle = 1);
 
 std::string describe(const HairRecipe& settings);
 
