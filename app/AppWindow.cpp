@@ -218,3 +218,10 @@ void AppWindow::markShapeAndStyle(UnderlyingShape shape, HairStyle style)
     }
     menuBar->redraw();
 }
+
+void redrawView()
+{
+    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
+        theAppWindow->view->redraw();
+    }
+}

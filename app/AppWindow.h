@@ -46,4 +46,7 @@ public:
 
 extern AppWindow* theAppWindow;
 
+// Ask the view of theAppWindow, when there is one, to draw again.
+void redrawView();
+
 #endif

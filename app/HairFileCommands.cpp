@@ -17,7 +17,6 @@
 #include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
-#include "view/HairView.h"
 
 namespace {
 
@@ -102,13 +101,6 @@ void showRecipeOnSliders(const HairRecipe& recipe)
         if (s.slider != nullptr) {
             s.slider->value(s.value);
         }
-    }
-}
-
-void redrawView()
-{
-    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
-        theAppWindow->view->redraw();
     }
 }
 

@@ -9,7 +9,6 @@
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
-#include "view/HairView.h"
 
 HairSettings::HairSettings()
     : shape(UnderlyingShape::NoShape),
@@ -30,13 +29,6 @@ HairSettings::HairSettings()
 }
 
 namespace {
-
-void redrawView()
-{
-    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
-        theAppWindow->view->redraw();
-    }
-}
 
 // Slider steps are whole numbers, so truncation never changes a value.
 int sliderValue(Fl_Value_Slider* slider)

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr float kPlaneLow = -100.0f;
-constexpr float kPlaneSide = 200.0f;
 constexpr int kGridColumns = kShapeSamples + 1;
 
 bool hasShapeGrid(const NurbsSurface& surface)
@@ -44,7 +42,7 @@ const SurfaceVertex* sampleAt(const std::vector<SurfaceVertex>& grid, float x, f
 
 float planeCoordinate(float value)
 {
-    const double fraction = (double(value) - kPlaneLow) / kPlaneSide;
+    const double fraction = (double(value) + kPlaneHalfSide) / (2.0 * kPlaneHalfSide);
     return static_cast<float>(std::clamp(fraction, 0.0, 1.0));
 }
 

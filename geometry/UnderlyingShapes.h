@@ -16,6 +16,10 @@ extern const float kCircleKnots[12];
 // sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
 extern const float kCircleWeight;
 
+// The plane has no surface: it is the square y = 0 from -kPlaneHalfSide to
+// kPlaneHalfSide in x and z, where the plane's hair grows and the view draws it.
+constexpr float kPlaneHalfSide = 100.0f;
+
 constexpr int kShapeNetSize = 9;        // control points per direction
 constexpr int kShapeSamples = 20;       // sample intervals per direction
 

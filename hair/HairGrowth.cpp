@@ -10,8 +10,8 @@ namespace {
 constexpr int kRandomRange = 32767;
 // Roots sample a 21 x 21 grid; a smaller grid would put the root index out of range.
 constexpr long long kRootSampleCount = kRootSampleLimit + 1;
-constexpr float kPlaneLow = -100.0f;
-constexpr float kPlaneWidth = 200.0f;
+constexpr float kPlaneLow = -kPlaneHalfSide;
+constexpr float kPlaneWidth = 2.0f * kPlaneHalfSide;
 constexpr int kCombedJitter = 5;
 constexpr float kNearZero = 0.0001f;
 

@@ -9,9 +9,12 @@ constexpr int kMaxStrandsPerCluster = 102;
 constexpr int kStrandRingPoints = 9;    // control points around a strand tube
 constexpr int kStrandDegree = 3;
 constexpr int kStrandSamples = 20;      // sample intervals per direction of a tube
-// Centreline points a strand may have. Four points would leave the tube an empty
-// u range (its first and last evaluated knots coincide), so six is the least;
-// sixteen is the most the parts slider offers.
+// Centreline points a strand may have, even, in this range. The store's least is
+// not the parts slider's (8, kPartsRange): six is the fewest that give a tube at
+// all (with four its first and last evaluated knots coincide and its u range is
+// empty), so the store builds every strand that has a shape, while the window,
+// its files and tressmoor-grow keep to the slider's 8 to 16. The most, sixteen,
+// is the slider's.
 constexpr int kMinStrandParts = 6;
 constexpr int kMaxStrandParts = 16;
 

@@ -21,9 +21,8 @@ const GLfloat kMaterialSpecular[4] = {0.1f, 0.1f, 0.2f, 0.2f};
 const GLfloat kMaterialShininess = 5.0f;
 const GLfloat kMaterialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
-// Half the side of the orthographic cube, and of the plane square.
+// Half the side of the orthographic cube.
 constexpr double kSceneHalfSize = 200.0;
-constexpr double kPlaneHalfSize = 100.0;
 // The camera looks at the scene from this fixed tilt and turn before the user's own.
 constexpr float kTiltDegrees = 30.0f;
 constexpr float kTurnDegrees = 30.0f;
@@ -84,10 +83,10 @@ void drawPlaneSquare()
     glBegin(GL_QUADS);
     glColor3f(0.0f, 0.0f, 1.0f);
     glNormal3f(0.0f, 1.0f, 0.0f);
-    glVertex3d(-kPlaneHalfSize, 0.0, -kPlaneHalfSize);
-    glVertex3d(kPlaneHalfSize, 0.0, -kPlaneHalfSize);
-    glVertex3d(kPlaneHalfSize, 0.0, kPlaneHalfSize);
-    glVertex3d(-kPlaneHalfSize, 0.0, kPlaneHalfSize);
+    glVertex3d(-kPlaneHalfSide, 0.0, -kPlaneHalfSide);
+    glVertex3d(kPlaneHalfSide, 0.0, -kPlaneHalfSide);
+    glVertex3d(kPlaneHalfSide, 0.0, kPlaneHalfSide);
+    glVertex3d(-kPlaneHalfSide, 0.0, kPlaneHalfSide);
     glEnd();
     glPopMatrix();
 }
