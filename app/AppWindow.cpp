@@ -214,8 +214,7 @@ void setSliderTooltip(Fl_Value_Slider* slider, const std::string& meaning,
 
 void AppWindow::updateTooltips()
 {
-    const int shape = settings->shape;
-    const bool shapeChosen = shape == Plane || shape == Sphere || shape == Torus;
+    const bool shapeChosen = settings->shape != UnderlyingShape::NoShape;
     menuBar->tooltip(kMenuTooltip);
     view->tooltip(shapeChosen ? "Press or drag to turn, move or zoom the scene, as the View "
                                 "menu sets (Rotate, Translate, Zoom In or Zoom Out)."
@@ -252,19 +251,26 @@ void markRadioItem(Fl_Callback* callback)
 
 }  // namespace
 
-void AppWindow::markShapeAndStyle(int shape, int style)
+void AppWindow::markShapeAndStyle(UnderlyingShape shape, HairStyle style)
 {
-    if (shape == Plane) {
+    if (shape == UnderlyingShape::Plane) {
         markRadioItem(settingsCallback<&HairSettings::buildPlane>);
-    } else if (shape == Sphere) {
+    } else if (shape == UnderlyingShape::Sphere) {
         markRadioItem(settingsCallback<&HairSettings::buildSphere>);
-    } else if (shape == Torus) {
+    } else if (shape == UnderlyingShape::Torus) {
         markRadioItem(settingsCallback<&HairSettings::buildTorus>);
     }
-    if (style == Messy) {
+    if (style == HairStyle::Messy) {
         markRadioItem(settingsCallback<&HairSettings::setMessy>);
-    } else if (style == Combed) {
+    } else if (style == HairStyle::Combed) {
         markRadioItem(settingsCallback<&HairSettings::setCombed>);
     }
     menuBar->redraw();
+}
+
+void redrawView()
+{
+    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
+        theAppWindow->view->redraw();
+    }
 }

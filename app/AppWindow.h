@@ -3,6 +3,9 @@
 
 #include <FL/Fl_Widget.H>
 
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairRecipe.h"
+
 class Fl_Window;
 class Fl_Menu_Bar;
 class Fl_Value_Slider;
@@ -27,7 +30,7 @@ public:
 
     // Mark the shape's and the style's radio items, as picking them would; for
     // settings that change without a pick, such as a loaded hair file.
-    void markShapeAndStyle(int shape, int style);
+    void markShapeAndStyle(UnderlyingShape shape, HairStyle style);
 
     // Tell what each control does on hovering; until a shape is picked, the
     // controls that only act on grown hair say to pick one first.
@@ -46,5 +49,8 @@ public:
 };
 
 extern AppWindow* theAppWindow;
+
+// Ask the view of theAppWindow, when there is one, to draw again.
+void redrawView();
 
 #endif

@@ -13,12 +13,12 @@
 #include "app/AppWindow.h"
 #include "app/DialogText.h"
 #include "app/HairSettings.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/FileIo.h"
-#include "hair/HairFile.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
-#include "view/HairView.h"
 
 namespace {
 
@@ -129,13 +129,6 @@ void showRecipeOnSliders(const HairRecipe& recipe)
     }
 }
 
-void redrawView()
-{
-    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
-        theAppWindow->view->redraw();
-    }
-}
-
 }  // namespace
 
 void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text)
@@ -188,7 +181,8 @@ bool saveHairFile(HairSettings& settings, const std::string& path)
     std::vector<unsigned char> bytes;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !encodeStoredHair(hairStore, recipe, formatForPath(path), bytes, problem) ||
+        !encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path), bytes,
+                          problem) ||
         !writeFileAtomically(path, bytes, problem)) {
         showHairFileMessage(HairFileMessage::Problem,
                             "Cannot save \"" + path + "\": " + problem + ".");
@@ -217,12 +211,7 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
         theAppWindow->markShapeAndStyle(recipe.shape, recipe.style);
     }
     // The surface is set up as its builder does, but nothing grows.
-    if (recipe.shape == Sphere) {
-        setupSphereSurface();
-    } else if (recipe.shape == Torus) {
-        setupTorusSurface();
-    }
-    applyHairFile(contents);
+    applyHairFile(contents, underlyingSurface, hairStore);
     settings.hairFileFolder = absoluteFolderOf(path);
     redrawView();
     return true;

@@ -6,15 +6,15 @@
 
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
+#include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
-#include "view/HairView.h"
 
 HairSettings::HairSettings()
-    : shape(None),
-      style(Messy),
-      displayMode(Wireframe),
-      zoomMode(NoZoom),
+    : shape(UnderlyingShape::NoShape),
+      style(HairStyle::Messy),
+      displayMode(DisplayMode::Wireframe),
+      zoomMode(ZoomMode::NoZoom),
       rotate(false),
       translate(false),
       controlPoints(false),
@@ -29,13 +29,6 @@ HairSettings::HairSettings()
 }
 
 namespace {
-
-void redrawView()
-{
-    if (theAppWindow != nullptr && theAppWindow->view != nullptr) {
-        theAppWindow->view->redraw();
-    }
-}
 
 // Slider steps are whole numbers, so truncation never changes a value.
 int sliderValue(Fl_Value_Slider* slider)
@@ -57,64 +50,64 @@ void HairSettings::saveHairData()
 
 void HairSettings::buildPlane()
 {
-    shape = Plane;
+    shape = UnderlyingShape::Plane;
     growCurrentShape();
 }
 
 void HairSettings::buildSphere()
 {
-    shape = Sphere;
+    shape = UnderlyingShape::Sphere;
     growCurrentShape();
 }
 
 void HairSettings::buildTorus()
 {
-    shape = Torus;
+    shape = UnderlyingShape::Torus;
     growCurrentShape();
 }
 
-// The sphere and torus set up underlyingSurface before their hair grows.
+// The sphere and torus set up the window's surface before their hair grows.
 void HairSettings::growCurrentShape()
 {
-    growShapeHair(recipeFromSettings(*this));
+    growShapeHair(recipeFromSettings(*this), underlyingSurface, hairStore);
     redrawView();
 }
 
 void HairSettings::regenerate()
 {
-    if (shape == Plane) {
+    if (shape == UnderlyingShape::Plane) {
         buildPlane();
-    } else if (shape == Sphere) {
+    } else if (shape == UnderlyingShape::Sphere) {
         buildSphere();
-    } else if (shape == Torus) {
+    } else if (shape == UnderlyingShape::Torus) {
         buildTorus();
     }
 }
 
 void HairSettings::setMessy()
 {
-    style = Messy;
+    style = HairStyle::Messy;
     printf("style = MESSY\n");
     regenerate();
 }
 
 void HairSettings::setCombed()
 {
-    style = Combed;
+    style = HairStyle::Combed;
     printf("style = COMBED\n");
     regenerate();
 }
 
 void HairSettings::toggleControlPoints() { controlPoints = !controlPoints; }
 void HairSettings::toggleControlPolygon() { controlPolygon = !controlPolygon; }
-void HairSettings::setWireframe() { displayMode = Wireframe; }
-void HairSettings::setSmooth() { displayMode = Smooth; }
-void HairSettings::setTexture() { displayMode = Texture; }
+void HairSettings::setWireframe() { displayMode = DisplayMode::Wireframe; }
+void HairSettings::setSmooth() { displayMode = DisplayMode::Smooth; }
+void HairSettings::setTexture() { displayMode = DisplayMode::Texture; }
 void HairSettings::toggleRotate() { rotate = !rotate; }
 void HairSettings::toggleTranslate() { translate = !translate; }
-void HairSettings::setZoomIn() { zoomMode = ZoomIn; }
-void HairSettings::setZoomOut() { zoomMode = ZoomOut; }
-void HairSettings::setNoZoom() { zoomMode = NoZoom; }
+void HairSettings::setZoomIn() { zoomMode = ZoomMode::ZoomIn; }
+void HairSettings::setZoomOut() { zoomMode = ZoomMode::ZoomOut; }
+void HairSettings::setNoZoom() { zoomMode = ZoomMode::NoZoom; }
 
 void HairSettings::updateNumber(Fl_Value_Slider* slider, int& field, const SettingRange& range)
 {

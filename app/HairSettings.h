@@ -9,7 +9,7 @@
 
 class Fl_Value_Slider;
 
-enum ZoomMode { ZoomIn = 5, ZoomOut = 6, NoZoom = 7 };
+enum class ZoomMode : int32_t { ZoomIn = 5, ZoomOut = 6, NoZoom = 7 };
 
 // Every setting the user changes, and the actions behind the window's controls.
 // The view, the drawing and the hair growth read the fields directly.
@@ -41,10 +41,10 @@ public:
     void updateClusters();
     void updateParts();
 
-    int shape;
-    int style;
-    int displayMode;
-    int zoomMode;
+    UnderlyingShape shape;
+    HairStyle style;
+    DisplayMode displayMode;
+    ZoomMode zoomMode;
     bool rotate;
     bool translate;
     bool controlPoints;

@@ -10,9 +10,10 @@
 #include "app/AppWindow.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
+#include "hair/HairStore.h"
 #include "view/HairView.h"
 
-HairRecipe largestHairRecipe(int shape, int style)
+HairRecipe largestHairRecipe(UnderlyingShape shape, HairStyle style)
 {
     HairRecipe recipe = defaultRecipe(shape);
     recipe.style = style;
@@ -38,10 +39,10 @@ QuietStdout::~QuietStdout()
     close(savedFd);
 }
 
-bool growLargestHair(int shape, int style)
+bool growLargestHair(UnderlyingShape shape, HairStyle style)
 {
     QuietStdout quiet;
-    return growShapeHair(largestHairRecipe(shape, style));
+    return growShapeHair(largestHairRecipe(shape, style), underlyingSurface, hairStore);
 }
 
 HairView* shownView()

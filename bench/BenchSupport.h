@@ -10,7 +10,7 @@ constexpr int kLargestClusters = 10;
 constexpr int kLargestHairs = 50;
 constexpr int kLargestParts = 16;
 
-HairRecipe largestHairRecipe(int shape, int style);
+HairRecipe largestHairRecipe(UnderlyingShape shape, HairStyle style);
 
 // Standard output goes to /dev/null while it lives: every surface growth prints
 // its sample count, which would bury the benchmark's own table.
@@ -25,8 +25,9 @@ private:
     int savedFd;
 };
 
-// Set up the sphere or torus as its builder does, then grow; false if refused.
-bool growLargestHair(int shape, int style);
+// Set up the sphere or torus as its builder does, then grow, into the window's
+// surface and store; false if refused.
+bool growLargestHair(UnderlyingShape shape, HairStyle style);
 
 // The main window, shown and drawn once, with the view's GL context current.
 HairView* shownView();

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "hair/ByteCodec.h"
-#include "hair/HairCodec.h"
+#include "formats/ByteCodec.h"
+#include "formats/HairCodec.h"
 
 // tressmoor-convert run as a person runs it, on a HAIR file of 200,000 strands of
 // 50 points (10 million points, 120 MB), once for each output format and once

@@ -108,12 +108,12 @@ std::vector<unsigned char> readFrame(HairView* view)
 HairView* largestHairScene()
 {
     HairView* view = shownView();
-    if (!growLargestHair(Sphere, Messy)) {
+    if (!growLargestHair(UnderlyingShape::Sphere, HairStyle::Messy)) {
         return nullptr;
     }
     HairSettings& settings = *theAppWindow->settings;
-    settings.shape = Sphere;
-    settings.displayMode = Smooth;
+    settings.shape = UnderlyingShape::Sphere;
+    settings.displayMode = DisplayMode::Smooth;
     return view;
 }
 

@@ -10,19 +10,21 @@
 
 namespace {
 
-void BM_Grow(benchmark::State& state, int shape, int style)
+void BM_Grow(benchmark::State& state, UnderlyingShape shape, HairStyle style)
 {
     const HairRecipe settings = largestHairRecipe(shape, style);
-    if (shape == Sphere) {
-        setupSphereSurface();
-    } else if (shape == Torus) {
-        setupTorusSurface();
+    if (shape == UnderlyingShape::Sphere) {
+        setupSphereSurface(underlyingSurface);
+    } else if (shape == UnderlyingShape::Torus) {
+        setupTorusSurface(underlyingSurface);
     }
     bool grown = true;
     {
         QuietStdout quiet;
         for (auto _ : state) {
-            grown = grown && (shape == Plane ? growPlaneHair(settings) : growSurfaceHair(settings));
+            grown = grown && (shape == UnderlyingShape::Plane
+                                  ? growPlaneHair(settings, hairStore)
+                                  : growSurfaceHair(settings, underlyingSurface, hairStore));
         }
     }
     if (!grown || hairStore.clusterCount != kLargestClusters * kLargestClusters) {
@@ -34,11 +36,11 @@ void BM_Grow(benchmark::State& state, int shape, int style)
 }  // namespace
 
 // Each figure is the median of three repetitions.
-#define TRESSMOOR_GROWTH_BENCHMARK(shape, style)                                           \
-    BENCHMARK_CAPTURE(BM_Grow, shape##style, shape, style)                                 \
-        ->Name("Grow/" #shape "/" #style)                                                  \
-        ->Unit(benchmark::kMillisecond)                                                    \
-        ->Repetitions(3)                                                                   \
+#define TRESSMOOR_GROWTH_BENCHMARK(shape, style)                                       \
+    BENCHMARK_CAPTURE(BM_Grow, shape##style, UnderlyingShape::shape, HairStyle::style) \
+        ->Name("Grow/" #shape "/" #style)                                              \
+        ->Unit(benchmark::kMillisecond)                                                \
+        ->Repetitions(3)                                                               \
         ->DisplayAggregatesOnly(true)
 
 TRESSMOOR_GROWTH_BENCHMARK(Plane, Messy);

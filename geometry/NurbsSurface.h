@@ -1,6 +1,8 @@
 #ifndef TRESSMOOR_GEOMETRY_NURBSSURFACE_H
 #define TRESSMOOR_GEOMETRY_NURBSSURFACE_H
 
+#include <cstdint>
+
 // One control point in weighted form: x, y and z are already multiplied by w.
 struct ControlPoint {
     float x;
@@ -17,12 +19,12 @@ struct SurfaceVertex {
 };
 
 // How NurbsSurface::draw sends its strips; Textured equals the Texture display mode.
-enum StripStyle { Plain = 0, Textured = 3 };
+enum class StripStyle : int32_t { Plain = 0, Textured = 3 };
 
 // Which way NurbsSurface::draw sends the normals: as evaluated, or each turned to
 // point away from the origin, for a closed surface about the origin that covers
 // itself with opposite normals (the sphere) and must be lit from outside.
-enum NormalFacing { AsEvaluated = 0, AwayFromOrigin = 1 };
+enum class NormalFacing : int32_t { AsEvaluated = 0, AwayFromOrigin = 1 };
 
 class BasisTableCache;
 
@@ -51,7 +53,7 @@ public:
     void release();
 
     // Drawing code; defined with the view, the only place that calls GL.
-    void draw(StripStyle style, NormalFacing facing = AsEvaluated);
+    void draw(StripStyle style, NormalFacing facing = NormalFacing::AsEvaluated);
 
     ControlPoint* controlNet = nullptr;
     float* basisCoeffU = nullptr;

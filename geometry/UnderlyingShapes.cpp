@@ -59,25 +59,37 @@ void buildTorusNet(ControlPoint net[kShapeNetSize * kShapeNetSize])
 
 namespace {
 
-void setupShape(const ControlPoint* net)
+void setupShape(const ControlPoint* net, NurbsSurface& surface)
 {
-    underlyingSurface.release();
-    underlyingSurface.setup(2, 2, kShapeNetSize, kShapeNetSize, net, kCircleKnots, kCircleKnots,
-                            kShapeSamples, kShapeSamples);
+    surface.release();
+    surface.setup(2, 2, kShapeNetSize, kShapeNetSize, net, kCircleKnots, kCircleKnots,
+                  kShapeSamples, kShapeSamples);
 }
 
 }  // namespace
 
-void setupSphereSurface()
+void setupSphereSurface(NurbsSurface& surface)
 {
     ControlPoint net[kShapeNetSize * kShapeNetSize];
     buildSphereNet(net);
-    setupShape(net);
+    setupShape(net, surface);
 }
 
-void setupTorusSurface()
+void setupTorusSurface(NurbsSurface& surface)
 {
     ControlPoint net[kShapeNetSize * kShapeNetSize];
     buildTorusNet(net);
-    setupShape(net);
+    setupShape(net, surface);
+}
+
+bool setupShapeSurface(UnderlyingShape shape, NurbsSurface& surface)
+{
+    if (shape == UnderlyingShape::Sphere) {
+        setupSphereSurface(surface);
+    } else if (shape == UnderlyingShape::Torus) {
+        setupTorusSurface(surface);
+    } else {
+        return false;
+    }
+    return true;
 }

@@ -1,10 +1,13 @@
 #ifndef TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
 #define TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
 
+#include <cstdint>
+
 #include "geometry/NurbsSurface.h"
 
-// The shape the hair grows on; None until one is built.
-enum UnderlyingShape { Torus = 3, Plane = 7, Sphere = 8, None = 20 };
+// The shape the hair grows on; NoShape until one is built. The codes are the
+// settings' own 32-bit values.
+enum class UnderlyingShape : int32_t { Torus = 3, Plane = 7, Sphere = 8, NoShape = 20 };
 
 // Knot vector of both directions of the sphere and the torus: degree 2,
 // nine control points, every interior knot doubled.
@@ -13,7 +16,8 @@ extern const float kCircleKnots[12];
 // sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
 extern const float kCircleWeight;
 
-// The plane is the square y = 0 with x and z from -kPlaneHalfSide to kPlaneHalfSide.
+// The plane has no surface: it is the square y = 0 from -kPlaneHalfSide to
+// kPlaneHalfSide in x and z, where the plane's hair grows and the view draws it.
 constexpr float kPlaneHalfSide = 100.0f;
 
 // Both curved shapes are centred at the origin and turn about the z axis.
@@ -24,15 +28,20 @@ constexpr float kTorusTubeRadius = 50.0f;
 constexpr int kShapeNetSize = 9;        // control points per direction
 constexpr int kShapeSamples = 20;       // sample intervals per direction
 
-// The surface of the current sphere or torus; empty until one is built.
+// The window's surface of the current sphere or torus; empty until one is built.
+// Only the window and the programs' mains name it; everything else is handed
+// the surface it works on.
 extern NurbsSurface underlyingSurface;
 
 // Fill a 9 x 9 u-major rational net (coordinates pre-multiplied by the weight).
 void buildSphereNet(ControlPoint net[kShapeNetSize * kShapeNetSize]);
 void buildTorusNet(ControlPoint net[kShapeNetSize * kShapeNetSize]);
 
-// Release underlyingSurface and set it up as the sphere or the torus, 20 x 20 samples.
-void setupSphereSurface();
-void setupTorusSurface();
+// Release the surface and set it up as the sphere or the torus, 20 x 20 samples.
+void setupSphereSurface(NurbsSurface& surface);
+void setupTorusSurface(NurbsSurface& surface);
+// The sphere's or the torus's builder by its shape; false, leaving the surface
+// alone, for the plane, which has no surface, and for anything else.
+bool setupShapeSurface(UnderlyingShape shape, NurbsSurface& surface);
 
 #endif

@@ -131,9 +131,9 @@ RootFrame strandFrame(const float root[3], const float next[3])
 }
 
 // A root spread uniformly by area over the shape.
-void rootOnShape(int shape, ChildRandom& random, float out[3])
+void rootOnShape(UnderlyingShape shape, ChildRandom& random, float out[3])
 {
-    if (shape == Sphere) {
+    if (shape == UnderlyingShape::Sphere) {
         float lengthSq = 0.0f;
         do {
             pointInBall(random, out);
@@ -143,7 +143,7 @@ void rootOnShape(int shape, ChildRandom& random, float out[3])
         out[0] *= scale;
         out[1] *= scale;
         out[2] *= scale;
-    } else if (shape == Torus) {
+    } else if (shape == UnderlyingShape::Torus) {
         // The outer side of the tube has more area than the inner: a point of the
         // tube's circle is kept in proportion to its distance from the axis.
         const float outermost = kTorusCentreRadius + kTorusTubeRadius;
@@ -217,13 +217,13 @@ void ChildBatch::clear()
     guides.clear();
 }
 
-RootFrame shapeFrame(int shape, const float point[3])
+RootFrame shapeFrame(UnderlyingShape shape, const float point[3])
 {
     RootFrame frame;
     std::memcpy(frame.root, point, sizeof frame.root);
-    if (shape == Sphere || shape == Torus) {
+    if (shape == UnderlyingShape::Sphere || shape == UnderlyingShape::Torus) {
         float centre[3] = {0.0f, 0.0f, 0.0f};
-        if (shape == Torus) {
+        if (shape == UnderlyingShape::Torus) {
             const float axisDistance = std::sqrt(point[0] * point[0] + point[1] * point[1]);
             if (axisDistance > 0.0f) {
                 centre[0] = kTorusCentreRadius * point[0] / axisDistance;
@@ -250,10 +250,10 @@ RootFrame shapeFrame(int shape, const float point[3])
     return frame;
 }
 
-ChildGenerator::ChildGenerator(const GuideStrands& guides, int shape, const ChildOptions& options)
+ChildGenerator::ChildGenerator(const GuideStrands& guides, UnderlyingShape shape, const ChildOptions& options)
     : guides(guides), shape(shape), options(options)
 {
-    if (options.mode == ChildrenBetween && options.children > 0 && guides.strandCount() > 0) {
+    if (options.mode == ChildMode::Between && options.children > 0 && guides.strandCount() > 0) {
         frames.reserve(guides.strandCount());
         for (uint64_t g = 0; g < guides.strandCount(); ++g) {
             frames.push_back(guideFrame(g));
@@ -264,10 +264,10 @@ ChildGenerator::ChildGenerator(const GuideStrands& guides, int shape, const Chil
 
 bool ChildGenerator::check(std::string& problem) const
 {
-    if (options.mode != ChildrenBetween || options.children == 0) {
+    if (options.mode != ChildMode::Between || options.children == 0) {
         return true;
     }
-    if (shape != Plane && shape != Sphere && shape != Torus) {
+    if (shape != UnderlyingShape::Plane && shape != UnderlyingShape::Sphere && shape != UnderlyingShape::Torus) {
         problem = "children between guides need the shape the hair grew on";
         return false;
     }
@@ -291,7 +291,7 @@ uint64_t ChildGenerator::childPointCount() const
         return 0;
     }
     // Between guides every child has the guides' one length.
-    const uint64_t guidePoints = options.mode == ChildrenBetween
+    const uint64_t guidePoints = options.mode == ChildMode::Between
                                      ? guides.strandCount() * guides.pointCount(0)
                                      : guides.starts.back() - guides.starts.front();
     return guidePoints * options.children;
@@ -302,7 +302,7 @@ RootFrame ChildGenerator::guideFrame(uint64_t g) const
     const uint64_t first = guides.starts[g];
     float root[3];
     guides.point(first, root);
-    if (shape == Plane || shape == Sphere || shape == Torus) {
+    if (shape == UnderlyingShape::Plane || shape == UnderlyingShape::Sphere || shape == UnderlyingShape::Torus) {
         return shapeFrame(shape, root);
     }
     float next[3] = {root[0], root[1] + 1.0f, root[2]};
@@ -317,7 +317,7 @@ void ChildGenerator::generate(uint64_t g, ChildBatch& batch) const
     if (options.children == 0 || g >= guides.strandCount()) {
         return;
     }
-    if (options.mode == ChildrenBetween) {
+    if (options.mode == ChildMode::Between) {
         generateBetween(g, batch);
     } else {
         generateAround(g, batch);

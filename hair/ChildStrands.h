@@ -5,14 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "geometry/UnderlyingShapes.h"
+
 // Child strands make sparse grown hair dense for a renderer: every grown strand
 // is a guide, and children either clump around their guide or spread over the
 // whole shape, each blended from the guides whose roots are nearest its own.
-enum ChildMode { ChildrenAround = 0, ChildrenBetween = 1 };
+enum class ChildMode : int32_t { Around = 0, Between = 1 };
 
 struct ChildOptions {
     uint32_t children = 0;  // per guide; none by default
-    int mode = ChildrenAround;
+    ChildMode mode = ChildMode::Around;
     float radius = 4.0f;    // of the disc around a guide's root that children root in
     float clump = 0.5f;     // 0 keeps the root's offset to the tip, 1 brings tips onto the guide's
     float frizz = 0.0f;     // the most a tip strays at random; none at the root
@@ -59,8 +61,8 @@ struct RootFrame {
 
 class ChildGenerator {
 public:
-    // shape is Plane, Sphere, Torus, or None when the guides' shape is unknown.
-    ChildGenerator(const GuideStrands& guides, int shape, const ChildOptions& options);
+    // NoShape when the guides' shape is unknown.
+    ChildGenerator(const GuideStrands& guides, UnderlyingShape shape, const ChildOptions& options);
 
     // False with the reason when the options cannot be met: children between
     // guides need a known shape and guides of one length.
@@ -85,7 +87,7 @@ private:
     int nearestGuides(const float point[3], uint32_t found[3], float distance[3]) const;
 
     const GuideStrands& guides;
-    int shape;
+    UnderlyingShape shape;
     ChildOptions options;
 
     // Between guides: every guide's root frame, and a grid of cells over their
@@ -99,6 +101,6 @@ private:
 };
 
 // The frame of a shape at a point on it (or near it): Plane, Sphere, Torus.
-RootFrame shapeFrame(int shape, const float point[3]);
+RootFrame shapeFrame(UnderlyingShape shape, const float point[3]);
 
 #endif

@@ -11,8 +11,8 @@ namespace {
 constexpr int kRandomRange = 32767;
 // Roots sample a 21 x 21 grid; a smaller grid would put the root index out of range.
 constexpr long long kRootSampleCount = kRootSampleLimit + 1;
-constexpr float kPlaneLow = -100.0f;
-constexpr float kPlaneWidth = 200.0f;
+constexpr float kPlaneLow = -kPlaneHalfSide;
+constexpr float kPlaneWidth = 2.0f * kPlaneHalfSide;
 constexpr int kCombedJitter = 5;
 constexpr float kNearZero = 0.0001f;
 
@@ -132,7 +132,7 @@ struct PlaneGrowth {
 
         // Sideways offsets are measured from the root, never summed, so a strand
         // stays within restAngle of it however many parts it has.
-        if (recipe.style == Combed) {
+        if (recipe.style == HairStyle::Combed) {
             for (int r = 1; r < recipe.parts; ++r) {
                 pathY[r] = work.templateLength[r] + scaledRandom(kCombedJitter);
                 pathX[r] = pathX[0] + work.templateRestA[r] + scaledRandom(kCombedJitter);
@@ -159,14 +159,14 @@ struct PlaneGrowth {
 // The normal at a root turned to point out of the shape: away from the sphere's
 // centre, or from the nearest point of the torus's centre circle. The surface's
 // own normals point inward on half the sphere and everywhere on the torus.
-void outwardNormal(int shape, const SurfaceVertex& root, float out[3])
+void outwardNormal(UnderlyingShape shape, const SurfaceVertex& root, float out[3])
 {
     const double x = root.position[0];
     const double y = root.position[1];
     const double z = root.position[2];
     double awayX = x;
     double awayY = y;
-    if (shape == Torus) {
+    if (shape == UnderlyingShape::Torus) {
         const double axisDistance = std::sqrt(x * x + y * y);
         if (axisDistance > 0.0) {
             awayX = x - kTorusCentreRadius * x / axisDistance;
@@ -206,8 +206,8 @@ struct SurfaceGrowth {
     float messyStep(float previous, float root, float n, float nOut) const
     {
         if (isNearZero(n)) {
-            return recipe.shape == Torus ? root + scaledRandom(recipe.restAngle)
-                                         : root - scaledRandom(recipe.restAngle);
+            return recipe.shape == UnderlyingShape::Torus ? root + scaledRandom(recipe.restAngle)
+                                                          : root - scaledRandom(recipe.restAngle);
         }
         return previous + nOut * scaledRandom(recipe.length);
     }
@@ -247,7 +247,7 @@ struct SurfaceGrowth {
         outwardNormal(recipe.shape, root, nOut);
 
         for (int s = 1; s < recipe.parts; ++s) {
-            if (recipe.style == Combed) {
+            if (recipe.style == HairStyle::Combed) {
                 combedStep(s, n, nOut);
             } else {
                 pathX[s] = messyStep(pathX[s - 1], pathX[0], n[0], nOut[0]);
@@ -264,20 +264,20 @@ struct SurfaceGrowth {
 // clusters x clusters clusters in record order, row by row: a combed cluster's
 // template first, then each strand's walk and tube.
 template <typename Growth>
-void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth)
+void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth, HairStore& store)
 {
     const int clusters = recipe.clusters;
-    hairStore.clusterCount = clusters * clusters;
+    store.clusterCount = clusters * clusters;
     for (int i = 0; i < clusters; ++i) {
         for (int j = 0; j < clusters; ++j) {
             const int p = i * clusters + j;
-            if (recipe.style == Combed) {
+            if (recipe.style == HairStyle::Combed) {
                 growth.randomTemplate();
             }
-            hairStore.hairClusters[p].strandCount = recipe.hairs;
+            store.hairClusters[p].strandCount = recipe.hairs;
             for (int k = 0; k < recipe.hairs; ++k) {
                 growth.walkStrand();
-                buildStrand(p, k, work.pathX, work.pathY, work.pathZ, recipe.parts,
+                buildStrand(store, p, k, work.pathX, work.pathY, work.pathZ, recipe.parts,
                             work.strandKnotsU, work.scratchNet);
             }
             growth.nextColumn();
@@ -288,7 +288,7 @@ void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth)
 
 }  // namespace
 
-bool growPlaneHair(const HairRecipe& recipe)
+bool growPlaneHair(const HairRecipe& recipe, HairStore& store)
 {
     if (!fitsStore(recipe)) {
         return false;
@@ -296,41 +296,38 @@ bool growPlaneHair(const HairRecipe& recipe)
     GrowthArrays work;
     work.allocate(recipe.parts);
     PlaneGrowth growth{recipe, work};
-    growClusters(recipe, work, growth);
+    growClusters(recipe, work, growth, store);
     work.release();
     return true;
 }
 
-bool growSurfaceHair(const HairRecipe& recipe)
+bool growSurfaceHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
-    if (!fitsStore(recipe) || (recipe.shape != Sphere && recipe.shape != Torus) ||
-        !hasRootGrid(underlyingSurface)) {
+    if (!fitsStore(recipe) ||
+        (recipe.shape != UnderlyingShape::Sphere && recipe.shape != UnderlyingShape::Torus) ||
+        !hasRootGrid(surface)) {
         return false;
     }
-    SurfaceVertex* rootSamples = underlyingSurface.evaluateGrid();
+    SurfaceVertex* rootSamples = surface.evaluateGrid();
     if (rootSamples == nullptr) {
         return false;
     }
     GrowthArrays work;
     work.allocate(recipe.parts);
     SurfaceGrowth growth{recipe, work, rootSamples};
-    growClusters(recipe, work, growth);
+    growClusters(recipe, work, growth, store);
     work.release();
     delete[] rootSamples;
     return true;
 }
 
-bool growShapeHair(const HairRecipe& recipe)
+bool growShapeHair(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store)
 {
-    if (recipe.shape == Plane) {
-        return growPlaneHair(recipe);
+    if (recipe.shape == UnderlyingShape::Plane) {
+        return growPlaneHair(recipe, store);
     }
-    if (recipe.shape == Sphere) {
-        setupSphereSurface();
-    } else if (recipe.shape == Torus) {
-        setupTorusSurface();
-    } else {
+    if (!setupShapeSurface(recipe.shape, surface)) {
         return false;
     }
-    return growSurfaceHair(recipe);
+    return growSurfaceHair(recipe, surface, store);
 }

@@ -1,24 +1,25 @@
 #include "hair/HairRecipe.h"
 
 #include <charconv>
-#include <vector>
-
-#include "hair/HairStore.h"
 
 namespace {
 
+template <typename Code>
 struct NamedCode {
     const char* name;
-    int code;
+    Code code;
 };
 
-constexpr NamedCode kShapeNames[] = {{"plane", Plane}, {"sphere", Sphere}, {"torus", Torus}};
-constexpr NamedCode kStyleNames[] = {{"messy", Messy}, {"combed", Combed}};
+constexpr NamedCode<UnderlyingShape> kShapeNames[] = {{"plane", UnderlyingShape::Plane},
+                                                      {"sphere", UnderlyingShape::Sphere},
+                                                      {"torus", UnderlyingShape::Torus}};
+constexpr NamedCode<HairStyle> kStyleNames[] = {{"messy", HairStyle::Messy},
+                                                {"combed", HairStyle::Combed}};
 
-template <size_t kCount>
-const char* nameOf(const NamedCode (&names)[kCount], int code)
+template <typename Code, size_t kCount>
+const char* nameOf(const NamedCode<Code> (&names)[kCount], Code code)
 {
-    for (const NamedCode& named : names) {
+    for (const NamedCode<Code>& named : names) {
         if (named.code == code) {
             return named.name;
         }
@@ -26,10 +27,10 @@ const char* nameOf(const NamedCode (&names)[kCount], int code)
     return nullptr;
 }
 
-template <size_t kCount>
-bool codeOf(const NamedCode (&names)[kCount], const std::string& name, int& code)
+template <typename Code, size_t kCount>
+bool codeOf(const NamedCode<Code> (&names)[kCount], const std::string& name, Code& code)
 {
-    for (const NamedCode& named : names) {
+    for (const NamedCode<Code>& named : names) {
         if (name == named.name) {
             code = named.code;
             return true;
@@ -38,8 +39,8 @@ bool codeOf(const NamedCode (&names)[kCount], const std::string& name, int& code
     return false;
 }
 
-template <size_t kCount>
-std::string choices(const NamedCode (&names)[kCount], const char* separator,
+template <typename Code, size_t kCount>
+std::string choices(const NamedCode<Code> (&names)[kCount], const char* separator,
                     const char* lastSeparator)
 {
     std::string text = names[0].name;
@@ -49,84 +50,11 @@ std::string choices(const NamedCode (&names)[kCount], const char* separator,
     return text;
 }
 
-std::vector<std::string> splitOnSpaces(const std::string& text)
-{
-    std::vector<std::string> tokens;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t space = text.find(' ', start);
-        if (space == std::string::npos) {
-            space = text.size();
-        }
-        tokens.push_back(text.substr(start, space - start));
-        start = space + 1;
-    }
-    return tokens;
-}
-
-std::string outOfRange(const SettingRange& range, const std::string& value)
-{
-    return "its recipe's " + std::string(range.name) + " " + value +
-           " is outside the slider's range, " + describeRange(range);
-}
-
-// The version token, then the shape and style names.
-bool parseRecipeHead(const std::string& text, const std::vector<std::string>& tokens,
-                     HairRecipe& recipe, std::string& problem)
-{
-    long long version = 0;
-    if (tokens.size() < 2 || !parseWholeNumber(tokens[1], version)) {
-        problem = "its recipe has no version number";
-        return false;
-    }
-    if (version != kHairRecipeVersion) {
-        problem = "its recipe is version " + tokens[1] + ", but this Tressmoor reads version " +
-                  std::to_string(kHairRecipeVersion);
-        return false;
-    }
-    if (tokens.size() != 4 + kRecipeNumberCount) {
-        problem = "its recipe \"" + text + "\" is malformed";
-        return false;
-    }
-    if (!shapeFromName(tokens[2], recipe.shape)) {
-        problem = "its recipe names an unknown shape \"" + tokens[2] + "\"";
-        return false;
-    }
-    if (!styleFromName(tokens[3], recipe.style)) {
-        problem = "its recipe names an unknown style \"" + tokens[3] + "\"";
-        return false;
-    }
-    return true;
-}
-
-// The five "name=value" tokens after the head, in the table's order.
-bool parseRecipeNumbers(const std::string& text, const std::vector<std::string>& tokens,
-                        HairRecipe& recipe, std::string& problem)
-{
-    size_t t = 4;
-    for (const RecipeNumber& number : kRecipeNumbers) {
-        const std::string key = std::string(number.range->name) + "=";
-        const std::string& token = tokens[t++];
-        long long value = 0;
-        if (token.compare(0, key.size(), key) != 0 ||
-            !parseWholeNumber(token.substr(key.size()), value)) {
-            problem = "its recipe \"" + text + "\" is malformed at \"" + token + "\"";
-            return false;
-        }
-        if (value < number.range->minimum || value > number.range->maximum) {
-            problem = outOfRange(*number.range, token.substr(key.size()));
-            return false;
-        }
-        recipe.*number.field = static_cast<int>(value);
-    }
-    return true;
-}
-
 }  // namespace
 
-HairRecipe defaultRecipe(int shape)
+HairRecipe defaultRecipe(UnderlyingShape shape)
 {
-    HairRecipe recipe = {shape, Messy, 0, 0, 0, 0, 0};
+    HairRecipe recipe = {shape, HairStyle::Messy, 0, 0, 0, 0, 0};
     for (const RecipeNumber& number : kRecipeNumbers) {
         recipe.*number.field = number.range->initial;
     }
@@ -164,22 +92,22 @@ bool parseWholeNumber(const std::string& text, long long& value)
     return result.ec == std::errc() && result.ptr == end;
 }
 
-const char* shapeName(int shape)
+const char* shapeName(UnderlyingShape shape)
 {
     return nameOf(kShapeNames, shape);
 }
 
-const char* styleName(int style)
+const char* styleName(HairStyle style)
 {
     return nameOf(kStyleNames, style);
 }
 
-bool shapeFromName(const std::string& name, int& shape)
+bool shapeFromName(const std::string& name, UnderlyingShape& shape)
 {
     return codeOf(kShapeNames, name, shape);
 }
 
-bool styleFromName(const std::string& name, int& style)
+bool styleFromName(const std::string& name, HairStyle& style)
 {
     return codeOf(kStyleNames, name, style);
 }
@@ -199,58 +127,3 @@ size_t strandTotal(const HairRecipe& recipe)
     return size_t(recipe.clusters) * size_t(recipe.clusters) * size_t(recipe.hairs);
 }
 
-std::string formatRecipe(const HairRecipe& recipe)
-{
-    const char* shape = shapeName(recipe.shape);
-    const char* style = styleName(recipe.style);
-    std::string text = std::string(kHairRecipeTag) + " " + std::to_string(kHairRecipeVersion) + " " +
-                       (shape != nullptr ? shape : "?") + " " + (style != nullptr ? style : "?");
-    for (const RecipeNumber& number : kRecipeNumbers) {
-        text += " " + std::string(number.range->name) + "=" + std::to_string(recipe.*number.field);
-    }
-    return text;
-}
-
-bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std::string& problem)
-{
-    std::vector<std::string> tokens = splitOnSpaces(text);
-    hasTag = tokens[0] == kHairRecipeTag;
-    if (!hasTag) {
-        problem = "its information text holds no Tressmoor recipe, so the shape and settings "
-                  "of this hair are unknown";
-        return false;
-    }
-    HairRecipe parsed = {};
-    if (!parseRecipeHead(text, tokens, parsed, problem) ||
-        !parseRecipeNumbers(text, tokens, parsed, problem) || !checkRecipe(parsed, problem)) {
-        return false;
-    }
-    recipe = parsed;
-    return true;
-}
-
-bool checkRecipe(const HairRecipe& recipe, std::string& problem)
-{
-    if (shapeName(recipe.shape) == nullptr) {
-        problem = "its recipe has no known shape";
-        return false;
-    }
-    if (styleName(recipe.style) == nullptr) {
-        problem = "its recipe has no known style";
-        return false;
-    }
-    for (const RecipeNumber& number : kRecipeNumbers) {
-        const int value = recipe.*number.field;
-        if (!isInRange(*number.range, value)) {
-            problem = outOfRange(*number.range, std::to_string(value));
-            return false;
-        }
-    }
-    // The slider ranges keep within the store; this holds even if they are widened.
-    if (recipe.clusters * recipe.clusters > kMaxClusters || recipe.hairs > kMaxStrandsPerCluster ||
-        !isValidStrandParts(recipe.parts)) {
-        problem = "its recipe asks for more hair than the store holds";
-        return false;
-    }
-    return true;
-}

@@ -2,17 +2,18 @@
 #define TRESSMOOR_HAIR_HAIRRECIPE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "geometry/UnderlyingShapes.h"
 
-enum HairStyle { Messy = 8, Combed = 9 };
+enum class HairStyle : int32_t { Messy = 8, Combed = 9 };
 
 // Everything a growth reads, and everything needed to regrow or rebuild a hair:
 // the shape and style codes and the five numbers of the window's sliders.
 struct HairRecipe {
-    int shape;
-    int style;
+    UnderlyingShape shape;
+    HairStyle style;
     int length;
     int restAngle;
     int hairs;
@@ -55,7 +56,7 @@ inline constexpr RecipeNumber kRecipeNumbers[kRecipeNumberCount] = {
 };
 
 // Messy hair of the given shape with every number at its default.
-HairRecipe defaultRecipe(int shape);
+HairRecipe defaultRecipe(UnderlyingShape shape);
 
 bool isInRange(const SettingRange& range, int value);
 // "1 to 40", or "8 to 16 in steps of 2".
@@ -67,29 +68,16 @@ std::string describeRange(const SettingRange& range);
 bool parseWholeNumber(const std::string& text, long long& value);
 
 // "plane", "sphere", "torus" and "messy", "combed"; null for an unknown code.
-const char* shapeName(int shape);
-const char* styleName(int style);
+const char* shapeName(UnderlyingShape shape);
+const char* styleName(HairStyle style);
 // The codes of those names; false for any other text.
-bool shapeFromName(const std::string& name, int& shape);
-bool styleFromName(const std::string& name, int& style);
+bool shapeFromName(const std::string& name, UnderlyingShape& shape);
+bool styleFromName(const std::string& name, HairStyle& style);
 // Every name, e.g. "plane, sphere or torus", or "plane|sphere|torus" with "|" for both.
 std::string shapeNameChoices(const char* separator = ", ", const char* lastSeparator = " or ");
 std::string styleNameChoices(const char* separator = ", ", const char* lastSeparator = " or ");
 
 // clusters² x hairs: how many strands the hair of a recipe has.
 size_t strandTotal(const HairRecipe& recipe);
-
-// Tag and version that open the text form of a recipe.
-constexpr const char* kHairRecipeTag = "tressmoor-hair";
-constexpr int kHairRecipeVersion = 1;
-
-// The text form, e.g. "tressmoor-hair 1 sphere combed length=10 restAngle=1
-// hairs=1 clusters=1 parts=10"; always shorter than 88 bytes.
-std::string formatRecipe(const HairRecipe& recipe);
-// False with the reason when the text is not a recipe this version can use.
-// hasTag tells whether the text opens with the recipe tag at all.
-bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std::string& problem);
-// Shape and style known, every number inside its slider's range, within the store.
-bool checkRecipe(const HairRecipe& recipe, std::string& problem);
 
 #endif

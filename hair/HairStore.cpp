@@ -40,8 +40,8 @@ void buildStrandKnotsU(int parts, float* strandKnotsU)
     }
 }
 
-bool buildStrand(int p, int k, const float* pathX, const float* pathY, const float* pathZ,
-                 int parts, const float* strandKnotsU, ControlPoint* scratchNet)
+bool buildStrand(HairStore& store, int p, int k, const float* pathX, const float* pathY,
+                 const float* pathZ, int parts, const float* strandKnotsU, ControlPoint* scratchNet)
 {
     if (p < 0 || p >= kMaxClusters || k < 0 || k >= kMaxStrandsPerCluster ||
         !isValidStrandParts(parts)) {
@@ -59,11 +59,11 @@ bool buildStrand(int p, int k, const float* pathX, const float* pathY, const flo
         }
     }
 
-    hairStore.hairGrown = true;
-    NurbsSurface& strand = hairStore.hairClusters[p].strands[k];
+    store.hairGrown = true;
+    NurbsSurface& strand = store.hairClusters[p].strands[k];
     strand.release();
     strand.setup(kStrandDegree, kStrandDegree, parts, kStrandRingPoints, scratchNet,
                  strandKnotsU, kStrandKnotsV, kStrandSamples, kStrandSamples,
-                 &hairStore.strandBasisTables);
+                 &store.strandBasisTables);
     return true;
 }

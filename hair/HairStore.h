@@ -9,9 +9,12 @@ constexpr int kMaxStrandsPerCluster = 102;
 constexpr int kStrandRingPoints = 9;    // control points around a strand tube
 constexpr int kStrandDegree = 3;
 constexpr int kStrandSamples = 20;      // sample intervals per direction of a tube
-// Centreline points a strand may have. Four points would leave the tube an empty
-// u range (its first and last evaluated knots coincide), so six is the least;
-// sixteen is the most the parts slider offers.
+// Centreline points a strand may have, even, in this range. The store's least is
+// not the parts slider's (8, kPartsRange): six is the fewest that give a tube at
+// all (with four its first and last evaluated knots coincide and its u range is
+// empty), so the store builds every strand that has a shape, while the window,
+// its files and tressmoor-grow keep to the slider's 8 to 16. The most, sixteen,
+// is the slider's.
 constexpr int kMinStrandParts = 6;
 constexpr int kMaxStrandParts = 16;
 
@@ -36,6 +39,8 @@ public:
     BasisTableCache strandBasisTables;
 };
 
+// The window's hair. Only the window and the programs' mains name it; everything
+// else is handed the store it works on.
 extern HairStore hairStore;
 
 // Whether a strand may have this many centreline points: even, within the limits.
@@ -45,9 +50,11 @@ bool isValidStrandParts(int parts);
 void buildStrandKnotsU(int parts, float* strandKnotsU);
 
 // Turn the centreline (parts points, root first) into the tube of strand k of
-// record p, using the caller's scratch net of parts x 9 points. Returns false,
-// touching nothing, when p, k or parts lie outside what the store can hold.
-bool buildStrand(int p, int k, const float* pathX, const float* pathY, const float* pathZ,
-                 int parts, const float* strandKnotsU, ControlPoint* scratchNet);
+// record p of the store, using the caller's scratch net of parts x 9 points.
+// Returns false, touching nothing, when p, k or parts lie outside what the store
+// can hold.
+bool buildStrand(HairStore& store, int p, int k, const float* pathX, const float* pathY,
+                 const float* pathZ, int parts, const float* strandKnotsU,
+                 ControlPoint* scratchNet);
 
 #endif

@@ -107,9 +107,10 @@ std::string helpLine(const std::string& option, const std::string& meaning)
 
 std::string growthOptionsHelp()
 {
-    const HairRecipe defaults = defaultRecipe(Plane);
-    std::string text = helpLine("--shape " + shapeNameChoices("|", "|"),
-                                std::string("underlying shape (default ") + shapeName(Plane) + ")");
+    const HairRecipe defaults = defaultRecipe(UnderlyingShape::Plane);
+    std::string text = helpLine(
+        "--shape " + shapeNameChoices("|", "|"),
+        std::string("underlying shape (default ") + shapeName(UnderlyingShape::Plane) + ")");
     text += helpLine("--style " + styleNameChoices("|", "|"),
                      std::string("hair style (default ") + styleName(defaults.style) + ")");
     for (const RecipeNumber& number : kRecipeNumbers) {
@@ -123,13 +124,14 @@ std::string growthOptionsHelp()
     return text;
 }
 
-bool growRequestedHair(const GrowthOptions& options, const char* program)
+bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, HairStore& store,
+                       const char* program)
 {
     const ToolClock::time_point start = ToolClock::now();
     const long long strands = static_cast<long long>(strandTotal(options.recipe));
     long long lastReport = 0;
     for (int growth = 1; growth <= options.growth; ++growth) {
-        if (!growShapeHair(options.recipe)) {
+        if (!growShapeHair(options.recipe, surface, store)) {
             return false;
         }
         const long long elapsed = millisecondsSince(start);

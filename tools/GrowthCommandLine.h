@@ -6,6 +6,9 @@
 
 #include "hair/HairRecipe.h"
 
+class HairStore;
+class NurbsSurface;
+
 // The growth options the command-line companions share: --shape, --style, the
 // five numbers of the recipe table and --growth N.
 
@@ -14,7 +17,7 @@ constexpr int kWriteError = 1;
 inline constexpr SettingRange kGrowthRange = {"growth", 1, 1000000, 1, 1};
 
 struct GrowthOptions {
-    HairRecipe recipe = defaultRecipe(Plane);
+    HairRecipe recipe = defaultRecipe(UnderlyingShape::Plane);
     int growth = kGrowthRange.initial;
 };
 
@@ -54,10 +57,12 @@ std::string growthOptionsHelp();
 // One help line: the option with its argument, then what it means.
 std::string helpLine(const std::string& option, const std::string& meaning);
 
-// Grow the requested growth of a fresh run into the hair store, as the window
-// would: growth 1 is picking the shape, later ones are "Render Hair" presses.
-// Large hair reports its progress on standard error, under the program's name.
-bool growRequestedHair(const GrowthOptions& options, const char* program);
+// Grow the requested growth of a fresh run on the surface into the store, as the
+// window would: growth 1 is picking the shape, later ones are "Render Hair"
+// presses. Large hair reports its progress on standard error, under the
+// program's name.
+bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, HairStore& store,
+                       const char* program);
 
 // Flush standard output at the end of a run: status when everything arrived,
 // otherwise kWriteError with the reason on standard error. Output that never

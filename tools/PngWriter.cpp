@@ -5,7 +5,7 @@
 
 #include <png.h>
 
-#include "hair/FileIo.h"
+#include "formats/FileIo.h"
 
 bool encodePng(int width, int height, const unsigned char* rgb, std::vector<unsigned char>& png,
                std::string& problem)

@@ -4,17 +4,18 @@
 #include <cmath>
 #include <cstdio>
 
-#include "hair/FileIo.h"
+#include "formats/FileIo.h"
 
 namespace {
 
 struct DisplayName {
     const char* name;
-    int mode;
+    DisplayMode mode;
 };
 
-constexpr DisplayName kDisplayNames[] = {
-    {"wireframe", Wireframe}, {"smooth", Smooth}, {"texture", Texture}};
+constexpr DisplayName kDisplayNames[] = {{"wireframe", DisplayMode::Wireframe},
+                                         {"smooth", DisplayMode::Smooth},
+                                         {"texture", DisplayMode::Texture}};
 
 constexpr const char* kPngExtension = ".png";
 

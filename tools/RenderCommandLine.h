@@ -21,7 +21,7 @@ constexpr double kMaxTranslation = 1000.0;
 
 struct PictureOptions {
     std::string image;
-    int displayMode = Wireframe;
+    DisplayMode displayMode = DisplayMode::Wireframe;
     int width = kViewWidth;
     int height = kViewHeight;
     ViewState view;

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "hair/FileIo.h"
-#include "hair/HairCodec.h"
-#include "hair/HairExport.h"
-#include "hair/HairFile.h"
-#include "hair/OutputBuffer.h"
+#include "formats/FileIo.h"
+#include "formats/HairCodec.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/OutputBuffer.h"
+#include "geometry/UnderlyingShapes.h"
 #include "tools/GrowthCommandLine.h"
 
 namespace {
@@ -118,8 +119,10 @@ public:
 };
 
 // What Tressmoor knows of the strands; a recipe that does not fit them is said
-// once and left out, and so are roots that lie off the shape.
-TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& command)
+// once and left out, and so are roots that lie off the shape, which is set up
+// on the surface as its builder does.
+TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& command,
+                              NurbsSurface& surface)
 {
     HairRecipe recipe;
     bool hasTag = false;
@@ -132,7 +135,8 @@ TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& 
         }
         return TressmoorStrands();
     }
-    TressmoorStrands own = tressmoorStrandsOf(strands, recipe);
+    setupShapeSurface(recipe.shape, surface);
+    TressmoorStrands own = tressmoorStrandsOf(strands, recipe, surface);
     if (own.rootSt.empty() && strands.header.strandCount > 0 &&
         command.format == HairFileFormat::Usd) {
         fprintf(stderr, "%s: note: the roots in \"%s\" do not all lie on its %s's sample grid; "
@@ -142,10 +146,10 @@ TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& 
     return own;
 }
 
-bool convert(const ConvertCommand& command, const HairStrands& strands, ProgressLines& progress,
-             std::string& problem)
+bool convert(const ConvertCommand& command, const HairStrands& strands, NurbsSurface& surface,
+             ProgressLines& progress, std::string& problem)
 {
-    const TressmoorStrands own = knownStrands(strands, command);
+    const TressmoorStrands own = knownStrands(strands, command, surface);
     AtomicFileWriter writer;
     if (!writer.open(command.out, problem)) {
         return false;
@@ -186,7 +190,7 @@ int main(int argc, char** argv)
         return kFailure;
     }
     ProgressLines progress(start);
-    if (!convert(command, strands, progress, problem)) {
+    if (!convert(command, strands, underlyingSurface, progress, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kFailure;

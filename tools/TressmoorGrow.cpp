@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "hair/FileIo.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/StoredHair.h"
+#include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 #include "tools/GrowthCommandLine.h"
 
 namespace {
@@ -101,13 +103,14 @@ int main(int argc, char** argv)
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
     const ToolClock::time_point start = ToolClock::now();
-    growRequestedHair(command.growth, kProgram);
+    growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram);
 
     HairRecipe recipe = command.growth.recipe;
     std::vector<unsigned char> bytes;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !encodeStoredHair(hairStore, recipe, formatForPath(command.out), bytes, problem) ||
+        !encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(command.out), bytes,
+                          problem) ||
         !writeFileAtomically(command.out, bytes, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());

@@ -90,12 +90,12 @@ int cannotDraw(const std::string& problem)
 
 // Every picture of the run, one after another in the same context, as the
 // window draws pass after pass; frame k of a turntable turns k / N of a circle.
-int drawPictures(const RenderCommand& command, OffscreenRenderer& renderer)
+int drawPictures(const RenderCommand& command, HairStore& store, NurbsSurface& surface,
+                 OffscreenRenderer& renderer)
 {
     const PictureOptions& picture = command.picture;
     const SceneInputs scene = {command.growth.recipe.shape, picture.displayMode,
-                               picture.controlPoints, picture.controlPolygon,
-                               &hairStore, &underlyingSurface};
+                               picture.controlPoints, picture.controlPolygon, &store, &surface};
     const long long strands = static_cast<long long>(strandTotal(command.growth.recipe));
     const int frames = picture.turntable > 0 ? picture.turntable : 1;
     std::vector<unsigned char> rgb;
@@ -141,10 +141,10 @@ int main(int argc, char** argv)
     if (!renderer.open(command.picture.width, command.picture.height, problem)) {
         return cannotDraw(problem);
     }
-    if (!growRequestedHair(command.growth, kProgram)) {
+    if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram)) {
         return cannotDraw("the hair store refused the growth");
     }
-    if (int status = drawPictures(command, renderer); status != 0) {
+    if (int status = drawPictures(command, hairStore, underlyingSurface, renderer); status != 0) {
         return status;
     }
     return finishStandardOutput(0, kProgram);

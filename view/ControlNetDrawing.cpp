@@ -121,8 +121,9 @@ void drawPoints(const NurbsSurface* surface, const HairStore& store)
 
 void drawControlNets(const SceneInputs& scene)
 {
-    const bool surfaceShown = scene.shape == Sphere || scene.shape == Torus;
-    const bool sceneShown = surfaceShown || scene.shape == Plane;
+    const bool surfaceShown =
+        scene.shape == UnderlyingShape::Sphere || scene.shape == UnderlyingShape::Torus;
+    const bool sceneShown = surfaceShown || scene.shape == UnderlyingShape::Plane;
     if (!sceneShown || (!scene.controlPoints && !scene.controlPolygon)) {
         return;
     }

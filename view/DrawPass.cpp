@@ -21,9 +21,8 @@ const GLfloat kMaterialSpecular[4] = {0.1f, 0.1f, 0.2f, 0.2f};
 const GLfloat kMaterialShininess = 5.0f;
 const GLfloat kMaterialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
-// Half the side of the orthographic cube, and of the plane square.
+// Half the side of the orthographic cube.
 constexpr double kSceneHalfSize = 200.0;
-constexpr double kPlaneHalfSize = 100.0;
 // The camera looks at the scene from this fixed tilt and turn before the user's own.
 constexpr float kTiltDegrees = 30.0f;
 constexpr float kTurnDegrees = 30.0f;
@@ -84,23 +83,25 @@ void drawPlaneSquare()
     glBegin(GL_QUADS);
     glColor3f(0.0f, 0.0f, 1.0f);
     glNormal3f(0.0f, 1.0f, 0.0f);
-    glVertex3d(-kPlaneHalfSize, 0.0, -kPlaneHalfSize);
-    glVertex3d(kPlaneHalfSize, 0.0, -kPlaneHalfSize);
-    glVertex3d(kPlaneHalfSize, 0.0, kPlaneHalfSize);
-    glVertex3d(-kPlaneHalfSize, 0.0, kPlaneHalfSize);
+    glVertex3d(-kPlaneHalfSide, 0.0, -kPlaneHalfSide);
+    glVertex3d(kPlaneHalfSide, 0.0, -kPlaneHalfSide);
+    glVertex3d(kPlaneHalfSide, 0.0, kPlaneHalfSide);
+    glVertex3d(-kPlaneHalfSide, 0.0, kPlaneHalfSide);
     glEnd();
     glPopMatrix();
 }
 
 void drawScene(const SceneInputs& scene)
 {
-    if (scene.shape == Plane) {
+    if (scene.shape == UnderlyingShape::Plane) {
         drawHairInOwnMatrix(scene);
         drawPlaneSquare();
-    } else if (scene.shape == Sphere || scene.shape == Torus) {
+    } else if (scene.shape == UnderlyingShape::Sphere || scene.shape == UnderlyingShape::Torus) {
         // Half the sphere's samples have normals pointing in (its profile circle
         // sweeps it twice); one-sided lighting would leave that covering dark.
-        scene.surface->draw(Plain, scene.shape == Sphere ? AwayFromOrigin : AsEvaluated);
+        scene.surface->draw(StripStyle::Plain, scene.shape == UnderlyingShape::Sphere
+                                                     ? NormalFacing::AwayFromOrigin
+                                                     : NormalFacing::AsEvaluated);
         drawHairInOwnMatrix(scene);
     }
 }
@@ -115,7 +116,8 @@ void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTa
     }
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     glShadeModel(GL_SMOOTH);
-    glPolygonMode(GL_FRONT_AND_BACK, scene.displayMode == Wireframe ? GL_LINE : GL_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK,
+                  scene.displayMode == DisplayMode::Wireframe ? GL_LINE : GL_FILL);
     applyMaterial();
 
     glPushMatrix();

@@ -1,10 +1,14 @@
 #ifndef TRESSMOOR_VIEW_DRAWPASS_H
 #define TRESSMOOR_VIEW_DRAWPASS_H
 
+#include <cstdint>
+
+#include "geometry/UnderlyingShapes.h"
+
 class HairStore;
 class NurbsSurface;
 
-enum DisplayMode { Wireframe = 0, Smooth = 1, Texture = 3 };
+enum class DisplayMode : int32_t { Wireframe = 0, Smooth = 1, Texture = 3 };
 
 // Where the camera stands: scale, two angles in degrees and a translation in
 // scene units, as the view's mouse handling leaves them.
@@ -28,8 +32,8 @@ constexpr int kViewHeight = 455;
 // What a pass shows: the settings it reads, the hair, and the sphere's or torus's
 // surface under it. Surfaces are evaluated as they are drawn, hence not const.
 struct SceneInputs {
-    int shape;
-    int displayMode;
+    UnderlyingShape shape;
+    DisplayMode displayMode;
     bool controlPoints;
     bool controlPolygon;
     HairStore* store;

@@ -85,12 +85,14 @@ void bindHairTexture()
     glBindTexture(GL_TEXTURE_2D, hairTextureName);
 }
 
-void drawHair(HairStore& store, int displayMode)
+void drawHair(HairStore& store, DisplayMode displayMode)
 {
+    const StripStyle style =
+        displayMode == DisplayMode::Texture ? StripStyle::Textured : StripStyle::Plain;
     for (int p = 0; p < store.clusterCount; ++p) {
         HairCluster& cluster = store.hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
-            cluster.strands[q].draw(displayMode == Texture ? Textured : Plain);
+            cluster.strands[q].draw(style);
         }
     }
 }

@@ -1,6 +1,8 @@
 #ifndef TRESSMOOR_VIEW_HAIRDRAWING_H
 #define TRESSMOOR_VIEW_HAIRDRAWING_H
 
+#include "view/DrawPass.h"
+
 class HairStore;
 
 constexpr int kHairTextureSize = 64;
@@ -16,7 +18,7 @@ extern unsigned int hairTextureName;
 void generateHairTexture();
 
 // Draw every current strand of the store, textured in the Texture display mode.
-void drawHair(HairStore& store, int displayMode);
+void drawHair(HairStore& store, DisplayMode displayMode);
 
 // Enable texturing with the hair texture, creating it in the current context at first use.
 void bindHairTexture();

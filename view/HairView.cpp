@@ -28,7 +28,8 @@ HairView::~HairView() = default;
 void HairView::draw()
 {
     const ViewState view = {zoomFactor, rotationX, rotationZ, translationX, translationY};
-    SceneInputs scene = {None, Smooth, false, false, store, surface};
+    SceneInputs scene = {UnderlyingShape::NoShape, DisplayMode::Smooth, false, false, store,
+                         surface};
     if (settings != nullptr) {
         scene.shape = settings->shape;
         scene.displayMode = settings->displayMode;
@@ -46,10 +47,10 @@ int HairView::handle(int event)
     if (event == FL_PUSH) {
         lastMouseX = x;
         lastMouseY = y;
-        if (settings != nullptr && settings->zoomMode == ZoomIn) {
+        if (settings != nullptr && settings->zoomMode == ZoomMode::ZoomIn) {
             zoomFactor = clampedZoom(zoomFactor * 1.2f);
         }
-        if (settings != nullptr && settings->zoomMode == ZoomOut) {
+        if (settings != nullptr && settings->zoomMode == ZoomMode::ZoomOut) {
             zoomFactor = clampedZoom(zoomFactor * 0.8f);
         }
         redraw();

@@ -8,7 +8,7 @@ void NurbsSurface::draw(StripStyle style, NormalFacing facing)
     if (samplesU == 0 || samplesV == 0) {
         return;
     }
-    const bool textured = style == Textured;
+    const bool textured = style == StripStyle::Textured;
     // Two interleaved rows, read in slot order, are exactly the strip between them.
     const int stripCount = 2 * samplesV + 2;
     for (int i = 0; i <= samplesU; ++i) {
@@ -26,7 +26,7 @@ void NurbsSurface::draw(StripStyle style, NormalFacing facing)
             const SurfaceVertex& vertex = stripVertices[k];
             const float* n = vertex.normal;
             const float* p = vertex.position;
-            if (facing == AwayFromOrigin && n[0] * p[0] + n[1] * p[1] + n[2] * p[2] < 0.0f) {
+            if (facing == NormalFacing::AwayFromOrigin && n[0] * p[0] + n[1] * p[1] + n[2] * p[2] < 0.0f) {
                 glNormal3f(-n[0], -n[1], -n[2]);
             } else {
                 glNormal3f(n[0], n[1], n[2]);

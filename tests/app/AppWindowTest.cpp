@@ -223,10 +223,10 @@ TEST(AppWindowLayout, MenuTableRecords)
 TEST(HairSettingsDefaults, MatchTheSlidersAndStartWithNoShape)
 {
     HairSettings s;
-    EXPECT_EQ(s.shape, None);
-    EXPECT_EQ(s.style, Messy);
-    EXPECT_EQ(s.displayMode, Wireframe);
-    EXPECT_EQ(s.zoomMode, NoZoom);
+    EXPECT_EQ(s.shape, UnderlyingShape::NoShape);
+    EXPECT_EQ(s.style, HairStyle::Messy);
+    EXPECT_EQ(s.displayMode, DisplayMode::Wireframe);
+    EXPECT_EQ(s.zoomMode, ZoomMode::NoZoom);
     EXPECT_FALSE(s.rotate || s.translate || s.controlPoints || s.controlPolygon);
     AppWindow& a = app();
     EXPECT_EQ(s.length, a.lengthSlider->value());
@@ -283,18 +283,24 @@ TEST(CommandTable, TogglesFlipAndChoicesStoreSilently)
 
     const struct {
         const char* label;
-        int HairSettings::*field;
-        int value;
-    } choices[] = {{"Smooth", &HairSettings::displayMode, Smooth},
-                   {"Texture", &HairSettings::displayMode, Texture},
-                   {"Wireframe", &HairSettings::displayMode, Wireframe},
-                   {"Zoom In", &HairSettings::zoomMode, ZoomIn},
-                   {"Zoom Out", &HairSettings::zoomMode, ZoomOut},
-                   {"No Zoom", &HairSettings::zoomMode, NoZoom},
-                   {"No Zoom", &HairSettings::zoomMode, NoZoom}};
-    for (const auto& c : choices) {
+        DisplayMode value;
+    } displayChoices[] = {{"Smooth", DisplayMode::Smooth},
+                          {"Texture", DisplayMode::Texture},
+                          {"Wireframe", DisplayMode::Wireframe}};
+    for (const auto& c : displayChoices) {
         EXPECT_EQ(pick(c.label), "") << c.label;
-        EXPECT_EQ(s.*c.field, c.value) << c.label;
+        EXPECT_EQ(s.displayMode, c.value) << c.label;
+    }
+    const struct {
+        const char* label;
+        ZoomMode value;
+    } zoomChoices[] = {{"Zoom In", ZoomMode::ZoomIn},
+                       {"Zoom Out", ZoomMode::ZoomOut},
+                       {"No Zoom", ZoomMode::NoZoom},
+                       {"No Zoom", ZoomMode::NoZoom}};
+    for (const auto& c : zoomChoices) {
+        EXPECT_EQ(pick(c.label), "") << c.label;
+        EXPECT_EQ(s.zoomMode, c.value) << c.label;
     }
 }
 
@@ -302,19 +308,19 @@ TEST(CommandTable, RebuildsBeforeAnyShapeGrowNothingAndRequestNoRedraw)
 {
     AppWindow& a = app();
     HairSettings& s = *a.settings;
-    ASSERT_EQ(s.shape, None);
+    ASSERT_EQ(s.shape, UnderlyingShape::NoShape);
     a.view->clear_damage();
 
     EXPECT_EQ(pick("Combed"), "style = COMBED\n");
-    EXPECT_EQ(s.style, Combed);
+    EXPECT_EQ(s.style, HairStyle::Combed);
     EXPECT_EQ(pick("Messy"), "style = MESSY\n");
-    EXPECT_EQ(s.style, Messy);
+    EXPECT_EQ(s.style, HairStyle::Messy);
 
     testing::internal::CaptureStdout();
     a.renderButton->do_callback();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
-    EXPECT_EQ(s.shape, None);
+    EXPECT_EQ(s.shape, UnderlyingShape::NoShape);
     EXPECT_FALSE(hairStore.hairGrown);
     EXPECT_EQ(a.view->damage(), 0) << "no redraw was requested";
 }
@@ -349,7 +355,7 @@ TEST(ShapeCommands, SphereAndTorusSetUpTheSurfaceGrowHairAndRedraw)
     moveSlider(a.hairsSlider, 3);
 
     EXPECT_EQ(pick("Sphere"), "ttotal = 441\n");
-    EXPECT_EQ(s.shape, Sphere);
+    EXPECT_EQ(s.shape, UnderlyingShape::Sphere);
     EXPECT_TRUE(hairStore.hairGrown);
     EXPECT_EQ(hairStore.clusterCount, 4);
     EXPECT_EQ(hairStore.hairClusters[3].strandCount, 3);
@@ -364,7 +370,7 @@ TEST(ShapeCommands, SphereAndTorusSetUpTheSurfaceGrowHairAndRedraw)
 
     a.view->clear_damage();
     EXPECT_EQ(pick("Torus"), "ttotal = 441\n");
-    EXPECT_EQ(s.shape, Torus);
+    EXPECT_EQ(s.shape, UnderlyingShape::Torus);
     grid = underlyingSurface.evaluateGrid();
     EXPECT_NEAR(grid[10 * 21].position[1], 150.0f, 1e-3f) << "sample (10, 0) of the torus";
     delete[] grid;
@@ -382,7 +388,7 @@ TEST(ShapeCommands, PlaneLeavesTheSurfaceAndRenderRebuildsTheCurrentShape)
     const ControlPoint* sphereNet = underlyingSurface.controlNet;
 
     EXPECT_EQ(pick("Plane"), "") << "the plane evaluates no surface";
-    EXPECT_EQ(s.shape, Plane);
+    EXPECT_EQ(s.shape, UnderlyingShape::Plane);
     EXPECT_EQ(underlyingSurface.controlNet, sphereNet) << "the plane leaves the sphere in place";
     EXPECT_EQ(hairStore.clusterCount, 1);
     // Plane strands stand on the square at y = 0.
@@ -411,7 +417,7 @@ TEST(ShapeCommands, PlaneLeavesTheSurfaceAndRenderRebuildsTheCurrentShape)
 TEST(Tooltips, EveryControlSaysWhatItDoesAndToPickAShapeFirst)
 {
     AppWindow& a = app();
-    a.settings->shape = None;
+    a.settings->shape = UnderlyingShape::NoShape;
     a.updateTooltips();
     const struct {
         Fl_Widget* widget;

@@ -18,12 +18,12 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
-#include "../hair/HairFileSupport.h"
+#include "HairFileSupport.h"
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
+#include "formats/HairFile.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/HairFile.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
 
@@ -141,7 +141,7 @@ TEST(LoadHairData, RestoresSettingsSlidersSurfaceAndStrandsWithoutGrowing)
         pick(c.style);
         pick(c.shape);
         const std::string saved = windowState();
-        const std::vector<Bytes> strands = currentStrands();
+        const std::vector<Bytes> strands = currentStrands(hairStore);
         const Bytes surface = surfaceNet();
         const std::string path = folder + "/" + c.shape + ".hair";
         ASSERT_TRUE(saveHairFile(*a.settings, path)) << c.shape;
@@ -159,7 +159,7 @@ TEST(LoadHairData, RestoresSettingsSlidersSurfaceAndStrandsWithoutGrowing)
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "loading grows and echoes nothing";
         EXPECT_EQ(rand(), next) << "loading draws no random numbers";
         EXPECT_EQ(windowState(), saved);
-        EXPECT_EQ(firstDifference(strands, currentStrands()), "") << c.shape;
+        EXPECT_EQ(firstDifference(strands, currentStrands(hairStore)), "") << c.shape;
         if (strcmp(c.shape, "Plane") != 0) {
             EXPECT_EQ(surfaceNet(), surface) << c.shape << " surface set up again";
         }
@@ -237,7 +237,7 @@ TEST(LoadHairData, AnyProblemIsShownAndChangesNothing)
     files[3].bytes.erase(files[3].bytes.begin() + 127);
 
     const std::string before = windowState();
-    const std::vector<Bytes> strands = currentStrands();
+    const std::vector<Bytes> strands = currentStrands(hairStore);
     const ControlPoint* net = underlyingSurface.controlNet;
     for (BadFile& file : files) {
         writeBytes(folder + "/" + file.name, file.bytes);
@@ -258,7 +258,7 @@ TEST(LoadHairData, AnyProblemIsShownAndChangesNothing)
         EXPECT_EQ(messages[0].text.find("Cannot load \"" + filePath + "\": "), 0u) << messages[0].text;
         EXPECT_NE(messages[0].text.find(file.reason), std::string::npos) << messages[0].text;
         EXPECT_EQ(windowState(), before) << file.name;
-        EXPECT_EQ(firstDifference(strands, currentStrands()), "") << file.name;
+        EXPECT_EQ(firstDifference(strands, currentStrands(hairStore)), "") << file.name;
         EXPECT_EQ(underlyingSurface.controlNet, net) << file.name;
         EXPECT_EQ(a.view->damage(), 0) << file.name;
         EXPECT_EQ(rand(), next) << file.name;

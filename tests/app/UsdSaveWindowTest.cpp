@@ -11,12 +11,12 @@
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
-#include "../hair/HairFileSupport.h"
-#include "../hair/UsdTextSupport.h"
+#include "HairFileSupport.h"
+#include "UsdTextSupport.h"
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
-#include "hair/HairFile.h"
+#include "formats/HairFile.h"
 #include "hair/HairStore.h"
 
 namespace {

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "hair/HairFile.h"
+#include "formats/HairFile.h"
+#include "formats/RecipeText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

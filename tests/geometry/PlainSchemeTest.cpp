@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -331,35 +332,40 @@ TEST(PlainScheme, SurfacesSetUpOneAfterAnotherKeepNothingOfTheLast)
 
 TEST(PlainScheme, EveryStrandOfAGrowthMatchesBitForBit)
 {
-    HairRecipe settings = defaultRecipe(Plane);
+    HairRecipe settings = defaultRecipe(UnderlyingShape::Plane);
     settings.clusters = 2;
     settings.hairs = 6;
     settings.length = 12;
     settings.restAngle = 4;
     int strands = 0;
+    const auto store = std::make_unique<HairStore>();
+    NurbsSurface surface;
     for (int parts : {16, 6, 10, 16}) {
-        for (int shape : {Plane, Sphere, Torus}) {
-            for (int style : {Messy, Combed}) {
+        for (UnderlyingShape shape :
+             {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+            for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
                 settings.parts = parts;
                 settings.shape = shape;
                 settings.style = style;
                 bool grown = false;
                 testing::internal::CaptureStdout();
-                if (shape == Plane) {
-                    grown = growPlaneHair(settings);
+                if (shape == UnderlyingShape::Plane) {
+                    grown = growPlaneHair(settings, *store);
                 } else {
-                    shape == Sphere ? setupSphereSurface() : setupTorusSurface();
-                    grown = growSurfaceHair(settings);
+                    shape == UnderlyingShape::Sphere ? setupSphereSurface(surface)
+                                                     : setupTorusSurface(surface);
+                    grown = growSurfaceHair(settings, surface, *store);
                 }
                 testing::internal::GetCapturedStdout();
                 ASSERT_TRUE(grown);
-                for (int p = 0; p < hairStore.clusterCount; ++p) {
-                    for (int k = 0; k < hairStore.hairClusters[p].strandCount; ++k) {
-                        NurbsSurface& strand = hairStore.hairClusters[p].strands[k];
+                for (int p = 0; p < store->clusterCount; ++p) {
+                    for (int k = 0; k < store->hairClusters[p].strandCount; ++k) {
+                        NurbsSurface& strand = store->hairClusters[p].strands[k];
                         const SurfaceInput in = inputOf(strand);
                         ASSERT_EQ(in.numCtrlU, parts);
                         std::ostringstream label;
-                        label << "parts " << parts << " shape " << shape << " style " << style << " record " << p
+                        label << "parts " << parts << " shape " << static_cast<int>(shape)
+                              << " style " << static_cast<int>(style) << " record " << p
                               << " strand " << k;
                         const PlainSurface plain(in);
                         expectSameTables(strand, plain, label.str());

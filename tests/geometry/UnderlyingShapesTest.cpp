@@ -59,10 +59,11 @@ TEST(UnderlyingShapes, CircleConstants)
 
 TEST(UnderlyingShapes, SphereSamples)
 {
-    setupSphereSurface();
-    ASSERT_EQ(underlyingSurface.samplesU, 20);
-    ASSERT_EQ(underlyingSurface.numCtrlV, 9);
-    const std::vector<SurfaceVertex> grid = evaluateRows(underlyingSurface);
+    NurbsSurface surface;
+    setupSphereSurface(surface);
+    ASSERT_EQ(surface.samplesU, 20);
+    ASSERT_EQ(surface.numCtrlV, 9);
+    const std::vector<SurfaceVertex> grid = evaluateRows(surface);
     for (int i = 0; i <= 20; ++i) {
         for (int j = 0; j <= 20; ++j) {
             const SurfaceVertex& vertex = grid[i * 21 + j];
@@ -87,8 +88,9 @@ TEST(UnderlyingShapes, SphereSamples)
 
 TEST(UnderlyingShapes, SpherePoleRowsTakeTheLowerSideNormal)
 {
-    setupSphereSurface();
-    const std::vector<SurfaceVertex> grid = evaluateRows(underlyingSurface);
+    NurbsSurface surface;
+    setupSphereSurface(surface);
+    const std::vector<SurfaceVertex> grid = evaluateRows(surface);
     for (int pole : {5, 15}) {
         const double toward[3] = {0.0, 0.0, poleSideDirection(grid, pole - 1)};
         // The row below must itself be close to the pole for this to be its limit.
@@ -102,8 +104,9 @@ TEST(UnderlyingShapes, SpherePoleRowsTakeTheLowerSideNormal)
 
 TEST(UnderlyingShapes, TorusSamples)
 {
-    setupTorusSurface();
-    const std::vector<SurfaceVertex> grid = evaluateRows(underlyingSurface);
+    NurbsSurface surface;
+    setupTorusSurface(surface);
+    const std::vector<SurfaceVertex> grid = evaluateRows(surface);
     for (int i = 0; i <= 20; ++i) {
         for (int j = 0; j <= 20; ++j) {
             const SurfaceVertex& vertex = grid[i * 21 + j];
@@ -130,13 +133,14 @@ TEST(UnderlyingShapes, TorusSamples)
 
 TEST(UnderlyingShapes, RebuildingReplacesTheSurface)
 {
-    setupTorusSurface();
-    setupSphereSurface();
-    setupSphereSurface();
-    const std::vector<SurfaceVertex> grid = evaluateRows(underlyingSurface);
+    NurbsSurface surface;
+    setupTorusSurface(surface);
+    setupSphereSurface(surface);
+    setupSphereSurface(surface);
+    const std::vector<SurfaceVertex> grid = evaluateRows(surface);
     for (const SurfaceVertex& vertex : grid) EXPECT_NEAR(length3(vertex.position), 100.0, 1e-3);
     testing::internal::CaptureStdout();
-    SurfaceVertex* whole = underlyingSurface.evaluateGrid();
+    SurfaceVertex* whole = surface.evaluateGrid();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ttotal = 441\n");
     delete[] whole;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/UnderlyingShapes.h"
+#include "HairTestSupport.h"
 #include "hair/ChildStrands.h"
 
 namespace {
@@ -35,7 +36,7 @@ struct Guides {
 
 // Straight strands of n points standing out of the shape along its normal, one
 // unit apart, rooted on a spread of points of the shape.
-Guides standingGuides(int shape, int count, int n)
+Guides standingGuides(UnderlyingShape shape, int count, int n)
 {
     Guides guides;
     srand(3);
@@ -44,17 +45,17 @@ Guides standingGuides(int shape, int count, int n)
         const float u = static_cast<float>(rand() % 1000) / 1000.0f;
         const float v = static_cast<float>(rand() % 1000) / 1000.0f;
         float root[3];
-        if (shape == Plane) {
+        if (shape == UnderlyingShape::Plane) {
             root[0] = 200.0f * u - 100.0f;
             root[1] = 0.0f;
             root[2] = 200.0f * v - 100.0f;
         } else {
             const double a = 6.283185307179586 * u;
             const double b = 3.141592653589793 * (v - 0.5);
-            const double radial = shape == Sphere ? 100.0 * std::cos(b) : 100.0 + 50.0 * std::cos(2 * b);
+            const double radial = shape == UnderlyingShape::Sphere ? 100.0 * std::cos(b) : 100.0 + 50.0 * std::cos(2 * b);
             root[0] = static_cast<float>(radial * std::cos(a));
             root[1] = static_cast<float>(radial * std::sin(a));
-            root[2] = static_cast<float>(shape == Sphere ? 100.0 * std::sin(b) : 50.0 * std::sin(2 * b));
+            root[2] = static_cast<float>(shape == UnderlyingShape::Sphere ? 100.0 * std::sin(b) : 50.0 * std::sin(2 * b));
         }
         const RootFrame frame = shapeFrame(shape, root);
         std::vector<float> xyz;
@@ -92,8 +93,8 @@ float distance(const float* a, const float* b)
 
 TEST(ChildStrands, TheSameSeedGivesTheSameChildrenInAnyOrderAndNeverDrawsFromRand)
 {
-    for (int mode : {ChildrenAround, ChildrenBetween}) {
-        const Guides guides = standingGuides(Sphere, 40, 10);
+    for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
+        const Guides guides = standingGuides(UnderlyingShape::Sphere, 40, 10);
         ChildOptions options;
         options.children = 25;
         options.mode = mode;
@@ -101,21 +102,21 @@ TEST(ChildStrands, TheSameSeedGivesTheSameChildrenInAnyOrderAndNeverDrawsFromRan
         srand(11);
         const int nextDraw = rand();
         srand(11);
-        const ChildGenerator generator(guides.strands, Sphere, options);
+        const ChildGenerator generator(guides.strands, UnderlyingShape::Sphere, options);
         const std::vector<ChildBatch> first = allTurns(generator, 40);
-        EXPECT_EQ(rand(), nextDraw) << "mode " << mode << ": children left rand() alone";
+        EXPECT_EQ(rand(), nextDraw) << "mode " << static_cast<int>(mode) << ": children left rand() alone";
 
         // One turn on its own comes out as it did among the others.
         ChildBatch alone;
         generator.generate(17, alone);
-        EXPECT_EQ(alone.points, first[17].points) << "mode " << mode;
+        EXPECT_EQ(alone.points, first[17].points) << "mode " << static_cast<int>(mode);
 
         options.seed = 2;
-        const ChildGenerator reseeded(guides.strands, Sphere, options);
+        const ChildGenerator reseeded(guides.strands, UnderlyingShape::Sphere, options);
         ChildBatch other;
         reseeded.generate(17, other);
         ASSERT_EQ(other.points.size(), alone.points.size());
-        EXPECT_NE(other.points, alone.points) << "mode " << mode << ": another seed, other children";
+        EXPECT_NE(other.points, alone.points) << "mode " << static_cast<int>(mode) << ": another seed, other children";
 
         uint64_t children = 0;
         uint64_t points = 0;
@@ -133,8 +134,8 @@ TEST(ChildStrands, TheSameSeedGivesTheSameChildrenInAnyOrderAndNeverDrawsFromRan
 TEST(ChildStrands, AroundChildrenRootOnTheDiscAndClumpTowardsTheGuide)
 {
     const int n = 12;
-    for (int shape : {Plane, Sphere, Torus, None}) {
-        const Guides guides = standingGuides(shape == None ? Sphere : shape, 30, n);
+    for (UnderlyingShape shape : {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus, UnderlyingShape::NoShape}) {
+        const Guides guides = standingGuides(shape == UnderlyingShape::NoShape ? UnderlyingShape::Sphere : shape, 30, n);
         for (float clump : {0.0f, 1.0f}) {
             ChildOptions options;
             options.children = 200;
@@ -178,12 +179,12 @@ TEST(ChildStrands, AroundChildrenRootOnTheDiscAndClumpTowardsTheGuide)
 TEST(ChildStrands, FrizzGrowsFromNothingAtTheRootToItsMostAtTheTip)
 {
     const int n = 9;
-    const Guides guides = standingGuides(Plane, 5, n);
+    const Guides guides = standingGuides(UnderlyingShape::Plane, 5, n);
     ChildOptions options;
     options.children = 100;
     options.clump = 1.0f;
     options.frizz = 3.0f;
-    const ChildGenerator generator(guides.strands, Plane, options);
+    const ChildGenerator generator(guides.strands, UnderlyingShape::Plane, options);
     float largestTipStray = 0.0f;
     for (uint64_t g = 0; g < 5; ++g) {
         ChildBatch batch;
@@ -212,11 +213,11 @@ TEST(ChildStrands, FrizzGrowsFromNothingAtTheRootToItsMostAtTheTip)
 TEST(ChildStrands, BetweenChildrenRootOnTheShapeAndStandAsTheirGuides)
 {
     const int n = 8;
-    for (int shape : {Plane, Sphere, Torus}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
         const Guides guides = standingGuides(shape, 300, n);
         ChildOptions options;
         options.children = 20;
-        options.mode = ChildrenBetween;
+        options.mode = ChildMode::Between;
         const ChildGenerator generator(guides.strands, shape, options);
         std::string problem;
         ASSERT_TRUE(generator.check(problem)) << problem;
@@ -225,13 +226,13 @@ TEST(ChildStrands, BetweenChildrenRootOnTheShapeAndStandAsTheirGuides)
             generator.generate(turn, batch);
             for (size_t c = 0; c < batch.childCount(); ++c) {
                 const float* root = childPoint(batch, c, 0, n);
-                const std::string where = "shape " + std::to_string(shape) + " turn " +
+                const std::string where = "shape " + std::to_string(static_cast<int>(shape)) + " turn " +
                                           std::to_string(turn) + " child " + std::to_string(c);
-                if (shape == Plane) {
+                if (shape == UnderlyingShape::Plane) {
                     EXPECT_EQ(root[1], 0.0f) << where;
                     EXPECT_LE(std::fabs(root[0]), 100.0f) << where;
                     EXPECT_LE(std::fabs(root[2]), 100.0f) << where;
-                } else if (shape == Sphere) {
+                } else if (shape == UnderlyingShape::Sphere) {
                     EXPECT_NEAR(distance(root, std::vector<float>{0, 0, 0}.data()), 100.0f, 1e-3f) << where;
                 } else {
                     const float axis = std::hypot(root[0], root[1]);
@@ -263,18 +264,18 @@ TEST(ChildStrands, BetweenChildrenRootOnTheShapeAndStandAsTheirGuides)
 
 TEST(ChildStrands, BetweenGuidesNeedsAShapeAndGuidesOfOneLength)
 {
-    Guides guides = standingGuides(Plane, 3, 6);
+    Guides guides = standingGuides(UnderlyingShape::Plane, 3, 6);
     ChildOptions options;
     options.children = 2;
-    options.mode = ChildrenBetween;
+    options.mode = ChildMode::Between;
     std::string problem;
-    EXPECT_FALSE(ChildGenerator(guides.strands, None, options).check(problem));
+    EXPECT_FALSE(ChildGenerator(guides.strands, UnderlyingShape::NoShape, options).check(problem));
     EXPECT_NE(problem.find("shape"), std::string::npos);
     guides.add({0, 0, 0, 0, 1, 0, 0, 2, 0});
-    EXPECT_FALSE(ChildGenerator(guides.strands, Plane, options).check(problem));
+    EXPECT_FALSE(ChildGenerator(guides.strands, UnderlyingShape::Plane, options).check(problem));
     EXPECT_NE(problem.find("one length"), std::string::npos);
-    options.mode = ChildrenAround;
-    EXPECT_TRUE(ChildGenerator(guides.strands, None, options).check(problem));
+    options.mode = ChildMode::Around;
+    EXPECT_TRUE(ChildGenerator(guides.strands, UnderlyingShape::NoShape, options).check(problem));
 }
 
 TEST(ChildStrands, WidthsTaperLinearlyFromRootToTip)

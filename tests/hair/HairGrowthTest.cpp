@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,31 +15,45 @@
 
 namespace {
 
+// The growth's own store and surface, handed to the growers.
+HairStore store;
+NurbsSurface shapeSurface;
+
 using Grower = bool (*)(const HairRecipe&);
+
+bool growPlane(const HairRecipe& settings)
+{
+    return growPlaneHair(settings, store);
+}
+
+bool growSurface(const HairRecipe& settings)
+{
+    return growSurfaceHair(settings, shapeSurface, store);
+}
 
 bool isPlane(const HairRecipe& settings)
 {
-    return settings.shape == Plane;
+    return settings.shape == UnderlyingShape::Plane;
 }
 
 Grower growerFor(const HairRecipe& settings)
 {
-    return isPlane(settings) ? growPlaneHair : growSurfaceHair;
+    return isPlane(settings) ? growPlane : growSurface;
 }
 
 void prepareShape(const HairRecipe& settings)
 {
-    if (settings.shape == Sphere) {
-        setupSphereSurface();
-    } else if (settings.shape == Torus) {
-        setupTorusSurface();
+    if (settings.shape == UnderlyingShape::Sphere) {
+        setupSphereSurface(shapeSurface);
+    } else if (settings.shape == UnderlyingShape::Torus) {
+        setupTorusSurface(shapeSurface);
     }
 }
 
 long long expectedDraws(const HairRecipe& settings)
 {
     long long perStrand = 3LL * settings.parts - (isPlane(settings) ? 1 : 2);
-    long long perTemplate = settings.style == Combed ? 3LL * (settings.parts - 1) : 0;
+    long long perTemplate = settings.style == HairStyle::Combed ? 3LL * (settings.parts - 1) : 0;
     return 1LL * settings.clusters * settings.clusters * (perTemplate + settings.hairs * perStrand);
 }
 
@@ -60,7 +76,7 @@ void expectDrawCount(const HairRecipe& settings, long long draws)
 
 const NurbsSurface& strandAt(int p, int k)
 {
-    return hairStore.hairClusters[p].strands[k];
+    return store.hairClusters[p].strands[k];
 }
 
 std::vector<Centreline> grownCentrelines(const HairRecipe& settings)
@@ -99,7 +115,7 @@ std::vector<Centreline> replayPlane(const HairRecipe& s)
     for (int i = 0; i < s.clusters; ++i, originZ += cell) {
         float originX = -100.0f;
         for (int j = 0; j < s.clusters; ++j, originX += cell) {
-            for (int r = 1; s.style == Combed && r < s.parts; ++r) {
+            for (int r = 1; s.style == HairStyle::Combed && r < s.parts; ++r) {
                 length[r] = length[r - 1] + replayDraw(s.length);
                 restA[r] = replayDraw(s.restAngle);
                 restB[r] = replayDraw(s.restAngle);
@@ -110,7 +126,7 @@ std::vector<Centreline> replayPlane(const HairRecipe& s)
                 line[0].x = originX + replayDraw(cell);
                 line[0].z = originZ + replayDraw(cell);
                 for (int r = 1; r < s.parts; ++r) {
-                    if (s.style == Combed) {
+                    if (s.style == HairStyle::Combed) {
                         line[r].y = length[r] + replayDraw(5);
                         line[r].x = line[0].x + restA[r] + replayDraw(5);
                         line[r].z = line[0].z + restB[r] + replayDraw(5);
@@ -135,12 +151,12 @@ float* axis(Point3& point, int a)
 // +1 where the sample's normal points out of the shape, -1 where it points in:
 // away from the sphere's centre, or from the nearest point of the torus's
 // centre circle (radius 100 about the z axis).
-float outwardSign(int shape, const SurfaceVertex& sample)
+float outwardSign(UnderlyingShape shape, const SurfaceVertex& sample)
 {
     double x = sample.position[0];
     double y = sample.position[1];
     double z = sample.position[2];
-    if (shape == Torus) {
+    if (shape == UnderlyingShape::Torus) {
         double r = std::hypot(x, y);
         x -= 100.0 * x / r;
         y -= 100.0 * y / r;
@@ -155,7 +171,7 @@ std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<Sur
     std::vector<Centreline> lines;
     std::vector<float> length(s.parts), restA(s.parts), restB(s.parts);
     for (int p = 0; p < s.clusters * s.clusters; ++p) {
-        for (int r = 1; s.style == Combed && r < s.parts; ++r) {
+        for (int r = 1; s.style == HairStyle::Combed && r < s.parts; ++r) {
             length[r] = replayDraw(s.length);
             restA[r] = replayDraw(s.restAngle);
             restB[r] = replayDraw(s.restAngle);
@@ -174,12 +190,12 @@ std::vector<Centreline> replaySurface(const HairRecipe& s, const std::vector<Sur
                     float start = *axis(line[0], a);
                     float previous = *axis(line[r - 1], a);
                     float& value = *axis(line[r], a);
-                    if (s.style == Combed) {
+                    if (s.style == HairStyle::Combed) {
                         float g = replayDraw(5);
                         const std::vector<float>& rest = a == 2 ? restB : restA;
                         value = nearZero(n) ? start + g - n * rest[r]
                                             : previous + g + nOut * length[r];
-                    } else if (s.shape == Torus) {
+                    } else if (s.shape == UnderlyingShape::Torus) {
                         value = nearZero(n) ? start + replayDraw(s.restAngle)
                                             : previous + nOut * replayDraw(s.length);
                     } else {
@@ -217,19 +233,19 @@ void expectSameCentrelines(const std::vector<Centreline>& grown,
 
 TEST(GrowthDraws, DefaultPlaneHairTakesTwentyNineDraws)
 {
-    expectDrawCount(makeRecipe(Plane, Messy, 1, 1, 10), 29);
+    expectDrawCount(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10), 29);
 }
 
 TEST(GrowthDraws, EachGrowerAndStyleDrawsTheCountedNumber)
 {
     const HairRecipe cases[] = {
-        makeRecipe(Plane, Combed, 1, 1, 10),
-        makeRecipe(Plane, Messy, 3, 7, 8, 40, 90),
-        makeRecipe(Plane, Combed, 4, 5, 12, 1, 0),
-        makeRecipe(Sphere, Messy, 1, 1, 10),
-        makeRecipe(Sphere, Combed, 2, 3, 14, 25, 45),
-        makeRecipe(Torus, Messy, 3, 4, 16, 40, 90),
-        makeRecipe(Torus, Combed, 1, 50, 8),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 1, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 7, 8, 40, 90),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 4, 5, 12, 1, 0),
+        makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 1, 1, 10),
+        makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 2, 3, 14, 25, 45),
+        makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 3, 4, 16, 40, 90),
+        makeRecipe(UnderlyingShape::Torus, HairStyle::Combed, 1, 50, 8),
     };
     for (const HairRecipe& settings : cases) {
         expectDrawCount(settings, expectedDraws(settings));
@@ -238,14 +254,16 @@ TEST(GrowthDraws, EachGrowerAndStyleDrawsTheCountedNumber)
 
 TEST(GrowthDraws, LargestHairOnPlaneAndTorus)
 {
-    expectDrawCount(makeRecipe(Plane, Combed, 10, 50, 16, 40, 90), 100LL * (45 + 50 * 47));
-    expectDrawCount(makeRecipe(Torus, Messy, 10, 50, 16, 40, 90), 100LL * 50 * 46);
+    expectDrawCount(makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 10, 50, 16, 40, 90),
+                    100LL * (45 + 50 * 47));
+    expectDrawCount(makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 10, 50, 16, 40, 90),
+                    100LL * 50 * 46);
 }
 
 TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 {
-    for (int shape : {Plane, Sphere}) {
-        HairRecipe settings = makeRecipe(shape, Combed, 2, 3, 10, 12, 30);
+    for (UnderlyingShape shape : {UnderlyingShape::Plane, UnderlyingShape::Sphere}) {
+        HairRecipe settings = makeRecipe(shape, HairStyle::Combed, 2, 3, 10, 12, 30);
         prepareShape(settings);
         srand(7);
         growCapturingOutput(growerFor(settings), settings);
@@ -267,17 +285,21 @@ TEST(GrowthDraws, SameSeedSameHairAndTheSequenceCarriesOn)
 
 TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
 {
-    setupSphereSurface();
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 2, 2, 8)));
+    setupSphereSurface(shapeSurface);
+    ASSERT_TRUE(growPlane(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 2, 8)));
     const ControlPoint* netBefore = strandAt(0, 0).controlNet;
     const HairRecipe refused[] = {
-        makeRecipe(Plane, Messy, 11, 1, 10), makeRecipe(Plane, Messy, 0, 1, 10),
-        makeRecipe(Plane, Messy, -3, 1, 10), makeRecipe(Plane, Messy, 1, 0, 10),
-        makeRecipe(Plane, Messy, 1, 103, 10), makeRecipe(Plane, Messy, 1, 1, 9),
-        makeRecipe(Plane, Messy, 1, 1, 4),   makeRecipe(Plane, Messy, 1, 1, 18),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 11, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 0, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, -3, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 0, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 103, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 9),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 4),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 18),
     };
     for (HairRecipe settings : refused) {
-        for (int shape : {Plane, Sphere}) {
+        for (UnderlyingShape shape : {UnderlyingShape::Plane, UnderlyingShape::Sphere}) {
             settings.shape = shape;
             srand(3);
             int next = rand();
@@ -287,36 +309,42 @@ TEST(GrowthRefusal, SettingsBeyondTheStoreChangeNothing)
             EXPECT_FALSE(grown) << describe(settings);
             EXPECT_EQ(output, "") << describe(settings);
             EXPECT_EQ(rand(), next) << describe(settings);
-            EXPECT_EQ(hairStore.clusterCount, 4) << describe(settings);
-            EXPECT_EQ(hairStore.hairClusters[0].strandCount, 2) << describe(settings);
+            EXPECT_EQ(store.clusterCount, 4) << describe(settings);
+            EXPECT_EQ(store.hairClusters[0].strandCount, 2) << describe(settings);
             EXPECT_EQ(strandAt(0, 0).controlNet, netBefore) << describe(settings);
         }
     }
 
     bool grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeRecipe(Plane, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(
+        growCapturingOutput(growSurface,
+                            makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10), &grown),
+        "");
     EXPECT_FALSE(grown) << "surface growth on the plane";
 
-    underlyingSurface.release();
+    shapeSurface.release();
     grown = true;
-    EXPECT_EQ(growCapturingOutput(growSurfaceHair, makeRecipe(Sphere, Messy, 1, 1, 10), &grown), "");
+    EXPECT_EQ(
+        growCapturingOutput(
+            growSurface, makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 1, 1, 10), &grown),
+        "");
     EXPECT_FALSE(grown) << "surface growth without a surface";
-    EXPECT_EQ(hairStore.clusterCount, 4);
+    EXPECT_EQ(store.clusterCount, 4);
 }
 
 TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
 {
     const HairRecipe cases[] = {
-        makeRecipe(Plane, Messy, 1, 1, 10),
-        makeRecipe(Plane, Messy, 3, 4, 12, 40, 90),
-        makeRecipe(Plane, Messy, 7, 2, 8, 1, 90),
-        makeRecipe(Plane, Combed, 3, 6, 10, 20, 30),
-        makeRecipe(Plane, Combed, 5, 3, 16, 40, 0),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 4, 12, 40, 90),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 7, 2, 8, 1, 90),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 3, 6, 10, 20, 30),
+        makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 5, 3, 16, 40, 0),
     };
     unsigned seed = 11;
     for (const HairRecipe& s : cases) {
         srand(++seed);
-        ASSERT_TRUE(growPlaneHair(s));
+        ASSERT_TRUE(growPlane(s));
         const float cell = 200.0f / s.clusters;
         float originZ = -100.0f;
         for (int i = 0; i < s.clusters; ++i, originZ += cell) {
@@ -335,7 +363,8 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
                     EXPECT_EQ(root.y, 0.0f) << where;
                     EXPECT_TRUE(root.x >= originX && root.x <= originX + cell) << where << " x " << root.x;
                     EXPECT_TRUE(root.z >= originZ && root.z <= originZ + cell) << where << " z " << root.z;
-                    float sideways = static_cast<float>(s.restAngle) + (s.style == Combed ? 5.0f : 0.0f);
+                    float sideways = static_cast<float>(s.restAngle) +
+                                     (s.style == HairStyle::Combed ? 5.0f : 0.0f);
                     for (int r = 1; r < s.parts; ++r) {
                         const Point3& point = line[r];
                         EXPECT_TRUE(point.x >= root.x && point.x <= root.x + sideways * 1.00001f)
@@ -343,7 +372,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
                         EXPECT_TRUE(point.z >= root.z && point.z <= root.z + sideways * 1.00001f)
                             << where << " part " << r << " z " << point.z;
                         float rise = static_cast<float>(s.length) * r;
-                        if (s.style == Combed) {
+                        if (s.style == HairStyle::Combed) {
                             EXPECT_TRUE(point.y >= 0.0f && point.y <= rise + 5.001f) << where << " part " << r;
                             lowestTop[r] = std::min(lowestTop[r], point.y);
                             highestTop[r] = std::max(highestTop[r], point.y);
@@ -353,7 +382,7 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
                         }
                     }
                 }
-                for (int r = 1; s.style == Combed && r < s.parts; ++r) {
+                for (int r = 1; s.style == HairStyle::Combed && r < s.parts; ++r) {
                     EXPECT_LE(highestTop[r] - lowestTop[r], 5.001f)
                         << describe(s) << ", record " << p << " part " << r;
                 }
@@ -365,8 +394,8 @@ TEST(PlaneGrowth, RootsLieInTheirCellsAndStrandsStayNearThem)
 TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 {
     srand(5);
-    HairRecipe settings = makeRecipe(Plane, Messy, 3, 20, 8);
-    ASSERT_TRUE(growPlaneHair(settings));
+    HairRecipe settings = makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 20, 8);
+    ASSERT_TRUE(growPlane(settings));
     EXPECT_EQ(200.0f / 3, 66.666664f);
     for (int k = 0; k < 20; ++k) {
         Point3 root = centrePoint(strandAt(5, k), 0);
@@ -378,8 +407,8 @@ TEST(PlaneGrowth, ThirdsOfThePlaneAndRecordFive)
 TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 {
     srand(9);
-    HairRecipe settings = makeRecipe(Plane, Messy, 2, 5, 14, 33, 0);
-    ASSERT_TRUE(growPlaneHair(settings));
+    HairRecipe settings = makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 5, 14, 33, 0);
+    ASSERT_TRUE(growPlane(settings));
     for (int p = 0; p < 4; ++p) {
         for (int k = 0; k < 5; ++k) {
             Centreline line = centrelineOf(strandAt(p, k));
@@ -394,10 +423,10 @@ TEST(PlaneGrowth, MessyStrandsWithoutRestAngleAreVertical)
 
 TEST(PlaneGrowth, CentrelinesMatchAReplayOfTheDraws)
 {
-    for (int style : {Messy, Combed}) {
-        HairRecipe settings = makeRecipe(Plane, style, 3, 4, 10, 17, 23);
+    for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
+        HairRecipe settings = makeRecipe(UnderlyingShape::Plane, style, 3, 4, 10, 17, 23);
         srand(21);
-        ASSERT_TRUE(growPlaneHair(settings));
+        ASSERT_TRUE(growPlane(settings));
         srand(21);
         expectSameCentrelines(grownCentrelines(settings), replayPlane(settings), settings);
     }
@@ -405,11 +434,11 @@ TEST(PlaneGrowth, CentrelinesMatchAReplayOfTheDraws)
 
 TEST(SurfaceGrowth, PrintsTheSampleCountOncePerGrowth)
 {
-    for (int shape : {Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             HairRecipe settings = makeRecipe(shape, style, 2, 2, 8);
             prepareShape(settings);
-            EXPECT_EQ(growCapturingOutput(growSurfaceHair, settings), "ttotal = 441\n")
+            EXPECT_EQ(growCapturingOutput(growSurface, settings), "ttotal = 441\n")
                 << describe(settings);
         }
     }
@@ -417,14 +446,14 @@ TEST(SurfaceGrowth, PrintsTheSampleCountOncePerGrowth)
 
 TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
 {
-    for (int shape : {Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             HairRecipe settings = makeRecipe(shape, style, 3, 5, 12, 21, 35);
             prepareShape(settings);
-            std::vector<SurfaceVertex> grid = underlyingGrid();
+            std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
             ASSERT_EQ(grid.size(), 441u);
             srand(31);
-            growCapturingOutput(growSurfaceHair, settings);
+            growCapturingOutput(growSurface, settings);
             srand(31);
             std::vector<int> roots;
             expectSameCentrelines(grownCentrelines(settings), replaySurface(settings, grid, &roots),
@@ -438,15 +467,15 @@ TEST(SurfaceGrowth, CentrelinesMatchAReplayOfTheDraws)
 // on that axis, below it on the sphere and above on the torus.
 TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 {
-    for (int shape : {Sphere, Torus}) {
-        HairRecipe settings = makeRecipe(shape, Messy, 4, 12, 10, 30, 40);
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        HairRecipe settings = makeRecipe(shape, HairStyle::Messy, 4, 12, 10, 30, 40);
         prepareShape(settings);
-        std::vector<SurfaceVertex> grid = underlyingGrid();
+        std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
         ASSERT_EQ(grid.size(), 441u);
-        const float restSide = shape == Sphere ? -1.0f : 1.0f;
+        const float restSide = shape == UnderlyingShape::Sphere ? -1.0f : 1.0f;
 
         srand(41);
-        growCapturingOutput(growSurfaceHair, settings);
+        growCapturingOutput(growSurface, settings);
         srand(41);
         std::vector<int> roots;
         replaySurface(settings, grid, &roots);
@@ -501,12 +530,12 @@ TEST(SurfaceGrowth, MessyStrandsFollowTheNormalFromAGridRoot)
 // times that strand's outward normal component.
 TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 {
-    for (int shape : {Sphere, Torus}) {
-        HairRecipe settings = makeRecipe(shape, Combed, 2, 30, 8, 35, 20);
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        HairRecipe settings = makeRecipe(shape, HairStyle::Combed, 2, 30, 8, 35, 20);
         prepareShape(settings);
-        std::vector<SurfaceVertex> grid = underlyingGrid();
+        std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
         srand(51);
-        growCapturingOutput(growSurfaceHair, settings);
+        growCapturingOutput(growSurface, settings);
         srand(51);
         std::vector<int> roots;
         replaySurface(settings, grid, &roots);
@@ -551,18 +580,61 @@ TEST(SurfaceGrowth, CombedStrandsShareTheClusterProfile)
 
 TEST(HairMemory, RegrowingTheLargestHairThenASmallerOne)
 {
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 10, 50, 16, 40, 90)));
-    setupSphereSurface();
-    ASSERT_TRUE(growCapturingOutput(growSurfaceHair, makeRecipe(Sphere, Combed, 10, 50, 16, 40, 90)) ==
-                "ttotal = 441\n");
-    EXPECT_EQ(hairStore.clusterCount, 100);
-    EXPECT_EQ(hairStore.hairClusters[99].strandCount, 50);
+    ASSERT_TRUE(
+        growPlane(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 10, 50, 16, 40, 90)));
+    setupSphereSurface(shapeSurface);
+    ASSERT_TRUE(
+        growCapturingOutput(growSurface, makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 10,
+                                                    50, 16, 40, 90)) == "ttotal = 441\n");
+    EXPECT_EQ(store.clusterCount, 100);
+    EXPECT_EQ(store.hairClusters[99].strandCount, 50);
     EXPECT_EQ(strandAt(99, 49).numCtrlU, 16);
 
-    setupTorusSurface();
-    growCapturingOutput(growSurfaceHair, makeRecipe(Torus, Messy, 2, 3, 8));
-    EXPECT_EQ(hairStore.clusterCount, 4);
+    setupTorusSurface(shapeSurface);
+    growCapturingOutput(growSurface, makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 2, 3, 8));
+    EXPECT_EQ(store.clusterCount, 4);
     EXPECT_EQ(strandAt(0, 0).numCtrlU, 8);
     EXPECT_EQ(strandAt(0, 3).numCtrlU, 16);
     EXPECT_EQ(strandAt(99, 49).numCtrlU, 16);
+}
+
+// Each growth is handed the store and the surface it works on: two heads of hair
+// grown side by side share only the generator, which runs on from one to the
+// next as it would in one store, and neither touches the window's own.
+TEST(HandedStores, TwoStoresGrownSideBySideStayIndependent)
+{
+    const HairRecipe onSphere =
+        makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 3, 4, 12, 20, 10);
+    const HairRecipe onTorus =
+        makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 2, 7, 8, 15, 30);
+    srand(61);
+    growQuietly(onSphere, shapeSurface, store);
+    const std::vector<Bytes> sphereAlone = currentStrands(store);
+    growQuietly(onTorus, shapeSurface, store);
+    const std::vector<Bytes> torusAlone = currentStrands(store);
+
+    const auto sphereHair = std::make_unique<HairStore>();
+    const auto torusHair = std::make_unique<HairStore>();
+    NurbsSurface sphere;
+    NurbsSurface torus;
+    srand(61);
+    growQuietly(onSphere, sphere, *sphereHair);
+    const ControlPoint* sphereNet = sphere.controlNet;
+    growQuietly(onTorus, torus, *torusHair);
+
+    EXPECT_EQ(firstDifference(sphereAlone, currentStrands(*sphereHair)), "");
+    EXPECT_EQ(firstDifference(torusAlone, currentStrands(*torusHair)), "");
+    EXPECT_EQ(sphereHair->clusterCount, 9);
+    EXPECT_EQ(sphereHair->hairClusters[8].strandCount, 4);
+    EXPECT_EQ(torusHair->clusterCount, 4);
+    EXPECT_EQ(torusHair->hairClusters[3].strandCount, 7);
+
+    ControlPoint net[kShapeNetSize * kShapeNetSize];
+    buildSphereNet(net);
+    ASSERT_EQ(sphere.controlNet, sphereNet) << "the torus was set up on a surface of its own";
+    EXPECT_EQ(std::memcmp(sphere.controlNet, net, sizeof net), 0);
+
+    EXPECT_FALSE(hairStore.hairGrown);
+    EXPECT_EQ(hairStore.clusterCount, 0);
+    EXPECT_EQ(underlyingSurface.controlNet, nullptr);
 }

@@ -9,6 +9,8 @@
 
 namespace {
 
+HairStore store;
+
 std::vector<float> knotsFor(int parts)
 {
     std::vector<float> knots(parts + 4, -1.0f);
@@ -37,7 +39,8 @@ bool buildFrom(int p, int k, const Centreline& line, std::vector<ControlPoint>& 
     }
     std::vector<float> knots = knotsFor(parts);
     scratch.assign(static_cast<size_t>(parts) * kStrandRingPoints, ControlPoint{});
-    return buildStrand(p, k, xs.data(), ys.data(), zs.data(), parts, knots.data(), scratch.data());
+    return buildStrand(store, p, k, xs.data(), ys.data(), zs.data(), parts, knots.data(),
+                       scratch.data());
 }
 
 Point3 midpoint(const Point3& a, const Point3& b)
@@ -100,7 +103,7 @@ TEST(StrandTube, ControlNetIsTheRingAboutEachCentrelinePoint)
     std::vector<ControlPoint> scratch;
     ASSERT_TRUE(buildFrom(0, 0, line, scratch));
 
-    const NurbsSurface& strand = hairStore.hairClusters[0].strands[0];
+    const NurbsSurface& strand = store.hairClusters[0].strands[0];
     EXPECT_EQ(strand.degreeU, 3);
     EXPECT_EQ(strand.degreeV, 3);
     EXPECT_EQ(strand.numCtrlU, parts);
@@ -152,7 +155,7 @@ TEST(StrandTube, DrawnTubeEndsAtTheMidpointsForEveryPartsValue)
         Centreline line = bentCentreline(parts);
         std::vector<ControlPoint> scratch;
         ASSERT_TRUE(buildFrom(1, 3, line, scratch));
-        NurbsSurface& strand = hairStore.hairClusters[1].strands[3];
+        NurbsSurface& strand = store.hairClusters[1].strands[3];
 
         testing::internal::CaptureStdout();
         SurfaceVertex* grid = strand.evaluateGrid();
@@ -188,7 +191,7 @@ TEST(StrandTube, VerticalCentrelineGivesStackedIdenticalRings)
     }
     std::vector<ControlPoint> scratch;
     ASSERT_TRUE(buildFrom(2, 0, line, scratch));
-    const NurbsSurface& strand = hairStore.hairClusters[2].strands[0];
+    const NurbsSurface& strand = store.hairClusters[2].strands[0];
     for (int r = 1; r < 8; ++r) {
         for (int l = 0; l < 9; ++l) {
             const ControlPoint& point = strand.controlNet[r * 9 + l];
@@ -205,10 +208,10 @@ TEST(StrandTube, RefusesWhatTheStoreCannotHoldAndTouchesNothing)
     std::vector<ControlPoint> scratch;
     ASSERT_TRUE(buildFrom(kMaxClusters - 1, kMaxStrandsPerCluster - 1, bentCentreline(8), scratch));
     ASSERT_TRUE(buildFrom(0, 0, bentCentreline(8), scratch));
-    const NurbsSurface& target = hairStore.hairClusters[0].strands[0];
+    const NurbsSurface& target = store.hairClusters[0].strands[0];
     const ControlPoint* netBefore = target.controlNet;
     const std::vector<ControlPoint> valuesBefore(netBefore, netBefore + 8 * 9);
-    hairStore.hairGrown = false;
+    store.hairGrown = false;
 
     struct Request {
         int p;
@@ -232,11 +235,11 @@ TEST(StrandTube, RefusesWhatTheStoreCannotHoldAndTouchesNothing)
     std::vector<float> knots = knotsFor(roomyParts);
     std::vector<ControlPoint> roomyNet(roomyParts * kStrandRingPoints);
     for (const Request& request : refused) {
-        EXPECT_FALSE(buildStrand(request.p, request.k, xs.data(), ys.data(), zs.data(),
+        EXPECT_FALSE(buildStrand(store, request.p, request.k, xs.data(), ys.data(), zs.data(),
                                  request.parts, knots.data(), roomyNet.data()))
             << "p " << request.p << " k " << request.k << " parts " << request.parts;
     }
-    EXPECT_FALSE(hairStore.hairGrown);
+    EXPECT_FALSE(store.hairGrown);
     EXPECT_EQ(target.controlNet, netBefore);
     EXPECT_EQ(target.numCtrlU, 8);
     for (int i = 0; i < 8 * 9; ++i) {
@@ -246,12 +249,12 @@ TEST(StrandTube, RefusesWhatTheStoreCannotHoldAndTouchesNothing)
 
 TEST(HairStoreCounts, DefaultsGiveOneTenPartStrand)
 {
-    HairRecipe settings = makeRecipe(Plane, Messy, 1, 1, 10);
-    ASSERT_TRUE(growPlaneHair(settings));
-    EXPECT_TRUE(hairStore.hairGrown);
-    EXPECT_EQ(hairStore.clusterCount, 1);
-    EXPECT_EQ(hairStore.hairClusters[0].strandCount, 1);
-    const NurbsSurface& strand = hairStore.hairClusters[0].strands[0];
+    HairRecipe settings = makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 10);
+    ASSERT_TRUE(growPlaneHair(settings, store));
+    EXPECT_TRUE(store.hairGrown);
+    EXPECT_EQ(store.clusterCount, 1);
+    EXPECT_EQ(store.hairClusters[0].strandCount, 1);
+    const NurbsSurface& strand = store.hairClusters[0].strands[0];
     EXPECT_EQ(strand.numCtrlU, 10);
     EXPECT_EQ(strand.numCtrlV, 9);
     EXPECT_EQ(strand.numKnotsU, 14);
@@ -260,40 +263,44 @@ TEST(HairStoreCounts, DefaultsGiveOneTenPartStrand)
 
 TEST(HairStoreCounts, ShrinkingLeavesStaleStrandsAllocatedAndUntouched)
 {
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 3, 5, 8)));
-    EXPECT_EQ(hairStore.clusterCount, 9);
-    const ControlPoint* staleInRecord = hairStore.hairClusters[1].strands[4].controlNet;
-    const ControlPoint* staleRecord = hairStore.hairClusters[7].strands[0].controlNet;
-    const Point3 staleTip = centrePoint(hairStore.hairClusters[7].strands[0], 7);
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 5, 8), store));
+    EXPECT_EQ(store.clusterCount, 9);
+    const ControlPoint* staleInRecord = store.hairClusters[1].strands[4].controlNet;
+    const ControlPoint* staleRecord = store.hairClusters[7].strands[0].controlNet;
+    const Point3 staleTip = centrePoint(store.hairClusters[7].strands[0], 7);
 
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Combed, 2, 2, 10)));
-    EXPECT_EQ(hairStore.clusterCount, 4);
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 2, 2, 10), store));
+    EXPECT_EQ(store.clusterCount, 4);
     for (int p = 0; p < 9; ++p) {
-        EXPECT_EQ(hairStore.hairClusters[p].strandCount, p < 4 ? 2 : 5) << "record " << p;
+        EXPECT_EQ(store.hairClusters[p].strandCount, p < 4 ? 2 : 5) << "record " << p;
         for (int k = 0; k < 5; ++k) {
-            const NurbsSurface& strand = hairStore.hairClusters[p].strands[k];
+            const NurbsSurface& strand = store.hairClusters[p].strands[k];
             EXPECT_NE(strand.controlNet, nullptr) << "record " << p << " strand " << k;
             int expectedParts = (p < 4 && k < 2) ? 10 : 8;
             EXPECT_EQ(strand.numCtrlU, expectedParts) << "record " << p << " strand " << k;
         }
     }
-    EXPECT_EQ(hairStore.hairClusters[1].strands[4].controlNet, staleInRecord);
-    EXPECT_EQ(hairStore.hairClusters[7].strands[0].controlNet, staleRecord);
-    Point3 tip = centrePoint(hairStore.hairClusters[7].strands[0], 7);
+    EXPECT_EQ(store.hairClusters[1].strands[4].controlNet, staleInRecord);
+    EXPECT_EQ(store.hairClusters[7].strands[0].controlNet, staleRecord);
+    Point3 tip = centrePoint(store.hairClusters[7].strands[0], 7);
     EXPECT_TRUE(tip.x == staleTip.x && tip.y == staleTip.y && tip.z == staleTip.z);
 
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 1, 1, 8)));
-    EXPECT_EQ(hairStore.clusterCount, 1);
-    EXPECT_EQ(hairStore.hairClusters[1].strandCount, 2);
-    EXPECT_EQ(hairStore.hairClusters[8].strandCount, 5);
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 1, 1, 8), store));
+    EXPECT_EQ(store.clusterCount, 1);
+    EXPECT_EQ(store.hairClusters[1].strandCount, 2);
+    EXPECT_EQ(store.hairClusters[8].strandCount, 5);
 }
 
 TEST(HairStoreCounts, TenClustersFillEveryRecord)
 {
-    ASSERT_TRUE(growPlaneHair(makeRecipe(Plane, Messy, 10, 1, 8)));
-    EXPECT_EQ(hairStore.clusterCount, kMaxClusters);
+    ASSERT_TRUE(
+        growPlaneHair(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 10, 1, 8), store));
+    EXPECT_EQ(store.clusterCount, kMaxClusters);
     for (int p = 0; p < kMaxClusters; ++p) {
-        EXPECT_EQ(hairStore.hairClusters[p].strandCount, 1) << "record " << p;
-        EXPECT_NE(hairStore.hairClusters[p].strands[0].controlNet, nullptr) << "record " << p;
+        EXPECT_EQ(store.hairClusters[p].strandCount, 1) << "record " << p;
+        EXPECT_NE(store.hairClusters[p].strands[0].controlNet, nullptr) << "record " << p;
     }
 }

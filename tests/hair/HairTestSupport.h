@@ -1,11 +1,15 @@
 #ifndef TRESSMOOR_TESTS_HAIR_HAIRTESTSUPPORT_H
 #define TRESSMOOR_TESTS_HAIR_HAIRTESTSUPPORT_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
-#include "hair/HairRecipe.h"
 #include "geometry/NurbsSurface.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairRecipe.h"
+
+class HairStore;
 
 struct Point3 {
     float x;
@@ -14,9 +18,14 @@ struct Point3 {
 };
 
 using Centreline = std::vector<Point3>;
+using Bytes = std::vector<unsigned char>;
 
-HairRecipe makeRecipe(int shape, int style, int clusters, int hairs, int parts,
-                          int length = 10, int restAngle = 1);
+// Test messages show a shape or a style by its code, as the settings hold it.
+std::ostream& operator<<(std::ostream& out, UnderlyingShape shape);
+std::ostream& operator<<(std::ostream& out, HairStyle style);
+
+HairRecipe makeRecipe(UnderlyingShape shape, HairStyle style, int clusters, int hairs, int parts,
+                      int length = 10, int restAngle = 1);
 
 std::string describe(const HairRecipe& settings);
 
@@ -32,11 +41,18 @@ int randAfter(long long draws);
 std::string growCapturingOutput(bool (*grower)(const HairRecipe&), const HairRecipe& settings,
                                 bool* grown = nullptr);
 
-// Build the recipe's shape and grow its hair, its printing captured; a fatal
-// failure when the growth is refused.
-void growQuietly(const HairRecipe& recipe);
+// Build the recipe's shape on the surface and grow its hair into the store, its
+// printing captured; a fatal failure when the growth is refused.
+void growQuietly(const HairRecipe& recipe, NurbsSurface& surface, HairStore& store);
 
-// The whole sample grid of underlyingSurface, without its printed line.
-std::vector<SurfaceVertex> underlyingGrid();
+// Every byte that defines each current strand of the store (counts, control net,
+// knots and the precomputed basis tables), one entry per strand in record order.
+std::vector<Bytes> currentStrands(const HairStore& store);
+
+// Where two strand lists first differ, or "" when they are identical.
+std::string firstDifference(const std::vector<Bytes>& expected, const std::vector<Bytes>& actual);
+
+// The whole sample grid of the surface, without its printed line.
+std::vector<SurfaceVertex> wholeGrid(NurbsSurface& surface);
 
 #endif

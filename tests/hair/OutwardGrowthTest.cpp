@@ -6,13 +6,18 @@
 #include <gtest/gtest.h>
 
 #include "HairTestSupport.h"
+#include "geometry/NurbsSurface.h"
 #include "hair/HairStore.h"
 
 namespace {
 
+// The growths' own store and surface.
+HairStore store;
+NurbsSurface surface;
+
 // The most strands the sliders allow, at the default length and rest angle
 // unless given.
-HairRecipe largestHair(int shape, int style, int length = 10, int restAngle = 1)
+HairRecipe largestHair(UnderlyingShape shape, HairStyle style, int length = 10, int restAngle = 1)
 {
     return makeRecipe(shape, style, 10, 50, 16, length, restAngle);
 }
@@ -22,8 +27,8 @@ HairRecipe largestHair(int shape, int style, int length = 10, int restAngle = 1)
 unsigned long long centrelineHash()
 {
     unsigned long long hash = 14695981039346656037ull;
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        const HairCluster& cluster = hairStore.hairClusters[p];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
         for (int k = 0; k < cluster.strandCount; ++k) {
             for (const Point3& point : centrelineOf(cluster.strands[k])) {
                 unsigned char bytes[sizeof point];
@@ -40,7 +45,7 @@ unsigned long long centrelineHash()
 unsigned long long hashOfFirstGrowth(const HairRecipe& recipe)
 {
     srand(1);
-    growQuietly(recipe);
+    growQuietly(recipe, surface, store);
     return centrelineHash();
 }
 
@@ -50,18 +55,18 @@ unsigned long long hashOfFirstGrowth(const HairRecipe& recipe)
 // messy torus's grew away from the skin already and must not change by a bit.
 TEST(OutwardGrowth, PlaneAndMessyTorusHairAreUnchanged)
 {
-    EXPECT_EQ(hashOfFirstGrowth(largestHair(Plane, Messy, 40, 90)), 0xd47d27bb4f0f23d8ull);
-    EXPECT_EQ(hashOfFirstGrowth(largestHair(Plane, Combed, 40, 90)), 0x0a5ac0bac18b9c87ull);
-    EXPECT_EQ(hashOfFirstGrowth(largestHair(Torus, Messy, 40, 90)), 0x1b5e18e0024f7236ull);
-    EXPECT_EQ(hashOfFirstGrowth(makeRecipe(Torus, Messy, 3, 7, 10, 12, 0)), 0x227a03378b2c78ccull);
+    EXPECT_EQ(hashOfFirstGrowth(largestHair(UnderlyingShape::Plane, HairStyle::Messy, 40, 90)), 0xd47d27bb4f0f23d8ull);
+    EXPECT_EQ(hashOfFirstGrowth(largestHair(UnderlyingShape::Plane, HairStyle::Combed, 40, 90)), 0x0a5ac0bac18b9c87ull);
+    EXPECT_EQ(hashOfFirstGrowth(largestHair(UnderlyingShape::Torus, HairStyle::Messy, 40, 90)), 0x1b5e18e0024f7236ull);
+    EXPECT_EQ(hashOfFirstGrowth(makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 3, 7, 10, 12, 0)), 0x227a03378b2c78ccull);
 }
 
 namespace {
 
 // How far a point lies out of the shape's skin; negative inside.
-double heightAboveSkin(int shape, const Point3& point)
+double heightAboveSkin(UnderlyingShape shape, const Point3& point)
 {
-    if (shape == Sphere) {
+    if (shape == UnderlyingShape::Sphere) {
         return std::sqrt(point.x * point.x + point.y * point.y + point.z * point.z) - 100.0;
     }
     double axisDistance = std::hypot(point.x, point.y);
@@ -74,11 +79,11 @@ struct SkinCount {
     int firstStepsInward = 0;
 };
 
-SkinCount countAgainstSkin(int shape)
+SkinCount countAgainstSkin(UnderlyingShape shape)
 {
     SkinCount count;
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        const HairCluster& cluster = hairStore.hairClusters[p];
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
         for (int k = 0; k < cluster.strandCount; ++k) {
             Centreline line = centrelineOf(cluster.strands[k]);
             ++count.strands;
@@ -92,32 +97,32 @@ SkinCount countAgainstSkin(int shape)
 
 }  // namespace
 
-// Hair grows out of the sphere and the torus. Combed jitter is always positive,
+// Hair grows out of the sphere and the torus. HairStyle::Combed jitter is always positive,
 // so a few combed strands on the undersides still end inside; messy torus hair
 // that crosses the hole may end in the tube's far side.
 TEST(OutwardGrowth, StrandsGrowOutOfTheSkin)
 {
-    for (int shape : {Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             for (int seed = 1; seed <= 3; ++seed) {
                 HairRecipe recipe = largestHair(shape, style);
                 srand(seed);
-                growQuietly(recipe);
+                growQuietly(recipe, surface, store);
                 SkinCount count = countAgainstSkin(shape);
                 ASSERT_EQ(count.strands, 5000);
                 std::string where = describe(recipe) + ", seed " + std::to_string(seed) + ": " +
                                     std::to_string(count.tipsInside) + " tips inside, " +
                                     std::to_string(count.firstStepsInward) +
                                     " first steps inward";
-                if (shape == Sphere && style == Messy) {
+                if (shape == UnderlyingShape::Sphere && style == HairStyle::Messy) {
                     EXPECT_EQ(count.tipsInside, 0) << where;
                     EXPECT_EQ(count.firstStepsInward, 0) << where;
-                } else if (style == Messy) {
+                } else if (style == HairStyle::Messy) {
                     EXPECT_EQ(count.firstStepsInward, 0) << where;
                     EXPECT_LE(count.tipsInside, 10) << where;
                 } else {
                     // Before, a third of these ended inside.
-                    EXPECT_LE(count.tipsInside, shape == Sphere ? 100 : 600) << where;
+                    EXPECT_LE(count.tipsInside, shape == UnderlyingShape::Sphere ? 100 : 600) << where;
                 }
             }
         }

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include "../hair/HairFileSupport.h"
+#include "HairFileSupport.h"
 #include "PngReading.h"
 #include "tools/PngWriter.h"
 

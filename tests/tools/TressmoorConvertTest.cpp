@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../hair/HairFileSupport.h"
-#include "../hair/UsdTextSupport.h"
+#include "HairFileSupport.h"
 #include "ToolRunSupport.h"
+#include "UsdTextSupport.h"
 
 namespace {
 

@@ -14,9 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../hair/HairFileSupport.h"
+#include "HairFileSupport.h"
 #include "ToolRunSupport.h"
-#include "hair/HairFile.h"
+#include "formats/HairFile.h"
+#include "formats/RecipeText.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../hair/HairFileSupport.h"
+#include "HairFileSupport.h"
 #include "PngReading.h"
 #include "ToolRunSupport.h"
 

@@ -92,7 +92,7 @@ std::vector<Point> plantKnownStrand(const HairView& view)
     float knots[kKnownParts + 4];
     buildStrandKnotsU(kKnownParts, knots);
     ControlPoint scratch[kKnownParts * kStrandRingPoints];
-    EXPECT_TRUE(buildStrand(0, 0, x, y, z, kKnownParts, knots, scratch));
+    EXPECT_TRUE(buildStrand(hairStore, 0, 0, x, y, z, kKnownParts, knots, scratch));
     hairStore.clusterCount = 1;
     hairStore.hairClusters[0].strandCount = 1;
     return centreline;
@@ -181,8 +181,8 @@ protected:
     // The sphere's surface with the known strand on it.
     std::vector<Point> sphereWithKnownStrand()
     {
-        settings().shape = Sphere;
-        setupSphereSurface();
+        settings().shape = UnderlyingShape::Sphere;
+        setupSphereSurface(underlyingSurface);
         return plantKnownStrand(*view);
     }
 
@@ -263,9 +263,13 @@ TEST_F(ControlNets, PointsShowAtTheProjectedNetAndCentrelineAndOnlyWhenAsked)
 TEST_F(ControlNets, GlStateAfterAPassIsTheSameWithTheNetsShown)
 {
     const struct {
-        int shape;
-        int mode;
-    } cases[] = {{Sphere, Smooth}, {Sphere, Texture}, {Torus, Wireframe}, {Plane, Wireframe}, {Plane, Texture}};
+        UnderlyingShape shape;
+        DisplayMode mode;
+    } cases[] = {{UnderlyingShape::Sphere, DisplayMode::Smooth},
+                 {UnderlyingShape::Sphere, DisplayMode::Texture},
+                 {UnderlyingShape::Torus, DisplayMode::Wireframe},
+                 {UnderlyingShape::Plane, DisplayMode::Wireframe},
+                 {UnderlyingShape::Plane, DisplayMode::Texture}};
     for (const auto& c : cases) {
         growOn(c.shape, {2, 3, 10, 5});
         ASSERT_FALSE(HasFatalFailure());
@@ -299,7 +303,7 @@ TEST_F(ControlNets, GlStateAfterAPassIsTheSameWithTheNetsShown)
 TEST_F(ControlNets, PassSendsTheNetsOfWhatIsShownAndNothingMoreWhenOff)
 {
     const std::vector<Point> centreline = sphereWithKnownStrand();
-    settings().displayMode = Texture;
+    settings().displayMode = DisplayMode::Texture;
     drawThroughFltk(view);  // the first Texture pass also makes the texture
     logPass();
     const GlCallLog untouched = glCallLog;
@@ -339,14 +343,14 @@ TEST_F(ControlNets, PassSendsTheNetsOfWhatIsShownAndNothingMoreWhenOff)
     }
 
     // The plane hides the sphere's surface, so its net goes too.
-    settings().shape = Plane;
+    settings().shape = UnderlyingShape::Plane;
     showNets(true, true);
     logPass();
     ASSERT_EQ(glCallLog.countPrimitives(GL_POINTS), 1);
     EXPECT_EQ(glCallLog.primitives.back().vertices.size(), static_cast<size_t>(kKnownParts));
     EXPECT_EQ(glCallLog.countPrimitives(GL_LINE_STRIP), 1);
 
-    settings().shape = Sphere;
+    settings().shape = UnderlyingShape::Sphere;
     showNets(false, false);
     logPass();
     EXPECT_EQ(netStateCalls, 0);
@@ -361,7 +365,7 @@ TEST_F(ControlNets, PassSendsTheNetsOfWhatIsShownAndNothingMoreWhenOff)
 TEST_F(ControlNets, OnlyCurrentStrandsOfAGrownHairShowTheirCentrelines)
 {
     const HairSize size = {2, 3, 10, 5};
-    growOn(Torus, size);
+    growOn(UnderlyingShape::Torus, size);
     ASSERT_FALSE(HasFatalFailure());
     showNets(true, true);
     const int netPoints = kShapeNetSize * kShapeNetSize;
@@ -385,8 +389,8 @@ TEST_F(ControlNets, OnlyCurrentStrandsOfAGrownHairShowTheirCentrelines)
 
 TEST_F(ControlNets, ScreenshotShowsBothOverTheHair)
 {
-    for (int mode : {static_cast<int>(Smooth), static_cast<int>(Wireframe)}) {
-        growOn(Sphere, kScreenshotHair);
+    for (DisplayMode mode : {DisplayMode::Smooth, DisplayMode::Wireframe}) {
+        growOn(UnderlyingShape::Sphere, kScreenshotHair);
         ASSERT_FALSE(HasFatalFailure());
         settings().displayMode = mode;
         showNets(true, true);
@@ -394,7 +398,7 @@ TEST_F(ControlNets, ScreenshotShowsBothOverTheHair)
         EXPECT_GT(countColour(frame, kControlPointColour), 200) << "mode " << mode;
         EXPECT_GT(countColour(frame, kControlPolygonColour), 500) << "mode " << mode;
         const std::string path = std::string(TRESSMOOR_TEST_OUTPUT) + "/view-sphere-control-net-" +
-                                 (mode == Smooth ? "smooth" : "wireframe") + ".png";
+                                 (mode == DisplayMode::Smooth ? "smooth" : "wireframe") + ".png";
         EXPECT_TRUE(writePng(path, frame)) << path;
     }
 }

@@ -150,8 +150,9 @@ TEST_F(DrawPassPixels, OnlyTheClearColourUntilHairIsGrown)
     const Rgb middle = frame.at(frame.width / 2, frame.height / 2);
     EXPECT_TRUE(nearColour(middle, kClearBytes)) << middle.r << " " << middle.g << " " << middle.b;
 
-    setupSphereSurface();
-    for (int shape : {static_cast<int>(Sphere), static_cast<int>(Torus), static_cast<int>(Plane)}) {
+    setupSphereSurface(underlyingSurface);
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Sphere, UnderlyingShape::Torus, UnderlyingShape::Plane}) {
         settings().shape = shape;
         frame = renderFrame(view);
         EXPECT_EQ(frame.countNonClear(), 0) << "shape " << shape << " without hair";
@@ -160,7 +161,7 @@ TEST_F(DrawPassPixels, OnlyTheClearColourUntilHairIsGrown)
 
 TEST_F(DrawPassPixels, SphereFillsTheCentreWithLitSurfaceAndLeavesTheCorners)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     const Frame frame = renderFrame(view);
     EXPECT_TRUE(cornersAreClear(frame));
@@ -184,7 +185,7 @@ TEST_F(DrawPassPixels, SphereFillsTheCentreWithLitSurfaceAndLeavesTheCorners)
 // shading runs smoothly.
 TEST_F(DrawPassPixels, SphereIsLitAsOneSmoothSurface)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     for (int rotation : {0, 90, 200}) {
         view->rotationX = static_cast<float>(rotation);
@@ -197,11 +198,11 @@ TEST_F(DrawPassPixels, SphereIsLitAsOneSmoothSurface)
 
 TEST_F(DrawPassPixels, WireframeShowsTheBackgroundBetweenLines)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
-    settings().displayMode = Smooth;
+    settings().displayMode = DisplayMode::Smooth;
     const double filled = clearShareInsideSphere(renderFrame(view), 0.7);
-    settings().displayMode = Wireframe;
+    settings().displayMode = DisplayMode::Wireframe;
     const Frame lines = renderFrame(view);
     const double open = clearShareInsideSphere(lines, 0.7);
     EXPECT_LT(filled, 0.001);
@@ -212,7 +213,7 @@ TEST_F(DrawPassPixels, WireframeShowsTheBackgroundBetweenLines)
 
 TEST_F(DrawPassPixels, TextureRecoloursTheStrandsButNeverTheSphere)
 {
-    growOn(Sphere, kScreenshotHair);
+    growOn(UnderlyingShape::Sphere, kScreenshotHair);
     ASSERT_FALSE(HasFatalFailure());
     const Frame smooth = renderFrame(view);
     // Where the hair lies: the strands drawn alone, the sphere's sample count hidden.
@@ -220,11 +221,11 @@ TEST_F(DrawPassPixels, TextureRecoloursTheStrandsButNeverTheSphere)
     underlyingSurface.samplesU = 0;
     const Frame hairOnly = renderFrame(view);
     underlyingSurface.samplesU = sphereRows;
-    settings().displayMode = Texture;
+    settings().displayMode = DisplayMode::Texture;
     renderFrame(view);
     // The second Texture pass starts with whatever state the first one left.
     const Frame textured = renderFrame(view);
-    settings().displayMode = Smooth;
+    settings().displayMode = DisplayMode::Smooth;
     const Frame smoothAgain = renderFrame(view);
 
     long hairPixels = 0;
@@ -255,10 +256,10 @@ TEST_F(DrawPassPixels, TextureRecoloursTheStrandsButNeverTheSphere)
 
 TEST_F(DrawPassPixels, ZoomInPressesEnlargeTheDrawnExtent)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     const Extent base = drawnExtent(renderFrame(view));
-    settings().zoomMode = ZoomIn;
+    settings().zoomMode = ZoomMode::ZoomIn;
     double zoom = 1.0;
     for (int press = 1; press <= 2; ++press) {
         Fl::e_x = 100;
@@ -273,21 +274,22 @@ TEST_F(DrawPassPixels, ZoomInPressesEnlargeTheDrawnExtent)
         EXPECT_NEAR(midY - e.bottom, zoom * (midY - base.bottom), 2.0) << "press " << press;
         EXPECT_NEAR(e.top + 1 - midY, zoom * (base.top + 1 - midY), 2.0) << "press " << press;
     }
-    settings().zoomMode = NoZoom;
+    settings().zoomMode = ZoomMode::NoZoom;
 }
 
 // However far the presses go, as many presses back bring the hair into view.
 TEST_F(DrawPassPixels, HairComesBackAfterZoomingFarOutOrFarIn)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     const int base = renderFrame(view).countNonClear();
     ASSERT_GT(base, 1000);
     const struct {
-        int away;
-        int back;
+        ZoomMode away;
+        ZoomMode back;
         int pressesBack;
-    } trips[] = {{ZoomOut, ZoomIn, 38}, {ZoomIn, ZoomOut, 31}};
+    } trips[] = {{ZoomMode::ZoomOut, ZoomMode::ZoomIn, 38},
+                 {ZoomMode::ZoomIn, ZoomMode::ZoomOut, 31}};
     for (const auto& trip : trips) {
         view->zoomFactor = 1.0f;
         settings().zoomMode = trip.away;
@@ -308,12 +310,12 @@ TEST_F(DrawPassPixels, HairComesBackAfterZoomingFarOutOrFarIn)
         EXPECT_GT(drawn, base * 9 / 10) << "zoom mode " << trip.away;
         EXPECT_LT(drawn, base * 11 / 10) << "zoom mode " << trip.away;
     }
-    settings().zoomMode = NoZoom;
+    settings().zoomMode = ZoomMode::NoZoom;
 }
 
 TEST_F(DrawPassPixels, TranslationMovesTheSceneRightAndDown)
 {
-    growOn(Torus, kTinyHair);
+    growOn(UnderlyingShape::Torus, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     const Extent base = drawnExtent(renderFrame(view));
     view->translationX = 40.0f;
@@ -326,7 +328,7 @@ TEST_F(DrawPassPixels, TranslationMovesTheSceneRightAndDown)
 
 TEST_F(DrawPassPixels, PlaneSquareLandsWhereTheCameraTransformPutsIt)
 {
-    growOn(Plane, kTinyHair);
+    growOn(UnderlyingShape::Plane, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     hairStore.clusterCount = 0;  // the square alone
     const struct {

@@ -96,7 +96,7 @@ protected:
 
 TEST_F(DrawPassState, FixedStateFollowsTheLightingAndMaterialTables)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     pass();
 
@@ -133,7 +133,7 @@ TEST_F(DrawPassState, FixedStateFollowsTheLightingAndMaterialTables)
 
 TEST_F(DrawPassState, OrthographicBoxSitsOnTheModelViewMatrix)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
     view->rotationX = 40.0f;
     view->translationX = 12.0f;
@@ -162,14 +162,18 @@ TEST_F(DrawPassState, OrthographicBoxSitsOnTheModelViewMatrix)
 TEST_F(DrawPassState, PolygonModeFollowsTheDisplayMode)
 {
     const struct {
-        int shape;
-        int mode;
+        UnderlyingShape shape;
+        DisplayMode mode;
         GLint expected;
     } cases[] = {
-        {Sphere, Wireframe, GL_LINE}, {Sphere, Smooth, GL_FILL}, {Sphere, Texture, GL_FILL},
-        {Torus, Wireframe, GL_LINE},  {Sphere, Wireframe, GL_LINE},
+        {UnderlyingShape::Sphere, DisplayMode::Wireframe, GL_LINE},
+        {UnderlyingShape::Sphere, DisplayMode::Smooth, GL_FILL},
+        {UnderlyingShape::Sphere, DisplayMode::Texture, GL_FILL},
+        {UnderlyingShape::Torus, DisplayMode::Wireframe, GL_LINE},
+        {UnderlyingShape::Sphere, DisplayMode::Wireframe, GL_LINE},
         // The plane square is always filled, and the mode stays filled after it.
-        {Plane, Wireframe, GL_FILL},  {Plane, Texture, GL_FILL},
+        {UnderlyingShape::Plane, DisplayMode::Wireframe, GL_FILL},
+        {UnderlyingShape::Plane, DisplayMode::Texture, GL_FILL},
     };
     for (const auto& c : cases) {
         growOn(c.shape, kTinyHair);
@@ -181,7 +185,7 @@ TEST_F(DrawPassState, PolygonModeFollowsTheDisplayMode)
     }
     // Nothing drawn: the mode set at the start of the pass remains.
     hairStore.hairGrown = false;
-    settings().displayMode = Wireframe;
+    settings().displayMode = DisplayMode::Wireframe;
     pass();
     EXPECT_EQ(polygonMode(), (std::array<GLint, 2>{GL_LINE, GL_LINE}));
 }
@@ -203,9 +207,9 @@ TEST_F(DrawPassState, LightStaysPutWhenAResizeReinitialises)
 
 TEST_F(DrawPassState, PlaneSquareLeavesTheUpwardNormalCurrent)
 {
-    growOn(Plane, {2, 3, 10, 5});
+    growOn(UnderlyingShape::Plane, {2, 3, 10, 5});
     ASSERT_FALSE(HasFatalFailure());
-    for (int mode : {static_cast<int>(Smooth), static_cast<int>(Texture)}) {
+    for (DisplayMode mode : {DisplayMode::Smooth, DisplayMode::Texture}) {
         settings().displayMode = mode;
         pass();
         EXPECT_EQ(globalFloats(GL_CURRENT_NORMAL)[0], 0.0f) << "mode " << mode;
@@ -248,9 +252,9 @@ void expectHairTextureBound(const std::string& when)
 
 TEST_F(DrawPassState, TextureObjectHoldsTheHairTextureAndTexturingEndsWithThePass)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
-    settings().displayMode = Texture;
+    settings().displayMode = DisplayMode::Texture;
     pass();
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     expectHairTextureBound("after a Texture pass");
@@ -263,9 +267,9 @@ TEST_F(DrawPassState, TextureObjectHoldsTheHairTextureAndTexturingEndsWithThePas
 
 TEST_F(DrawPassState, TextureIsMadeAgainInANewContext)
 {
-    growOn(Torus, kTinyHair);
+    growOn(UnderlyingShape::Torus, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
-    settings().displayMode = Texture;
+    settings().displayMode = DisplayMode::Texture;
     pass();
     expectHairTextureBound("in the first context");
 

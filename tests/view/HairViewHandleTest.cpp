@@ -59,7 +59,7 @@ TEST_F(HairViewHandle, PressRecordsPositionWithYUpwardAndZoomsInSinglePrecision)
     EXPECT_EQ(view->zoomFactor, 1.0f) << "NoZoom changes nothing";
     EXPECT_NE(view->damage(), 0) << "every press redraws";
 
-    settings->zoomMode = ZoomIn;
+    settings->zoomMode = ZoomMode::ZoomIn;
     for (int i = 0; i < 3; ++i) {
         send(FL_PUSH, 10, 10);
     }
@@ -69,7 +69,7 @@ TEST_F(HairViewHandle, PressRecordsPositionWithYUpwardAndZoomsInSinglePrecision)
 
     view->zoomFactor = 1.0f;
     send(FL_PUSH, 10, 10);
-    settings->zoomMode = ZoomOut;
+    settings->zoomMode = ZoomMode::ZoomOut;
     send(FL_PUSH, 10, 10);
     EXPECT_EQ(view->zoomFactor, 1.2f * 0.8f);
     EXPECT_NE(view->zoomFactor, 1.0f);
@@ -114,7 +114,7 @@ TEST_F(HairViewHandle, DragsRotateAndTranslateByQuarterPixels)
 TEST_F(HairViewHandle, EveryButtonActsAlike)
 {
     settings->rotate = true;
-    settings->zoomMode = ZoomIn;
+    settings->zoomMode = ZoomMode::ZoomIn;
     const int buttons[] = {FL_LEFT_MOUSE, FL_MIDDLE_MOUSE, FL_RIGHT_MOUSE};
     float expectedZoom = 1.0f;
     float expectedRotation = 0.0f;
@@ -132,7 +132,7 @@ TEST_F(HairViewHandle, OtherEventsAreUsedAndChangeNothing)
 {
     settings->rotate = true;
     settings->translate = true;
-    settings->zoomMode = ZoomIn;
+    settings->zoomMode = ZoomMode::ZoomIn;
     send(FL_PUSH, 0, 0);
     const float zoom = view->zoomFactor;
     const int events[] = {FL_RELEASE, FL_MOVE, FL_MOUSEWHEEL, FL_KEYDOWN, FL_KEYUP, FL_SHORTCUT,
@@ -161,7 +161,7 @@ TEST_F(HairViewHandle, AnglesAreNeverWrapped)
 // itself, and 490 presses in reach infinity.
 TEST_F(HairViewHandle, ZoomStaysWithinItsRangeAndEveryPressInsideIsAsBefore)
 {
-    settings->zoomMode = ZoomOut;
+    settings->zoomMode = ZoomMode::ZoomOut;
     float product = 1.0f;
     for (int press = 1; press <= 600; ++press) {
         send(FL_PUSH, 0, 0);
@@ -170,7 +170,7 @@ TEST_F(HairViewHandle, ZoomStaysWithinItsRangeAndEveryPressInsideIsAsBefore)
         ASSERT_EQ(view->zoomFactor, expected) << "zoom-out press " << press;
     }
 
-    settings->zoomMode = ZoomIn;
+    settings->zoomMode = ZoomMode::ZoomIn;
     product = kMinZoomFactor;
     for (int press = 1; press <= 600; ++press) {
         send(FL_PUSH, 0, 0);
@@ -179,7 +179,7 @@ TEST_F(HairViewHandle, ZoomStaysWithinItsRangeAndEveryPressInsideIsAsBefore)
         ASSERT_EQ(view->zoomFactor, expected) << "zoom-in press " << press;
     }
 
-    settings->zoomMode = ZoomOut;
+    settings->zoomMode = ZoomMode::ZoomOut;
     send(FL_PUSH, 0, 0);
     EXPECT_EQ(view->zoomFactor, kMaxZoomFactor * 0.8f) << "the top of the range zooms out at once";
 }

@@ -57,14 +57,14 @@ void resetScene(HairView* view)
     view->rotationZ = 0.0f;
     view->translationX = 0.0f;
     view->translationY = 0.0f;
-    settings().displayMode = Smooth;
-    settings().shape = None;
-    settings().style = Messy;
+    settings().displayMode = DisplayMode::Smooth;
+    settings().shape = UnderlyingShape::NoShape;
+    settings().style = HairStyle::Messy;
     settings().parts = 10;
     hairStore.hairGrown = false;
 }
 
-void growOn(int shape, HairSize size)
+void growOn(UnderlyingShape shape, HairSize size)
 {
     HairSettings& s = settings();
     s.shape = shape;
@@ -73,20 +73,30 @@ void growOn(int shape, HairSize size)
     s.length = size.length;
     s.restAngle = size.restAngle;
     bool grown = false;
-    if (shape == Plane) {
-        grown = growPlaneHair(recipeFromSettings(s));
+    if (shape == UnderlyingShape::Plane) {
+        grown = growPlaneHair(recipeFromSettings(s), hairStore);
     } else {
-        if (shape == Sphere) {
-            setupSphereSurface();
+        if (shape == UnderlyingShape::Sphere) {
+            setupSphereSurface(underlyingSurface);
         } else {
-            setupTorusSurface();
+            setupTorusSurface(underlyingSurface);
         }
-        grown = growSurfaceHair(recipeFromSettings(s));
+        grown = growSurfaceHair(recipeFromSettings(s), underlyingSurface, hairStore);
     }
     ASSERT_TRUE(grown) << describe(shape, size);
 }
 
-std::string describe(int shape, HairSize size)
+std::ostream& operator<<(std::ostream& out, DisplayMode mode)
+{
+    return out << static_cast<int>(mode);
+}
+
+std::ostream& operator<<(std::ostream& out, ZoomMode mode)
+{
+    return out << static_cast<int>(mode);
+}
+
+std::string describe(UnderlyingShape shape, HairSize size)
 {
     std::ostringstream text;
     text << "shape " << shape << ", " << size.clusters << " clusters of " << size.hairs

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "HairTestSupport.h"
 #include "app/HairSettings.h"
 #include "geometry/NurbsSurface.h"
 
@@ -20,6 +21,10 @@ void drawThroughFltk(HairView* view);
 // Everything the draw pass reads back at rest: view state, Smooth mode, no hair.
 void resetScene(HairView* view);
 
+// Test messages show a display or zoom mode by its code, as the settings hold it.
+std::ostream& operator<<(std::ostream& out, DisplayMode mode);
+std::ostream& operator<<(std::ostream& out, ZoomMode mode);
+
 struct HairSize {
     int clusters;
     int hairs;
@@ -30,9 +35,9 @@ constexpr HairSize kTinyHair = {1, 1, 2, 1};
 constexpr HairSize kScreenshotHair = {3, 10, 20, 10};
 
 // Set the shape, build the sphere or torus surface and grow hair on it.
-void growOn(int shape, HairSize size);
+void growOn(UnderlyingShape shape, HairSize size);
 
-std::string describe(int shape, HairSize size);
+std::string describe(UnderlyingShape shape, HairSize size);
 
 struct Rgb {
     int r;

@@ -31,13 +31,14 @@ struct Case {
     std::string arguments;  // tressmoor-render's options besides --image
     HairRecipe recipe;
     int growth;
-    int displayMode;
+    DisplayMode displayMode;
     ViewState view;
     bool controlPoints;
     bool controlPolygon;
 };
 
-HairRecipe recipeOf(int shape, int style, int hairs, int clusters, int length, int restAngle)
+HairRecipe recipeOf(UnderlyingShape shape, HairStyle style, int hairs, int clusters, int length,
+                    int restAngle)
 {
     HairRecipe recipe = defaultRecipe(shape);
     recipe.style = style;
@@ -56,42 +57,57 @@ std::string docsHair(const char* shape, const char* display)
 }
 
 const Case kCases[] = {
-    {"sphere_smooth", "--shape sphere --display smooth", defaultRecipe(Sphere), 1, Smooth, {},
+    {"sphere_smooth", "--shape sphere --display smooth", defaultRecipe(UnderlyingShape::Sphere), 1,
+     DisplayMode::Smooth, {}, false, false},
+    {"plane_as_the_window_starts", "", defaultRecipe(UnderlyingShape::Plane), 1,
+     DisplayMode::Wireframe, {}, false, false},
+    {"plane_wireframe", docsHair("plane", "wireframe"),
+     recipeOf(UnderlyingShape::Plane, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Wireframe,
+     {}, false, false},
+    {"plane_smooth", docsHair("plane", "smooth"),
+     recipeOf(UnderlyingShape::Plane, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Smooth, {},
      false, false},
-    {"plane_as_the_window_starts", "", defaultRecipe(Plane), 1, Wireframe, {}, false, false},
-    {"plane_wireframe", docsHair("plane", "wireframe"), recipeOf(Plane, Messy, 10, 3, 20, 10), 1,
-     Wireframe, {}, false, false},
-    {"plane_smooth", docsHair("plane", "smooth"), recipeOf(Plane, Messy, 10, 3, 20, 10), 1, Smooth,
+    {"plane_texture", docsHair("plane", "texture"),
+     recipeOf(UnderlyingShape::Plane, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Texture,
      {}, false, false},
-    {"plane_texture", docsHair("plane", "texture"), recipeOf(Plane, Messy, 10, 3, 20, 10), 1,
-     Texture, {}, false, false},
-    {"sphere_wireframe", docsHair("sphere", "wireframe"), recipeOf(Sphere, Messy, 10, 3, 20, 10),
-     1, Wireframe, {}, false, false},
-    {"sphere_texture", docsHair("sphere", "texture"), recipeOf(Sphere, Messy, 10, 3, 20, 10), 1,
-     Texture, {}, false, false},
-    {"torus_wireframe", docsHair("torus", "wireframe"), recipeOf(Torus, Messy, 10, 3, 20, 10), 1,
-     Wireframe, {}, false, false},
-    {"torus_smooth", docsHair("torus", "smooth"), recipeOf(Torus, Messy, 10, 3, 20, 10), 1, Smooth,
+    {"sphere_wireframe", docsHair("sphere", "wireframe"),
+     recipeOf(UnderlyingShape::Sphere, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Wireframe,
      {}, false, false},
+    {"sphere_texture", docsHair("sphere", "texture"),
+     recipeOf(UnderlyingShape::Sphere, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Texture,
+     {}, false, false},
+    {"torus_wireframe", docsHair("torus", "wireframe"),
+     recipeOf(UnderlyingShape::Torus, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Wireframe,
+     {}, false, false},
+    {"torus_smooth", docsHair("torus", "smooth"),
+     recipeOf(UnderlyingShape::Torus, HairStyle::Messy, 10, 3, 20, 10), 1, DisplayMode::Smooth, {},
+     false, false},
     {"torus_texture_combed_second_growth",
      "--shape torus --style combed --hairs 20 --clusters 4 --length 20 --rest-angle 10 "
      "--growth 2 --display texture",
-     recipeOf(Torus, Combed, 20, 4, 20, 10), 2, Texture, {}, false, false},
+     recipeOf(UnderlyingShape::Torus, HairStyle::Combed, 20, 4, 20, 10), 2, DisplayMode::Texture,
+     {}, false, false},
     {"sphere_turned_moved_zoomed_with_points",
      "--shape sphere --hairs 10 --clusters 3 --rotate-x 25 --rotate-z -40 --translate 30,-20 "
      "--zoom 1.3 --control-points --display smooth",
-     recipeOf(Sphere, Messy, 10, 3, 10, 1), 1, Smooth, {1.3f, 25.0f, -40.0f, 30.0f, -20.0f},
-     true, false},
+     recipeOf(UnderlyingShape::Sphere, HairStyle::Messy, 10, 3, 10, 1), 1, DisplayMode::Smooth,
+     {1.3f, 25.0f, -40.0f, 30.0f, -20.0f}, true, false},
     {"torus_turned_with_polygon",
      "--shape torus --style combed --hairs 5 --clusters 2 --rotate-x -60 --rotate-z 75 "
      "--zoom 0.8 --translate=-15,25 --control-polygon",
-     recipeOf(Torus, Combed, 5, 2, 10, 1), 1, Wireframe, {0.8f, -60.0f, 75.0f, -15.0f, 25.0f},
-     false, true},
+     recipeOf(UnderlyingShape::Torus, HairStyle::Combed, 5, 2, 10, 1), 1, DisplayMode::Wireframe,
+     {0.8f, -60.0f, 75.0f, -15.0f, 25.0f}, false, true},
 };
 
 std::string caseName(const testing::TestParamInfo<Case>& info)
 {
     return info.param.name;
+}
+
+// Failure messages show the case by its name, not as the bytes of the record.
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.name;
 }
 
 class RenderedAgainstWindow : public testing::TestWithParam<Case> {};
@@ -127,9 +143,9 @@ Frame windowFrame(const Case& c)
     view->translationY = c.view.translationY;
     // rand() is never seeded, which is the sequence srand(1) starts.
     srand(1);
-    if (c.recipe.shape == Plane) {
+    if (c.recipe.shape == UnderlyingShape::Plane) {
         s.buildPlane();
-    } else if (c.recipe.shape == Sphere) {
+    } else if (c.recipe.shape == UnderlyingShape::Sphere) {
         s.buildSphere();
     } else {
         s.buildTorus();

@@ -9,9 +9,9 @@
 namespace {
 
 struct Shot {
-    int shape;
+    UnderlyingShape shape;
     const char* shapeName;
-    int mode;
+    DisplayMode mode;
     const char* modeName;
 };
 
@@ -72,10 +72,13 @@ TEST_P(Screenshot, ShapeInDisplayModeIsSavedAsPng)
 
 INSTANTIATE_TEST_SUITE_P(
     EveryShapeAndMode, Screenshot,
-    testing::Values(Shot{Plane, "plane", Wireframe, "wireframe"}, Shot{Plane, "plane", Smooth, "smooth"},
-                    Shot{Plane, "plane", Texture, "texture"},
-                    Shot{Sphere, "sphere", Wireframe, "wireframe"}, Shot{Sphere, "sphere", Smooth, "smooth"},
-                    Shot{Sphere, "sphere", Texture, "texture"},
-                    Shot{Torus, "torus", Wireframe, "wireframe"}, Shot{Torus, "torus", Smooth, "smooth"},
-                    Shot{Torus, "torus", Texture, "texture"}),
+    testing::Values(Shot{UnderlyingShape::Plane, "plane", DisplayMode::Wireframe, "wireframe"},
+                    Shot{UnderlyingShape::Plane, "plane", DisplayMode::Smooth, "smooth"},
+                    Shot{UnderlyingShape::Plane, "plane", DisplayMode::Texture, "texture"},
+                    Shot{UnderlyingShape::Sphere, "sphere", DisplayMode::Wireframe, "wireframe"},
+                    Shot{UnderlyingShape::Sphere, "sphere", DisplayMode::Smooth, "smooth"},
+                    Shot{UnderlyingShape::Sphere, "sphere", DisplayMode::Texture, "texture"},
+                    Shot{UnderlyingShape::Torus, "torus", DisplayMode::Wireframe, "wireframe"},
+                    Shot{UnderlyingShape::Torus, "torus", DisplayMode::Smooth, "smooth"},
+                    Shot{UnderlyingShape::Torus, "torus", DisplayMode::Texture, "texture"}),
     shotName);

@@ -98,14 +98,14 @@ TEST_F(SurfaceStrips, SurfaceWithoutSamplesSendsNothingAtAll)
     NurbsSurface flat;
     setUpSaddle(flat, 3, 3);
     glCallLog.start();
-    never.draw(Plain);
-    never.draw(Textured);
+    never.draw(StripStyle::Plain);
+    never.draw(StripStyle::Textured);
     flat.setTessellation(3, 0);
-    flat.draw(Plain);
-    flat.draw(Textured);
+    flat.draw(StripStyle::Plain);
+    flat.draw(StripStyle::Textured);
     flat.setTessellation(0, 3);
-    flat.draw(Plain);
-    flat.draw(Textured);
+    flat.draw(StripStyle::Plain);
+    flat.draw(StripStyle::Textured);
     glCallLog.stop();
     EXPECT_EQ(glCallLog.calls, 0);
 }
@@ -121,7 +121,7 @@ TEST_F(SurfaceStrips, OneStripPerRowPairWithTheRowsInterleaved)
         what << "saddle " << samples[0] << " x " << samples[1];
 
         glCallLog.start();
-        saddle.draw(Plain);
+        saddle.draw(StripStyle::Plain);
         glCallLog.stop();
         EXPECT_EQ(glCallLog.primitives.size(), static_cast<size_t>(samples[0])) << what.str();
         EXPECT_EQ(glCallLog.lineWidthCalls, samples[0]) << what.str();
@@ -136,11 +136,11 @@ TEST_F(SurfaceStrips, TexturedStripsCarryTheGridTexCoordsAndEndUntextured)
     NurbsSurface saddle;
     setUpSaddle(saddle, 3, 4);
     const std::vector<SurfaceVertex> grid = gridOf(saddle);
-    saddle.draw(Textured);  // the texture object now exists in this context
+    saddle.draw(StripStyle::Textured);  // the texture object now exists in this context
     ASSERT_NE(hairTextureName, 0u);
 
     glCallLog.start();
-    saddle.draw(Textured);
+    saddle.draw(StripStyle::Textured);
     glCallLog.stop();
     expectStripsFollowGrid(glCallLog.primitives, 0, grid, 3, 4, true, "textured saddle");
     for (const LoggedPrimitive& strip : glCallLog.primitives) {
@@ -151,35 +151,41 @@ TEST_F(SurfaceStrips, TexturedStripsCarryTheGridTexCoordsAndEndUntextured)
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 
     glCallLog.start();
-    saddle.draw(Plain);
+    saddle.draw(StripStyle::Plain);
     glCallLog.stop();
     expectStripsFollowGrid(glCallLog.primitives, 0, grid, 3, 4, false, "plain after textured");
 }
 
 TEST_F(SurfaceStrips, PassSendsTheSceneByShapeModeAndHairSize)
 {
-    const int shapes[] = {Sphere, Torus, Plane};
+    const UnderlyingShape shapes[] = {UnderlyingShape::Sphere, UnderlyingShape::Torus,
+                                      UnderlyingShape::Plane};
     const HairSize sizes[] = {{1, 1, 10, 1}, {2, 3, 10, 5}, {3, 10, 20, 10}};
     // Texture twice in a row: the second pass starts with whatever the first left on.
-    const int modes[] = {Smooth, Texture, Texture, Wireframe, Smooth};
-    for (int shape : shapes) {
+    const DisplayMode modes[] = {DisplayMode::Smooth, DisplayMode::Texture, DisplayMode::Texture,
+                                 DisplayMode::Wireframe, DisplayMode::Smooth};
+    for (UnderlyingShape shape : shapes) {
         for (const HairSize& size : sizes) {
             growOn(shape, size);
             ASSERT_FALSE(HasFatalFailure());
             const int hairStrips = size.clusters * size.clusters * size.hairs * kStrandSamples;
-            const int surfaceStrips = shape == Plane ? 0 : kShapeSamples;
-            for (int mode : modes) {
+            const int surfaceStrips = shape == UnderlyingShape::Plane ? 0 : kShapeSamples;
+            for (DisplayMode mode : modes) {
                 settings().displayMode = mode;
-                const std::string what = describe(shape, size) + ", mode " + std::to_string(mode);
+                const std::string what =
+                    describe(shape, size) + ", mode " + std::to_string(static_cast<int>(mode));
                 glCallLog.start();
                 drawThroughFltk(view);
                 glCallLog.stop();
 
                 EXPECT_EQ(glCallLog.matrixModeCalls, 0) << what;
                 EXPECT_EQ(glCallLog.countPrimitives(GL_TRIANGLE_STRIP), surfaceStrips + hairStrips) << what;
-                EXPECT_EQ(glCallLog.countPrimitives(GL_QUADS), shape == Plane ? 1 : 0) << what;
+                EXPECT_EQ(glCallLog.countPrimitives(GL_QUADS),
+                          shape == UnderlyingShape::Plane ? 1 : 0)
+                    << what;
                 ASSERT_EQ(glCallLog.primitives.size(),
-                          static_cast<size_t>(surfaceStrips + hairStrips + (shape == Plane ? 1 : 0)))
+                          static_cast<size_t>(surfaceStrips + hairStrips +
+                                              (shape == UnderlyingShape::Plane ? 1 : 0)))
                     << what;
                 int texturedStrips = 0;
                 for (size_t n = 0; n < glCallLog.primitives.size(); ++n) {
@@ -189,13 +195,14 @@ TEST_F(SurfaceStrips, PassSendsTheSceneByShapeModeAndHairSize)
                     const bool carriesTexCoords = primitive.vertices.front().hasTexCoord;
                     texturedStrips += carriesTexCoords ? 1 : 0;
                     ASSERT_EQ(primitive.texturing, carriesTexCoords) << what << " primitive " << n;
-                    ASSERT_EQ(carriesTexCoords, isHair && mode == Texture) << what << " primitive " << n;
+                    ASSERT_EQ(carriesTexCoords, isHair && mode == DisplayMode::Texture)
+                        << what << " primitive " << n;
                     if (primitive.mode == GL_TRIANGLE_STRIP) {
                         ASSERT_EQ(primitive.vertices.size(), 42u) << what << " primitive " << n;
                     }
                 }
-                EXPECT_EQ(texturedStrips, mode == Texture ? hairStrips : 0) << what;
-                if (shape == Plane) {
+                EXPECT_EQ(texturedStrips, mode == DisplayMode::Texture ? hairStrips : 0) << what;
+                if (shape == UnderlyingShape::Plane) {
                     const LoggedPrimitive& square = glCallLog.primitives.back();
                     ASSERT_EQ(square.mode, static_cast<GLenum>(GL_QUADS)) << what;
                     ASSERT_EQ(square.vertices.size(), 4u) << what;
@@ -213,9 +220,9 @@ TEST_F(SurfaceStrips, PassSendsTheSceneByShapeModeAndHairSize)
 
 TEST_F(SurfaceStrips, StrandsAreSentInStoreOrderAsTheirOwnGrids)
 {
-    growOn(Torus, {2, 3, 10, 5});
+    growOn(UnderlyingShape::Torus, {2, 3, 10, 5});
     ASSERT_FALSE(HasFatalFailure());
-    settings().displayMode = Texture;
+    settings().displayMode = DisplayMode::Texture;
     glCallLog.start();
     drawThroughFltk(view);
     glCallLog.stop();
@@ -237,13 +244,13 @@ TEST_F(SurfaceStrips, StrandsAreSentInStoreOrderAsTheirOwnGrids)
 
 TEST_F(SurfaceStrips, SmoothAndTextureSendTheSameGeometry)
 {
-    growOn(Sphere, {2, 2, 10, 5});
+    growOn(UnderlyingShape::Sphere, {2, 2, 10, 5});
     ASSERT_FALSE(HasFatalFailure());
-    settings().displayMode = Smooth;
+    settings().displayMode = DisplayMode::Smooth;
     glCallLog.start();
     drawThroughFltk(view);
     const std::vector<LoggedPrimitive> smooth = glCallLog.primitives;
-    settings().displayMode = Texture;
+    settings().displayMode = DisplayMode::Texture;
     glCallLog.start();
     drawThroughFltk(view);
     glCallLog.stop();
@@ -263,8 +270,8 @@ TEST_F(SurfaceStrips, SmoothAndTextureSendTheSameGeometry)
 
 TEST_F(SurfaceStrips, OnlyCurrentStrandsOfAGrownHairAreDrawn)
 {
-    growOn(Sphere, {2, 5, 10, 5});
-    growOn(Sphere, {1, 2, 10, 5});
+    growOn(UnderlyingShape::Sphere, {2, 5, 10, 5});
+    growOn(UnderlyingShape::Sphere, {1, 2, 10, 5});
     ASSERT_FALSE(HasFatalFailure());
     const int surfaceStrips = kShapeSamples;
 
@@ -289,7 +296,8 @@ TEST_F(SurfaceStrips, OnlyCurrentStrandsOfAGrownHairAreDrawn)
 
     hairStore.clusterCount = 1;
     hairStore.hairGrown = false;
-    for (int shape : {static_cast<int>(Sphere), static_cast<int>(Torus), static_cast<int>(Plane), static_cast<int>(None)}) {
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus,
+                                  UnderlyingShape::Plane, UnderlyingShape::NoShape}) {
         settings().shape = shape;
         glCallLog.start();
         drawThroughFltk(view);
@@ -372,9 +380,9 @@ std::string show(const Triangle& t)
 
 TEST_F(SurfaceStrips, FeedbackTrianglesAreTheGridsThroughTheCamera)
 {
-    growOn(Sphere, kTinyHair);
+    growOn(UnderlyingShape::Sphere, kTinyHair);
     ASSERT_FALSE(HasFatalFailure());
-    settings().displayMode = Smooth;
+    settings().displayMode = DisplayMode::Smooth;
     view->zoomFactor = 1.2f;
     view->rotationX = 10.0f;
     view->rotationZ = -25.0f;

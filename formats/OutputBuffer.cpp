@@ -1,4 +1,4 @@
-#include "hair/OutputBuffer.h"
+#include "formats/OutputBuffer.h"
 
 #include <algorithm>
 

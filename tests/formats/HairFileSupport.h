@@ -1,18 +1,11 @@
-#ifndef TRESSMOOR_TESTS_HAIR_HAIRFILESUPPORT_H
-#define TRESSMOOR_TESTS_HAIR_HAIRFILESUPPORT_H
+#ifndef TRESSMOOR_TESTS_FORMATS_HAIRFILESUPPORT_H
+#define TRESSMOOR_TESTS_FORMATS_HAIRFILESUPPORT_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<unsigned char>;
-
-// Every byte that defines each current strand of hairStore (counts, control net,
-// knots and the precomputed basis tables), one entry per strand in record order.
-std::vector<Bytes> currentStrands();
-
-// Where two strand lists first differ, or "" when they are identical.
-std::string firstDifference(const std::vector<Bytes>& expected, const std::vector<Bytes>& actual);
+#include "HairTestSupport.h"
 
 // A HAIR file written field by field, independently of the program's encoder.
 struct HandMadeHairFile {

@@ -1,12 +1,12 @@
-#ifndef TRESSMOOR_HAIR_USDWRITER_H
-#define TRESSMOOR_HAIR_USDWRITER_H
+#ifndef TRESSMOOR_FORMATS_USDWRITER_H
+#define TRESSMOOR_FORMATS_USDWRITER_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "hair/HairCodec.h"
-#include "hair/OutputBuffer.h"
+#include "formats/HairCodec.h"
+#include "formats/OutputBuffer.h"
 
 // What a USD layer of strands holds beyond the HAIR file's own arrays.
 struct UsdCurvesExtras {

@@ -1,5 +1,5 @@
-#ifndef TRESSMOOR_HAIR_FILEIO_H
-#define TRESSMOOR_HAIR_FILEIO_H
+#ifndef TRESSMOOR_FORMATS_FILEIO_H
+#define TRESSMOOR_FORMATS_FILEIO_H
 
 #include <sys/types.h>
 

@@ -1,10 +1,10 @@
-#ifndef TRESSMOOR_HAIR_OBJWRITER_H
-#define TRESSMOOR_HAIR_OBJWRITER_H
+#ifndef TRESSMOOR_FORMATS_OBJWRITER_H
+#define TRESSMOOR_FORMATS_OBJWRITER_H
 
 #include <string>
 
-#include "hair/HairCodec.h"
-#include "hair/OutputBuffer.h"
+#include "formats/HairCodec.h"
+#include "formats/OutputBuffer.h"
 
 // The strands' points as OBJ polylines: the comment line first when there is one,
 // then one v line per point, then one l line per strand. A strand of a single

@@ -1,11 +1,7 @@
-#include "hair/HairFile.h"
+#include "formats/HairFile.h"
 
-#include <cfloat>
-
-#include "hair/ByteCodec.h"
-#include "hair/FileIo.h"
-#include "hair/HairExport.h"
-#include "hair/OutputBuffer.h"
+#include "formats/ByteCodec.h"
+#include "formats/RecipeText.h"
 
 namespace {
 
@@ -48,30 +44,6 @@ bool followsRecipe(const HairStrands& strands, const HairRecipe& recipe, std::st
     return true;
 }
 
-std::vector<unsigned char> encodeHair(const HairFileContents& contents)
-{
-    const HairRecipe& recipe = contents.recipe;
-    HairHeader header;
-    header.strandCount = static_cast<uint32_t>(strandTotal(recipe));
-    header.pointCount = static_cast<uint32_t>(contents.points.size() / 3);
-    header.flags = kHairHasPoints;
-    header.defaultSegments = static_cast<uint32_t>(recipe.parts - 1);
-    header.defaultThickness = kHairFileThickness;
-    header.defaultTransparency = 0.0f;
-    for (int c = 0; c < 3; ++c) {
-        header.defaultColour[c] = kHairFileColour[c];
-    }
-    header.info = formatRecipe(recipe);
-
-    std::vector<unsigned char> out;
-    out.reserve(kHairHeaderSize + 4 * contents.points.size());
-    appendHairHeader(out, header);
-    for (float coordinate : contents.points) {
-        appendF32(out, coordinate);
-    }
-    return out;
-}
-
 }  // namespace
 
 bool decodeHairFile(const unsigned char* data, size_t size, HairFileContents& contents,
@@ -105,28 +77,26 @@ bool readTressmoorRecipe(const HairStrands& strands, HairRecipe& recipe, bool& h
     return true;
 }
 
-HairFileFormat formatForPath(const std::string& path)
+std::vector<unsigned char> encodeHairFile(const HairFileContents& contents)
 {
-    if (hasExtension(path, ".obj")) {
-        return HairFileFormat::Obj;
+    const HairRecipe& recipe = contents.recipe;
+    HairHeader header;
+    header.strandCount = static_cast<uint32_t>(strandTotal(recipe));
+    header.pointCount = static_cast<uint32_t>(contents.points.size() / 3);
+    header.flags = kHairHasPoints;
+    header.defaultSegments = static_cast<uint32_t>(recipe.parts - 1);
+    header.defaultThickness = kHairFileThickness;
+    header.defaultTransparency = 0.0f;
+    for (int c = 0; c < 3; ++c) {
+        header.defaultColour[c] = kHairFileColour[c];
     }
-    return hasExtension(path, ".usda") ? HairFileFormat::Usd : HairFileFormat::Hair;
-}
+    header.info = formatRecipe(recipe);
 
-std::vector<unsigned char> encodeHairFile(const HairFileContents& contents, HairFileFormat format)
-{
-    std::vector<unsigned char> hair = encodeHair(contents);
-    if (format == HairFileFormat::Hair) {
-        return hair;
+    std::vector<unsigned char> out;
+    out.reserve(kHairHeaderSize + 4 * contents.points.size());
+    appendHairHeader(out, header);
+    for (float coordinate : contents.points) {
+        appendF32(out, coordinate);
     }
-    // Every other format is written from the HAIR file, as a conversion would be.
-    // The points come from grown or checked hair, so every one of them decodes.
-    HairStrands strands;
-    std::string problem;
-    decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
-    std::vector<unsigned char> bytes;
-    OutputBuffer out(appendingTo(bytes));
-    writeHairFileAs(strands, tressmoorStrandsOf(strands, contents.recipe), format, false, out);
-    out.finish();
-    return bytes;
+    return out;
 }

@@ -1,4 +1,4 @@
-#include "hair/ObjWriter.h"
+#include "formats/ObjWriter.h"
 
 namespace {
 

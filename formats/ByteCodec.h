@@ -1,5 +1,5 @@
-#ifndef TRESSMOOR_HAIR_BYTECODEC_H
-#define TRESSMOOR_HAIR_BYTECODEC_H
+#ifndef TRESSMOOR_FORMATS_BYTECODEC_H
+#define TRESSMOOR_FORMATS_BYTECODEC_H
 
 #include <cstdint>
 #include <cstring>

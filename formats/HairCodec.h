@@ -1,5 +1,5 @@
-#ifndef TRESSMOOR_HAIR_HAIRCODEC_H
-#define TRESSMOOR_HAIR_HAIRCODEC_H
+#ifndef TRESSMOOR_FORMATS_HAIRCODEC_H
+#define TRESSMOOR_FORMATS_HAIRCODEC_H
 
 #include <cstddef>
 #include <cstdint>

@@ -15,10 +15,10 @@
 
 #include "HairFileSupport.h"
 #include "UsdTextSupport.h"
-#include "hair/FileIo.h"
-#include "hair/HairExport.h"
-#include "hair/OutputBuffer.h"
-#include "hair/UsdWriter.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/OutputBuffer.h"
+#include "formats/UsdWriter.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,14 +15,20 @@
 
 #include "HairFileSupport.h"
 #include "HairTestSupport.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/RecipeText.h"
+#include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/FileIo.h"
-#include "hair/HairFile.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 
 namespace {
+
+// The hair's own store and the surface it grows on, handed to the code under test.
+HairStore store;
+NurbsSurface shapeSurface;
 
 // Puts one strand per centreline into record 0, as a growth with one cluster would.
 void storeCentrelines(const std::vector<Centreline>& lines)
@@ -30,16 +37,16 @@ void storeCentrelines(const std::vector<Centreline>& lines)
     std::vector<float> knots(parts + 4), xs(parts), ys(parts), zs(parts);
     std::vector<ControlPoint> scratch(parts * kStrandRingPoints);
     buildStrandKnotsU(parts, knots.data());
-    hairStore.clusterCount = 1;
-    hairStore.hairClusters[0].strandCount = static_cast<int>(lines.size());
+    store.clusterCount = 1;
+    store.hairClusters[0].strandCount = static_cast<int>(lines.size());
     for (size_t k = 0; k < lines.size(); ++k) {
         for (int r = 0; r < parts; ++r) {
             xs[r] = lines[k][r].x;
             ys[r] = lines[k][r].y;
             zs[r] = lines[k][r].z;
         }
-        buildStrand(0, static_cast<int>(k), xs.data(), ys.data(), zs.data(), parts, knots.data(),
-                    scratch.data());
+        buildStrand(store, 0, static_cast<int>(k), xs.data(), ys.data(), zs.data(), parts,
+                    knots.data(), scratch.data());
     }
 }
 
@@ -47,7 +54,7 @@ Bytes encode(const HairRecipe& recipe, HairFileFormat format = HairFileFormat::H
 {
     Bytes bytes;
     std::string problem;
-    EXPECT_TRUE(encodeStoredHair(hairStore, recipe, format, bytes, problem)) << problem;
+    EXPECT_TRUE(encodeStoredHair(store, shapeSurface, recipe, format, bytes, problem)) << problem;
     return bytes;
 }
 
@@ -74,7 +81,7 @@ bool sameRecipe(const HairRecipe& a, const HairRecipe& b)
            a.parts == b.parts;
 }
 
-const HairRecipe kSmallRecipe = {Plane, Messy, 10, 1, 1, 1, 8};
+const HairRecipe kSmallRecipe = {UnderlyingShape::Plane, HairStyle::Messy, 10, 1, 1, 1, 8};
 
 }  // namespace
 
@@ -125,28 +132,31 @@ TEST(HairFileFormat, OptionalArraysComeInFlagOrderAndOnlyPointsAreRead)
     const Bytes bytes = file.bytes();
     ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem;
     EXPECT_EQ(contents.points, file.points);
-    EXPECT_TRUE(sameRecipe(contents.recipe, {Torus, Combed, 7, 3, 2, 1, 8}));
+    EXPECT_TRUE(
+        sameRecipe(contents.recipe, {UnderlyingShape::Torus, HairStyle::Combed, 7, 3, 2, 1, 8}));
 }
 
 TEST(HairFileRoundTrip, EveryShapeAndStyleOfTheLargestHairRebuildsIdenticalStrands)
 {
-    for (int shape : {Plane, Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             const HairRecipe settings = makeRecipe(shape, style, 10, 50, 16, 40, 90);
-            growQuietly(settings);
-            const std::vector<Bytes> grown = currentStrands();
+            growQuietly(settings, shapeSurface, store);
+            const std::vector<Bytes> grown = currentStrands(store);
             HairRecipe recipe = settings;
             const Bytes bytes = encode(recipe);
 
             // Something else in the store first, so the load has to rebuild everything.
-            growQuietly(makeRecipe(Plane, Messy, 2, 3, 8));
+            growQuietly(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 3, 8), shapeSurface,
+                        store);
             HairFileContents contents;
             std::string problem;
             ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem))
                 << problem << " for " << describe(settings);
             EXPECT_TRUE(sameRecipe(contents.recipe, recipe)) << describe(settings);
-            ASSERT_TRUE(applyHairFile(contents));
-            EXPECT_EQ(firstDifference(grown, currentStrands()), "") << describe(settings);
+            ASSERT_TRUE(applyHairFile(contents, shapeSurface, store));
+            EXPECT_EQ(firstDifference(grown, currentStrands(store)), "") << describe(settings);
             EXPECT_EQ(encode(recipe), bytes) << "saving again gives the same file";
         }
     }
@@ -173,22 +183,55 @@ TEST(HairFileRoundTrip, SeededRandomCentrelinesRebuildBitForBit)
             }
         }
         storeCentrelines(lines);
-        const std::vector<Bytes> built = currentStrands();
-        HairRecipe recipe = {Sphere, Messy, 1, 0, static_cast<int>(lines.size()), 1, parts};
+        const std::vector<Bytes> built = currentStrands(store);
+        HairRecipe recipe = {UnderlyingShape::Sphere, HairStyle::Messy, 1, 0,
+                             static_cast<int>(lines.size()), 1, parts};
         const Bytes bytes = encode(recipe);
         HairFileContents contents;
         std::string problem;
         ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem << ", seed " << seed;
-        growQuietly(makeRecipe(Plane, Combed, 1, 5, 16));
-        applyHairFile(contents);
-        EXPECT_EQ(firstDifference(built, currentStrands()), "") << "seed " << seed;
+        growQuietly(makeRecipe(UnderlyingShape::Plane, HairStyle::Combed, 1, 5, 16), shapeSurface,
+                    store);
+        applyHairFile(contents, shapeSurface, store);
+        EXPECT_EQ(firstDifference(built, currentStrands(store)), "") << "seed " << seed;
     }
+}
+
+// Loading and saving work on the store and the surface they are handed: a hair
+// loaded into a store of its own rebuilds the saved strands and sets up the shape
+// on its own surface, and the roots are found on the surface the hair grew on.
+TEST(HairFileRoundTrip, LoadingIntoAStoreOfItsOwnLeavesEveryOtherAlone)
+{
+    const HairRecipe recipe = makeRecipe(UnderlyingShape::Torus, HairStyle::Combed, 2, 3, 10);
+    growQuietly(recipe, shapeSurface, store);
+    const std::vector<Bytes> grown = currentStrands(store);
+    const Bytes usdBytes = encode(recipe, HairFileFormat::Usd);
+    const std::string usd(usdBytes.begin(), usdBytes.end());
+    EXPECT_NE(usd.find("texCoord2f[] primvars:st"), std::string::npos);
+
+    const Bytes bytes = encode(recipe);
+    HairFileContents contents;
+    std::string problem;
+    ASSERT_TRUE(decodeHairFile(bytes.data(), bytes.size(), contents, problem)) << problem;
+    const auto loaded = std::make_unique<HairStore>();
+    NurbsSurface loadedSurface;
+    ASSERT_TRUE(applyHairFile(contents, loadedSurface, *loaded));
+
+    EXPECT_EQ(firstDifference(grown, currentStrands(*loaded)), "");
+    EXPECT_EQ(firstDifference(grown, currentStrands(store)), "");
+    ASSERT_NE(loadedSurface.controlNet, nullptr);
+    EXPECT_EQ(std::memcmp(loadedSurface.controlNet, shapeSurface.controlNet,
+                          sizeof(ControlPoint) * kShapeNetSize * kShapeNetSize),
+              0);
+    EXPECT_FALSE(hairStore.hairGrown);
+    EXPECT_EQ(underlyingSurface.controlNet, nullptr);
 }
 
 TEST(HairFileRecipe, FormatsAndParsesEveryExtremeAndRefusesLooseText)
 {
-    for (int shape : {Plane, Sphere, Torus}) {
-        for (int style : {Messy, Combed}) {
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        for (HairStyle style : {HairStyle::Messy, HairStyle::Combed}) {
             for (const HairRecipe& r : {HairRecipe{shape, style, 40, 90, 50, 10, 16},
                                         HairRecipe{shape, style, 1, 0, 1, 1, 8}}) {
                 const std::string text = formatRecipe(r);

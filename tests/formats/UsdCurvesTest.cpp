@@ -7,17 +7,24 @@
 
 #include "HairTestSupport.h"
 #include "UsdTextSupport.h"
+#include "formats/HairExport.h"
+#include "formats/HairFile.h"
+#include "formats/RecipeText.h"
+#include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/HairFile.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
-#include "hair/StoredHair.h"
 
 namespace {
 
+// The hair's own store and the surface it grows on, handed to the code under test.
+HairStore store;
+NurbsSurface shapeSurface;
+
 std::string usdText(const HairFileContents& contents)
 {
-    const std::vector<unsigned char> bytes = encodeHairFile(contents, HairFileFormat::Usd);
+    const std::vector<unsigned char> bytes =
+        encodeHairFileAs(contents, shapeSurface, HairFileFormat::Usd);
     return std::string(bytes.begin(), bytes.end());
 }
 
@@ -36,11 +43,13 @@ const SurfaceVertex* firstSampleAt(const std::vector<SurfaceVertex>& grid, const
 std::vector<float> expectedRootSt(const HairFileContents& contents)
 {
     const HairRecipe& recipe = contents.recipe;
-    const std::vector<SurfaceVertex> grid = recipe.shape == Plane ? std::vector<SurfaceVertex>() : underlyingGrid();
+    const std::vector<SurfaceVertex> grid = recipe.shape == UnderlyingShape::Plane
+                                                ? std::vector<SurfaceVertex>()
+                                                : wholeGrid(shapeSurface);
     std::vector<float> st;
     for (size_t root = 0; root < contents.points.size(); root += 3 * recipe.parts) {
         const float* p = &contents.points[root];
-        if (recipe.shape == Plane) {
+        if (recipe.shape == UnderlyingShape::Plane) {
             st.push_back(static_cast<float>((double(p[0]) + 100.0) / 200.0));
             st.push_back(static_cast<float>((double(p[2]) + 100.0) / 200.0));
         } else if (const SurfaceVertex* sample = firstSampleAt(grid, p)) {
@@ -57,13 +66,14 @@ std::vector<float> expectedRootSt(const HairFileContents& contents)
 
 TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
 {
-    for (int shape : {Plane, Sphere, Torus}) {
-        const HairRecipe recipe = makeRecipe(shape, Combed, 2, 3, 10, 12, 20);
+    for (UnderlyingShape shape :
+         {UnderlyingShape::Plane, UnderlyingShape::Sphere, UnderlyingShape::Torus}) {
+        const HairRecipe recipe = makeRecipe(shape, HairStyle::Combed, 2, 3, 10, 12, 20);
         SCOPED_TRACE(describe(recipe));
-        growQuietly(recipe);
+        growQuietly(recipe, shapeSurface, store);
         HairFileContents contents;
         std::string problem;
-        ASSERT_TRUE(storedHairContents(hairStore, recipe, contents, problem)) << problem;
+        ASSERT_TRUE(storedHairContents(store, recipe, contents, problem)) << problem;
         const UsdLayer layer = parseUsdLayer(usdText(contents));
         ASSERT_EQ(layer.problem, "");
 
@@ -116,14 +126,14 @@ TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
 // very same position. A root off the grid has none at all.
 TEST(UsdCurves, RootsOnTheSpherePoleTakeTheFirstSampleAndRootsOffTheGridNone)
 {
-    setupSphereSurface();
-    const std::vector<SurfaceVertex> grid = underlyingGrid();
+    setupSphereSurface(shapeSurface);
+    const std::vector<SurfaceVertex> grid = wholeGrid(shapeSurface);
     ASSERT_EQ(grid.size(), 441u);
     const SurfaceVertex& pole = grid[5 * 21 + 7];
     ASSERT_EQ(memcmp(pole.position, grid[5 * 21].position, sizeof pole.position), 0);
 
     HairFileContents contents;
-    contents.recipe = makeRecipe(Sphere, Messy, 1, 2, 8);
+    contents.recipe = makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 1, 2, 8);
     for (int strand = 0; strand < 2; ++strand) {
         for (int r = 0; r < 8; ++r) {
             const SurfaceVertex& root = strand == 0 ? pole : grid[17 * 21 + 4];

@@ -1,4 +1,4 @@
-#include "hair/FileIo.h"
+#include "formats/FileIo.h"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -1,8 +1,12 @@
-#include "hair/HairExport.h"
+#include "formats/HairExport.h"
 
-#include "hair/ObjWriter.h"
-#include "hair/RootCoordinates.h"
-#include "hair/UsdWriter.h"
+#include <cfloat>
+
+#include "formats/FileIo.h"
+#include "formats/ObjWriter.h"
+#include "formats/RecipeText.h"
+#include "formats/RootCoordinates.h"
+#include "formats/UsdWriter.h"
 
 namespace {
 
@@ -31,12 +35,21 @@ void writeHairCopy(const HairStrands& strands, OutputBuffer& out)
 
 }  // namespace
 
-TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe)
+HairFileFormat formatForPath(const std::string& path)
+{
+    if (hasExtension(path, ".obj")) {
+        return HairFileFormat::Obj;
+    }
+    return hasExtension(path, ".usda") ? HairFileFormat::Usd : HairFileFormat::Hair;
+}
+
+TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe,
+                                    NurbsSurface& shapeSurface)
 {
     TressmoorStrands own;
     own.known = true;
     own.recipe = recipe;
-    rootSurfaceCoordinates(strands, recipe.shape, own.rootSt);
+    rootSurfaceCoordinates(strands, recipe.shape, shapeSurface, own.rootSt);
     return own;
 }
 
@@ -56,4 +69,24 @@ void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, Ha
         extras.displayPrimvars = displayPrimvars;
         writeUsdCurves(strands, extras, out, progress);
     }
+}
+
+std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
+                                            NurbsSurface& shapeSurface, HairFileFormat format)
+{
+    std::vector<unsigned char> hair = encodeHairFile(contents);
+    if (format == HairFileFormat::Hair) {
+        return hair;
+    }
+    // Every other format is written from the HAIR file, as a conversion would be.
+    // The points come from grown or checked hair, so every one of them decodes.
+    HairStrands strands;
+    std::string problem;
+    decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
+    std::vector<unsigned char> bytes;
+    OutputBuffer out(appendingTo(bytes));
+    writeHairFileAs(strands, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
+                    false, out);
+    out.finish();
+    return bytes;
 }

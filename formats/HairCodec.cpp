@@ -1,10 +1,10 @@
-#include "hair/HairCodec.h"
+#include "formats/HairCodec.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "hair/ByteCodec.h"
+#include "formats/ByteCodec.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "hair/UsdWriter.h"
+#include "formats/UsdWriter.h"
 
 #include <algorithm>
 #include <cfloat>
 
-#include "hair/ByteCodec.h"
+#include "formats/ByteCodec.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "hair/RootCoordinates.h"
+#include "formats/RootCoordinates.h"
 
 #include <algorithm>
 
@@ -6,24 +6,18 @@
 
 namespace {
 
-constexpr float kPlaneLow = -100.0f;
-constexpr float kPlaneSide = 200.0f;
 constexpr int kGridColumns = kShapeSamples + 1;
 
-// The grid the growth draws roots from, evaluated row by row as evaluateGrid
-// does (so the same floats) but on a surface of its own and without its line on
-// standard output.
-std::vector<SurfaceVertex> shapeGrid(int shape)
+bool hasShapeGrid(const NurbsSurface& surface)
 {
-    ControlPoint net[kShapeNetSize * kShapeNetSize];
-    if (shape == Sphere) {
-        buildSphereNet(net);
-    } else {
-        buildTorusNet(net);
-    }
-    NurbsSurface surface;
-    surface.setup(2, 2, kShapeNetSize, kShapeNetSize, net, kCircleKnots, kCircleKnots,
-                  kShapeSamples, kShapeSamples);
+    return surface.controlNet != nullptr && surface.stripVertices != nullptr &&
+           surface.samplesU == kShapeSamples && surface.samplesV == kShapeSamples;
+}
+
+// The grid the growth draws roots from, evaluated row by row as evaluateGrid
+// does, so the same floats.
+std::vector<SurfaceVertex> shapeGrid(NurbsSurface& surface)
+{
     std::vector<SurfaceVertex> grid;
     grid.reserve(kGridColumns * kGridColumns);
     for (int i = 0; i <= kShapeSamples; ++i) {
@@ -48,27 +42,32 @@ const SurfaceVertex* sampleAt(const std::vector<SurfaceVertex>& grid, float x, f
 
 float planeCoordinate(float value)
 {
-    const double fraction = (double(value) - kPlaneLow) / kPlaneSide;
+    const double fraction = (double(value) + kPlaneHalfSide) / (2.0 * kPlaneHalfSide);
     return static_cast<float>(std::clamp(fraction, 0.0, 1.0));
 }
 
 }  // namespace
 
-bool rootSurfaceCoordinates(const HairStrands& strands, int shape, std::vector<float>& st)
+bool rootSurfaceCoordinates(const HairStrands& strands, UnderlyingShape shape,
+                            NurbsSurface& shapeSurface, std::vector<float>& st)
 {
     st.clear();
-    if (shape != Plane && shape != Sphere && shape != Torus) {
+    if (shape != UnderlyingShape::Plane && shape != UnderlyingShape::Sphere &&
+        shape != UnderlyingShape::Torus) {
+        return false;
+    }
+    if (shape != UnderlyingShape::Plane && !hasShapeGrid(shapeSurface)) {
         return false;
     }
     const std::vector<SurfaceVertex> grid =
-        shape == Plane ? std::vector<SurfaceVertex>() : shapeGrid(shape);
+        shape == UnderlyingShape::Plane ? std::vector<SurfaceVertex>() : shapeGrid(shapeSurface);
     std::vector<float> found;
     found.reserve(2 * size_t(strands.header.strandCount));
     uint64_t root = 0;
     for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
         const float x = strands.coordinate(root, 0);
         const float z = strands.coordinate(root, 2);
-        if (shape == Plane) {
+        if (shape == UnderlyingShape::Plane) {
             found.push_back(planeCoordinate(x));
             found.push_back(planeCoordinate(z));
         } else {

@@ -1,15 +1,15 @@
-#ifndef TRESSMOOR_HAIR_HAIRFILE_H
-#define TRESSMOOR_HAIR_HAIRFILE_H
+#ifndef TRESSMOOR_FORMATS_HAIRFILE_H
+#define TRESSMOOR_FORMATS_HAIRFILE_H
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "hair/HairCodec.h"
+#include "formats/HairCodec.h"
 #include "hair/HairRecipe.h"
 
-// Tressmoor's own hair files: HAIR files, or OBJ or USD curves for export, that
-// carry the recipe of the hair beside every strand's centreline.
+// Tressmoor's own hair files: HAIR files that carry the recipe of the hair
+// beside every strand's centreline (HairExport writes the same as OBJ or USD).
 
 // Every strand tube is the unit ring swept along its centreline.
 constexpr float kHairFileThickness = 2.0f;
@@ -42,12 +42,7 @@ bool decodeHairFile(const unsigned char* data, size_t size, HairFileContents& co
 bool readTressmoorRecipe(const HairStrands& strands, HairRecipe& recipe, bool& hasTag,
                          std::string& problem);
 
-enum class HairFileFormat { Hair, Obj, Usd };
-
-// ".obj" (any case) means OBJ, ".usda" USD ASCII; anything else is HAIR.
-HairFileFormat formatForPath(const std::string& path);
-
-// The file's bytes; the points must follow the recipe's layout.
-std::vector<unsigned char> encodeHairFile(const HairFileContents& contents, HairFileFormat format);
+// The HAIR file's bytes; the points must follow the recipe's layout.
+std::vector<unsigned char> encodeHairFile(const HairFileContents& contents);
 
 #endif

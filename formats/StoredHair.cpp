@@ -1,5 +1,7 @@
-#include "hair/StoredHair.h"
+#include "formats/StoredHair.h"
 
+#include "formats/RecipeText.h"
+#include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 
 namespace {
@@ -81,18 +83,19 @@ bool storedHairContents(const HairStore& store, const HairRecipe& recipe,
     return true;
 }
 
-bool encodeStoredHair(const HairStore& store, const HairRecipe& recipe, HairFileFormat format,
-                      std::vector<unsigned char>& bytes, std::string& problem)
+bool encodeStoredHair(const HairStore& store, NurbsSurface& shapeSurface, const HairRecipe& recipe,
+                      HairFileFormat format, std::vector<unsigned char>& bytes,
+                      std::string& problem)
 {
     HairFileContents contents;
     if (!storedHairContents(store, recipe, contents, problem)) {
         return false;
     }
-    bytes = encodeHairFile(contents, format);
+    bytes = encodeHairFileAs(contents, shapeSurface, format);
     return true;
 }
 
-bool applyHairFile(const HairFileContents& contents)
+bool applyHairFile(const HairFileContents& contents, NurbsSurface& surface, HairStore& store)
 {
     const HairRecipe& recipe = contents.recipe;
     std::string problem;
@@ -106,18 +109,19 @@ bool applyHairFile(const HairFileContents& contents)
     std::vector<ControlPoint> scratchNet(size_t(parts) * kStrandRingPoints);
     buildStrandKnotsU(parts, strandKnotsU.data());
 
-    hairStore.clusterCount = recipe.clusters * recipe.clusters;
+    setupShapeSurface(recipe.shape, surface);
+    store.clusterCount = recipe.clusters * recipe.clusters;
     const float* point = contents.points.data();
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        hairStore.hairClusters[p].strandCount = recipe.hairs;
+    for (int p = 0; p < store.clusterCount; ++p) {
+        store.hairClusters[p].strandCount = recipe.hairs;
         for (int k = 0; k < recipe.hairs; ++k) {
             for (int r = 0; r < parts; ++r, point += 3) {
                 pathX[r] = point[0];
                 pathY[r] = point[1];
                 pathZ[r] = point[2];
             }
-            buildStrand(p, k, pathX.data(), pathY.data(), pathZ.data(), parts, strandKnotsU.data(),
-                        scratchNet.data());
+            buildStrand(store, p, k, pathX.data(), pathY.data(), pathZ.data(), parts,
+                        strandKnotsU.data(), scratchNet.data());
         }
     }
     return true;

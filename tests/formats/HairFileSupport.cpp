@@ -7,18 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "hair/HairStore.h"
-
 namespace {
-
-template <typename T>
-void append(Bytes& out, const T* values, int count)
-{
-    if (values != nullptr && count > 0) {
-        const unsigned char* raw = reinterpret_cast<const unsigned char*>(values);
-        out.insert(out.end(), raw, raw + sizeof(T) * count);
-    }
-}
 
 void appendU32(Bytes& out, uint32_t value)
 {
@@ -37,46 +26,6 @@ void appendFloats(Bytes& out, const std::vector<float>& values)
 }
 
 }  // namespace
-
-std::vector<Bytes> currentStrands()
-{
-    std::vector<Bytes> strands;
-    for (int p = 0; p < hairStore.clusterCount; ++p) {
-        const HairCluster& cluster = hairStore.hairClusters[p];
-        for (int k = 0; k < cluster.strandCount; ++k) {
-            const NurbsSurface& s = cluster.strands[k];
-            Bytes b;
-            const int counts[] = {s.degreeU, s.degreeV, s.numCtrlU, s.numCtrlV, s.numKnotsU,
-                                  s.numKnotsV, s.samplesU, s.samplesV};
-            append(b, counts, 8);
-            append(b, s.controlNet, s.numCtrlU * s.numCtrlV);
-            append(b, s.knotsU, s.numKnotsU);
-            append(b, s.knotsV, s.numKnotsV);
-            append(b, s.basisCoeffU, s.orderU * s.orderU * s.numSpansU);
-            append(b, s.basisCoeffV, s.orderV * s.orderV * s.numSpansV);
-            append(b, s.basisU, (s.samplesU + 1) * s.orderU);
-            append(b, s.basisV, (s.samplesV + 1) * s.orderV);
-            append(b, s.spanU, s.samplesU + 1);
-            append(b, s.spanV, s.samplesV + 1);
-            strands.push_back(b);
-        }
-    }
-    return strands;
-}
-
-std::string firstDifference(const std::vector<Bytes>& expected, const std::vector<Bytes>& actual)
-{
-    if (expected.size() != actual.size()) {
-        return "strand counts differ: " + std::to_string(expected.size()) + " and " +
-               std::to_string(actual.size());
-    }
-    for (size_t i = 0; i < expected.size(); ++i) {
-        if (expected[i] != actual[i]) {
-            return "strand " + std::to_string(i) + " differs";
-        }
-    }
-    return "";
-}
 
 Bytes HandMadeHairFile::bytes() const
 {

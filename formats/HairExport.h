@@ -1,0 +1,47 @@
+#ifndef TRESSMOOR_FORMATS_HAIREXPORT_H
+#define TRESSMOOR_FORMATS_HAIREXPORT_H
+
+#include <string>
+#include <vector>
+
+#include "formats/HairCodec.h"
+#include "formats/HairFile.h"
+#include "formats/OutputBuffer.h"
+
+class NurbsSurface;
+
+// Every way out of Tressmoor for strands: its own hair and any checked HAIR file,
+// written as HAIR, OBJ polylines or USD curves.
+
+enum class HairFileFormat { Hair, Obj, Usd };
+
+// ".obj" (any case) means OBJ, ".usda" USD ASCII; anything else is HAIR.
+HairFileFormat formatForPath(const std::string& path);
+
+// What Tressmoor knows of the strands of its own files beyond their arrays: the
+// recipe, so each strand's cluster record, and, when every root lies on the
+// shape, the roots' surface coordinates. Nothing is known of another program's.
+struct TressmoorStrands {
+    bool known = false;
+    HairRecipe recipe = {};
+    std::vector<float> rootSt;  // s, t per strand; empty when unknown
+};
+
+// For checked strands that follow the recipe; shapeSurface is the sphere or torus
+// the hair grew on, as its builder set it up (see rootSurfaceCoordinates).
+TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe,
+                                    NurbsSurface& shapeSurface);
+
+// Write checked strands in the format. HAIR keeps the header and every array the
+// strands have; OBJ and USD carry the recipe, and USD the clusters and roots,
+// when they are known. displayPrimvars adds USD's display colour and opacity.
+void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, HairFileFormat format,
+                     bool displayPrimvars, OutputBuffer& out,
+                     const WriteProgress& progress = WriteProgress());
+
+// Tressmoor's own hair in the format: the HAIR file of the contents, or what
+// converting it would write, with the roots found on shapeSurface.
+std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
+                                            NurbsSurface& shapeSurface, HairFileFormat format);
+
+#endif

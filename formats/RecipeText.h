@@ -1,0 +1,22 @@
+#ifndef TRESSMOOR_FORMATS_RECIPETEXT_H
+#define TRESSMOOR_FORMATS_RECIPETEXT_H
+
+#include <string>
+
+#include "hair/HairRecipe.h"
+
+// Tag and version that open the text form of a recipe, the line Tressmoor's
+// hair files carry.
+constexpr const char* kHairRecipeTag = "tressmoor-hair";
+constexpr int kHairRecipeVersion = 1;
+
+// The text form, e.g. "tressmoor-hair 1 sphere combed length=10 restAngle=1
+// hairs=1 clusters=1 parts=10"; always shorter than 88 bytes.
+std::string formatRecipe(const HairRecipe& recipe);
+// False with the reason when the text is not a recipe this version can use.
+// hasTag tells whether the text opens with the recipe tag at all.
+bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std::string& problem);
+// Shape and style known, every number inside its slider's range, within the store.
+bool checkRecipe(const HairRecipe& recipe, std::string& problem);
+
+#endif
