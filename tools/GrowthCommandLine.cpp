@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "TressmoorVersion.h"
 #include "hair/HairGrowth.h"
 
 namespace {
@@ -164,4 +165,9 @@ int printHelp(const std::string& text, const char* program)
     errno = 0;
     fputs(text.c_str(), stdout);
     return finishStandardOutput(0, program);
+}
+
+int printVersion(const char* program)
+{
+    return printHelp(std::string(program) + " " + kTressmoorVersion + "\n", program);
 }

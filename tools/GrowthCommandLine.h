@@ -67,6 +67,8 @@ int finishStandardOutput(int status, const char* program);
 
 // Print a tool's --help text and finish as finishStandardOutput does.
 int printHelp(const std::string& text, const char* program);
+// Answer --version: the program's name and the project's version on one line.
+int printVersion(const char* program);
 
 // The companions' clock for their progress lines and summaries.
 using ToolClock = std::chrono::steady_clock;

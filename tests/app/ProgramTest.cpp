@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 class RunningProgram {
 public:
-    RunningProgram()
+    explicit RunningProgram(const char* argument = nullptr)
     {
         int fds[2];
         if (pipe(fds) != 0) {
@@ -34,7 +35,7 @@ public:
             dup2(fds[1], STDOUT_FILENO);
             close(fds[0]);
             close(fds[1]);
-            execl(TRESSMOOR_BINARY, TRESSMOOR_BINARY, static_cast<char*>(nullptr));
+            execl(TRESSMOOR_BINARY, TRESSMOOR_BINARY, argument, static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -257,6 +258,28 @@ TEST_F(ProgramWindow, SliderLinesReachAPipeAsTheyHappen)
     const std::string line = program.readLine(10);
     EXPECT_EQ(line.rfind("length = ", 0), 0u) << line;
     EXPECT_EQ(program.waitForExit(0.2), -1) << "the program is still running";
+    closeByWindowManager(window);
+    EXPECT_EQ(program.waitForExit(10), 0);
+}
+
+// --version answers without a display and opens no window; any other argument
+// is ignored, as before, and the window opens.
+TEST_F(ProgramWindow, AnswersVersionAndIgnoresEveryOtherArgument)
+{
+    FILE* output = popen("env -u DISPLAY " TRESSMOOR_BINARY " --version", "r");
+    ASSERT_NE(output, nullptr);
+    std::string printed;
+    char buffer[256];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, output)) > 0;) {
+        printed.append(buffer, n);
+    }
+    const int status = pclose(output);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(printed, "tressmoor " TRESSMOOR_VERSION "\n");
+
+    RunningProgram program("--help");
+    const Window window = waitForWindow(20);
+    ASSERT_NE(window, 0u) << "the window did not open with an argument it ignores";
     closeByWindowManager(window);
     EXPECT_EQ(program.waitForExit(10), 0);
 }
