@@ -6,6 +6,7 @@
 
 #include "TressmoorVersion.h"
 #include "app/AppWindow.h"
+#include "app/WindowIcon.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv)
     // Each diagnostic line must reach a pipe or log as soon as it is printed.
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
+    useWindowIcon();
     theAppWindow = new AppWindow;
     theAppWindow->show();
     return Fl::run();
