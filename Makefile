@@ -4,6 +4,8 @@
 #              programs, the same under AddressSanitizer and UBSan, the geometry
 #              and hair tests under valgrind, a short soak of the real window
 #              and a one-minute fuzzing run of the hair-file reader.
+#   make package  builds the Debian package in the build folder and checks it
+#              with lintian.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
@@ -21,7 +23,7 @@ MEMCHECK = valgrind -q --error-exitcode=9 --leak-check=full --errors-for-leak-ki
 FUZZ_SECONDS ?= 60
 
 .PHONY: deps deps-run build build-run run bench test check test-sanitize test-memcheck test-soak soak \
-	test-fuzz clean
+	test-fuzz package clean
 
 deps:
 	./scripts/install-deps.sh test
@@ -81,6 +83,13 @@ test-fuzz: build
 
 # A longer walk, e.g. make soak SOAK_ACTIONS=3000 SOAK_SECONDS=1800 SOAK_SEED=7
 soak: test-soak
+
+# tressmoor_VERSION_ARCH.deb, the only package left in the build folder; lintian
+# fails on an error and shows every warning.
+package: build
+	rm -f $(BUILD)/tressmoor_*.deb
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/tressmoor_*.deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

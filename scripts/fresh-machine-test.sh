@@ -7,11 +7,20 @@
 #      "Tressmoor" window maps: the run command alone is enough;
 #   2. the README's test command, which must pass;
 #   3. the run command again, under an Xvfb inside the root, until the
-#      window maps.
+#      window maps;
+#   4. make package, which builds the Debian package and checks it with
+#      lintian.
 # Both commands are read from the README's Quick start, so this checks what
-# the README says. Exits non-zero on any failure.
+# the README says. Then, in a second bare root where nothing was built:
+#   5. apt-get install ./tressmoor_*.deb (without recommended packages, so
+#      the package's own dependencies must be enough);
+#   6. every program answers --version, man -w finds tressmoor-grow's page,
+#      tressmoor-grow and tressmoor-render run from the PATH, and the
+#      desktop entry's Exec line maps the window on an Xvfb outside the root;
+#   7. apt-get remove leaves none of the package's files.
+# Exits non-zero on any failure.
 #
-# Needs root: it mounts proc, dev and sys in the root and chroots into it.
+# Needs root: it mounts proc, dev and sys in the roots and chroots into them.
 # The bare root is cached as a tarball in TRESSMOOR_CACHE (default
 # /var/cache/tressmoor), so only the first run downloads it; each run's root
 # is made under TRESSMOOR_WORK (default /var/tmp) and removed at the end
@@ -169,17 +178,22 @@ if [ ! -f "$tarball" ]; then
   rm -rf --one-file-system "$work/bare"
 fi
 
-mkdir "$root"
-tar --numeric-owner -C "$root" -xzf "$tarball" ||
-  fail "cannot unpack $tarball; remove it to build the bare root again"
+# Unpacks a bare root into a new folder and mounts proc, dev and sys in it.
+unpack_root() {
+  mkdir "$1"
+  tar --numeric-owner -C "$1" -xzf "$tarball" ||
+    fail "cannot unpack $tarball; remove it to build the bare root again"
+  cp -L /etc/resolv.conf "$1/etc/resolv.conf"
+  mount -t proc proc "$1/proc"
+  # With /dev/pts and /dev/shm; as a slave, so nothing done there reaches the host.
+  mount --rbind /dev "$1/dev"
+  mount --make-rslave "$1/dev"
+  mount --bind /sys "$1/sys"
+}
+
+unpack_root "$root"
 git clone --quiet --no-checkout "$repo" "$root/root/tressmoor"
 git -C "$root/root/tressmoor" checkout --quiet --detach "$commit"
-cp -L /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
-# With /dev/pts and /dev/shm; as a slave, so nothing done there reaches the host.
-mount --rbind /dev "$root/dev"
-mount --make-rslave "$root/dev"
-mount --bind /sys "$root/sys"
 say "commit ${commit:0:12} cloned into a bare Debian 12 root in $root"
 
 # Starts an Xvfb through the given command prefix and sets display to it.
@@ -197,16 +211,17 @@ start_xvfb() {
   display=":$(head -n 1 "$display_file")"
 }
 
-# Runs the README's run command in the root on the display, waits until the
-# Tressmoor window maps there (asking the xdotool that the given prefix
-# reaches), then stops everything started so far. Sets run_time.
+# Runs a command in a root (the first argument) on the display, waits until
+# the Tressmoor window maps there (asking the xdotool that the prefix after
+# the command reaches), then stops everything started so far. Sets run_time.
 run_until_mapped() {
-  local phase_start=$SECONDS pid
-  say "running the run command on display $display: $run_command"
-  start "${in_root[@]}" DISPLAY="$display" bash -c "cd /root/tressmoor && $run_command" 2>&1
+  local phase_start=$SECONDS pid in_dir="$1" command="$2"
+  shift 2
+  say "running on display $display: $command"
+  start chroot "$in_dir" "${root_env[@]}" DISPLAY="$display" bash -c "$command" 2>&1
   pid="${started[-1]}"
   until "$@" DISPLAY="$display" xdotool search --onlyvisible --name '^Tressmoor$' >/dev/null 2>&1; do
-    group_running "$pid" || fail "the run command ended before a Tressmoor window mapped"
+    group_running "$pid" || fail "\"$command\" ended before a Tressmoor window mapped"
     [ $((SECONDS - phase_start)) -lt "$run_timeout" ] ||
       fail "no Tressmoor window mapped within $(elapsed "$run_timeout")"
     sleep 1
@@ -220,7 +235,7 @@ run_until_mapped() {
 # outside it (the root shares the host's abstract socket namespace), so the
 # root holds only what that command installed.
 start_xvfb env
-run_until_mapped env
+run_until_mapped "$root" "cd /root/tressmoor && $run_command" env
 bare_run_time=$run_time
 
 log="$work/test.log"
@@ -233,10 +248,79 @@ suite_line="$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -
 
 # Then the run command again, under an Xvfb inside the root.
 start_xvfb "${in_root[@]}"
-run_until_mapped "${in_root[@]}"
+run_until_mapped "$root" "cd /root/tressmoor && $run_command" "${in_root[@]}"
+after_tests_run_time=$run_time
+
+# The package, from the build the test command left.
+say "building the package: make package"
+phase_start=$SECONDS
+start "${in_root[@]}" bash -c "cd /root/tressmoor && make package" > >(tee "$work/package.log") 2>&1
+finish || fail "make package failed after $(elapsed $((SECONDS - phase_start)))"
+package_time=$((SECONDS - phase_start))
+lintian_warnings="$(grep -c '^W: ' "$work/package.log" || true)"
+debs=("$root"/root/tressmoor/build/tressmoor_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "make package left no single tressmoor_*.deb"
+deb="$(basename "${debs[0]}")"
+
+# A second bare root, where nothing was built: the package as a user installs it.
+root2="$work/root2"
+in_root2=(chroot "$root2" "${root_env[@]}")
+phase_start=$SECONDS
+unpack_root "$root2"
+cp "${debs[0]}" "$root2/root/"
+say "installing $deb in a second bare root in $root2"
+start "${in_root2[@]}" bash -c "cd /root && apt-get update -qq &&
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends ./$deb" 2>&1
+finish || fail "apt-get install ./$deb failed in the second root"
+# man-db is the check's, to ask where the page is; the package does not need it.
+start "${in_root2[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends man-db >/dev/null 2>&1
+finish || fail "apt-get install man-db failed in the second root"
+mapfile -t package_paths < <("${in_root2[@]}" dpkg-query -L tressmoor)
+
+start "${in_root2[@]}" bash -euc '
+  version="$(dpkg-query -W -f="\${Version}" tressmoor)"
+  for program in tressmoor tressmoor-grow tressmoor-render tressmoor-convert; do
+    said="$("$program" --version)"
+    [ "$said" = "$program $version" ] || { echo "$program --version said \"$said\"" >&2; exit 1; }
+  done
+  echo "every program answers --version: $version"
+  echo "man -w tressmoor-grow: $(man -w tressmoor-grow)"
+  mkdir /tmp/from-path && cd /tmp/from-path
+  tressmoor-grow --shape sphere --out x.hair
+  tressmoor-render --shape sphere --image x.png
+  [ -s x.hair ] && [ -s x.png ]' > >(sed 's/^/  /') 2>&1
+finish || fail "the installed programs failed their checks in the second root"
+
+entry="$(printf '%s\n' "${package_paths[@]}" | grep '^/usr/share/applications/.*\.desktop$' || true)"
+[ -n "$entry" ] || fail "the package holds no desktop entry"
+# The Exec line without the field codes a launcher fills in (the entry has none).
+exec_line="$(sed -n 's/^Exec=//p' "$root2$entry" | head -n 1 | sed 's/ *%[a-zA-Z]//g')"
+[ -n "$exec_line" ] || fail "$entry has no Exec line"
+start_xvfb env
+run_until_mapped "$root2" "cd /root && $exec_line" env
+entry_run_time=$run_time
+
+start "${in_root2[@]}" env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tressmoor >/dev/null 2>&1
+finish || fail "apt-get remove tressmoor failed"
+# What stays must be a folder that something else fills or another package owns.
+left=()
+for path in "${package_paths[@]}"; do
+  [ -e "$root2$path" ] || [ -L "$root2$path" ] || continue
+  if [ -d "$root2$path" ] && [ ! -L "$root2$path" ]; then
+    [ -n "$(ls -A "$root2$path")" ] && continue
+    "${in_root2[@]}" dpkg-query -S "$path" >/dev/null 2>&1 && continue
+  fi
+  left+=("$path")
+done
+[ ${#left[@]} -eq 0 ] || fail "apt-get remove left ${left[*]}"
+second_root_time=$((SECONDS - phase_start))
 
 say "run command on the bare root: window mapped after $(elapsed "$bare_run_time")"
 say "test command passed in $(elapsed "$test_time")${suite_line:+ ($suite_line)}"
-say "run command after the tests: window mapped after $(elapsed "$run_time")"
-say "PASSED: the README's Quick start works on a minimal Debian 12," \
+say "run command after the tests: window mapped after $(elapsed "$after_tests_run_time")"
+say "make package: $deb in $(elapsed "$package_time"), lintian: no error, $lintian_warnings warnings"
+say "second bare root: installed, checked, window mapped from $entry" \
+  "after $(elapsed "$entry_run_time"), removed without a trace, $(elapsed "$second_root_time")"
+say "PASSED: the README's Quick start and the package work on a minimal Debian 12," \
   "$(elapsed "$SECONDS") in all"

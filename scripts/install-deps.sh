@@ -20,6 +20,8 @@ run_packages=(
   libgl1-mesa-dri
   # FLTK draws its labels with fontconfig's fonts.
   fonts-dejavu-core
+  # The tools' manual pages are made from their --help at build time.
+  help2man
 )
 
 test_packages=(
@@ -31,6 +33,10 @@ test_packages=(
   valgrind
   # The virtual display (xvfb-run needs xauth) and the tools that drive the window.
   xvfb xauth xdotool imagemagick python3
+  # The Debian package: dpkg-shlibdeps computes its dependencies (CPack finds
+  # the programs with file), lintian checks it, and the installed tree's test
+  # validates the desktop entry, the AppStream metadata and the manual pages.
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 case "${1:-}" in

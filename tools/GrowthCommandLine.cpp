@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "TressmoorVersion.h"
 #include "hair/HairGrowth.h"
 
 namespace {
@@ -171,4 +172,9 @@ int printHelp(const std::string& text, const char* program)
 std::string countOf(unsigned long long count, const char* singular, const char* plural)
 {
     return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+int printVersion(const char* program)
+{
+    return printHelp(std::string(program) + " " + kTressmoorVersion + "\n", program);
 }

@@ -72,6 +72,8 @@ int finishStandardOutput(int status, const char* program);
 
 // Print a tool's --help text and finish as finishStandardOutput does.
 int printHelp(const std::string& text, const char* program);
+// Answer --version: the program's name and the project's version on one line.
+int printVersion(const char* program);
 
 // "1 strand", "2 strands": a count with its noun, for summaries and progress.
 std::string countOf(unsigned long long count, const char* singular, const char* plural);

@@ -49,8 +49,10 @@ std::string helpText()
            "work of over a second and any error. Exit status: 0 on success, 2 for bad usage,\n"
            "1 when IN is refused or OUT cannot be written.\n"
            "\n"
-           "  --help    show this text\n"
-           "  --        end of options: the names that follow may begin with '-'\n";
+           "Options:\n"
+           "  --help       show this text\n"
+           "  --version    show the program's name and version\n"
+           "  --           end of options: the names that follow may begin with '-'\n";
 }
 
 struct ConvertCommand {
@@ -58,6 +60,7 @@ struct ConvertCommand {
     std::string out;
     HairFileFormat format = HairFileFormat::Hair;
     bool showHelp = false;
+    bool showVersion = false;
 };
 
 int usageError(const std::string& message)
@@ -77,6 +80,9 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
             optionsEnded = true;
         } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             command.showHelp = true;
+            return 0;
+        } else if (!optionsEnded && argument == "--version") {
+            command.showVersion = true;
             return 0;
         } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             return usageError("unknown option " + argument);
@@ -177,6 +183,9 @@ int main(int argc, char** argv)
     }
     if (command.showHelp) {
         return printHelp(helpText(), kProgram);
+    }
+    if (command.showVersion) {
+        return printVersion(kProgram);
     }
 
     const ToolClock::time_point start = ToolClock::now();

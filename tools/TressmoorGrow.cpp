@@ -29,6 +29,7 @@ std::string helpText()
            growthOptionsHelp() +
            helpLine("--out FILE", "the file to write (.hair, .obj or .usda); required") +
            helpLine("--help", "show this text") +
+           helpLine("--version", "show the program's name and version") +
            "\n"
            "Options take their value as the next argument or after '=' (--hairs=20).\n"
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
@@ -41,6 +42,7 @@ struct GrowCommand {
     GrowthOptions growth;
     std::string out;
     bool showHelp = false;
+    bool showVersion = false;
 };
 
 int usageError(const std::string& message)
@@ -56,11 +58,12 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     bool haveOut = false;
     while (reader.next()) {
         const std::string& option = reader.option();
-        if (option == "--help" || option == "-h") {
+        if (option == "--help" || option == "-h" || option == "--version") {
             if (reader.hasInlineValue()) {
                 return usageError("option " + option + " takes no value");
             }
-            command.showHelp = true;
+            command.showHelp = option != "--version";
+            command.showVersion = !command.showHelp;
             return 0;
         }
         std::string message;
@@ -99,6 +102,9 @@ int main(int argc, char** argv)
     }
     if (command.showHelp) {
         return printHelp(helpText(), kProgram);
+    }
+    if (command.showVersion) {
+        return printVersion(kProgram);
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -31,6 +31,7 @@ std::string helpText()
            "\n"
            "Picture options (defaults are the view's as the window starts):\n" +
            pictureOptionsHelp() + helpLine("--help", "show this text") +
+           helpLine("--version", "show the program's name and version") +
            "\n"
            "Options take their value as the next argument or after '=' (--zoom=1.5).\n"
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
@@ -43,6 +44,7 @@ struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
     bool showHelp = false;
+    bool showVersion = false;
 };
 
 int usageError(const std::string& message)
@@ -57,11 +59,12 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
     ArgumentReader reader(argc, argv);
     while (reader.next()) {
         const std::string& option = reader.option();
-        if (option == "--help" || option == "-h") {
+        if (option == "--help" || option == "-h" || option == "--version") {
             if (reader.hasInlineValue()) {
                 return usageError("option " + option + " takes no value");
             }
-            command.showHelp = true;
+            command.showHelp = option != "--version";
+            command.showVersion = !command.showHelp;
             return 0;
         }
         std::string message;
@@ -133,6 +136,9 @@ int main(int argc, char** argv)
     }
     if (command.showHelp) {
         return printHelp(helpText(), kProgram);
+    }
+    if (command.showVersion) {
+        return printVersion(kProgram);
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
 

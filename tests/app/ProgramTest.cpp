@@ -6,16 +6,19 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
+#include <png.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -23,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 class RunningProgram {
 public:
-    RunningProgram()
+    explicit RunningProgram(const char* argument = nullptr)
     {
         int fds[2];
         if (pipe(fds) != 0) {
@@ -34,7 +37,7 @@ public:
             dup2(fds[1], STDOUT_FILENO);
             close(fds[0]);
             close(fds[1]);
-            execl(TRESSMOOR_BINARY, TRESSMOOR_BINARY, static_cast<char*>(nullptr));
+            execl(TRESSMOOR_BINARY, TRESSMOOR_BINARY, argument, static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -215,8 +218,55 @@ protected:
         XFlush(display);
     }
 
+    // The window's _NET_WM_ICON: for each picture its width, height and pixels
+    // as 0xAARRGGBB, one to a long.
+    std::vector<unsigned long> iconProperty(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        std::vector<unsigned long> values;
+        if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_ICON", False), 0,
+                               1 << 20, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                               &data) == Success &&
+            data != nullptr) {
+            // Xlib hands 32-bit items over as longs, sign-extended.
+            const long* longs = reinterpret_cast<const long*>(data);
+            for (unsigned long i = 0; format == 32 && i < count; ++i) {
+                values.push_back(static_cast<unsigned long>(longs[i]) & 0xffffffffUL);
+            }
+            XFree(data);
+        }
+        return values;
+    }
+
     Display* display = nullptr;
 };
+
+// An icon file's pixels as the window manager's property holds them.
+std::vector<unsigned long> iconFilePixels(const std::string& path, int& width, int& height)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<unsigned char> rgba;
+    if (png_image_begin_read_from_file(&image, path.c_str()) != 0) {
+        image.format = PNG_FORMAT_RGBA;
+        rgba.resize(PNG_IMAGE_SIZE(image));
+        if (png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr) == 0) {
+            rgba.clear();
+        }
+    }
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    std::vector<unsigned long> pixels;
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
+        pixels.push_back(static_cast<unsigned long>(rgba[i + 3]) << 24 | rgba[i] << 16 | rgba[i + 1] << 8 |
+                         rgba[i + 2]);
+    }
+    return pixels;
+}
 
 }  // namespace
 
@@ -257,6 +307,56 @@ TEST_F(ProgramWindow, SliderLinesReachAPipeAsTheyHappen)
     const std::string line = program.readLine(10);
     EXPECT_EQ(line.rfind("length = ", 0), 0u) << line;
     EXPECT_EQ(program.waitForExit(0.2), -1) << "the program is still running";
+    closeByWindowManager(window);
+    EXPECT_EQ(program.waitForExit(10), 0);
+}
+
+// --version answers without a display and opens no window; any other argument
+// is ignored, as before, and the window opens.
+TEST_F(ProgramWindow, AnswersVersionAndIgnoresEveryOtherArgument)
+{
+    FILE* output = popen("env -u DISPLAY " TRESSMOOR_BINARY " --version", "r");
+    ASSERT_NE(output, nullptr);
+    std::string printed;
+    char buffer[256];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, output)) > 0;) {
+        printed.append(buffer, n);
+    }
+    const int status = pclose(output);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(printed, "tressmoor " TRESSMOOR_VERSION "\n");
+
+    RunningProgram program("--help");
+    const Window window = waitForWindow(20);
+    ASSERT_NE(window, 0u) << "the window did not open with an argument it ignores";
+    closeByWindowManager(window);
+    EXPECT_EQ(program.waitForExit(10), 0);
+}
+
+// The window manager finds the desktop entry's icon on the window, pixel for pixel.
+TEST_F(ProgramWindow, CarriesTheProgramsIconInTwoSizes)
+{
+    RunningProgram program;
+    const Window window = waitForWindow(20);
+    ASSERT_NE(window, 0u);
+    const std::vector<unsigned long> property = iconProperty(window);
+    for (int size : {48, 128}) {
+        int width = 0, height = 0;
+        const std::vector<unsigned long> expected =
+            iconFilePixels(TRESSMOOR_ICONS "/icon-" + std::to_string(size) + ".png", width, height);
+        ASSERT_EQ(width, size);
+        ASSERT_EQ(expected.size(), static_cast<size_t>(size * size));
+        bool found = false;
+        for (size_t at = 0; at + 2 <= property.size() && !found; at += 2 + property[at] * property[at + 1]) {
+            if (property[at] == static_cast<unsigned long>(size) && property[at + 1] == property[at]) {
+                const auto first = property.begin() + static_cast<long>(at) + 2;
+                found = at + 2 + expected.size() <= property.size() &&
+                        std::vector<unsigned long>(first, first + static_cast<long>(expected.size())) == expected;
+            }
+        }
+        EXPECT_TRUE(found) << "no " << size << " x " << size << " icon equal to the file among "
+                           << property.size() << " values";
+    }
     closeByWindowManager(window);
     EXPECT_EQ(program.waitForExit(10), 0);
 }

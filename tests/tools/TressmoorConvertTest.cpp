@@ -73,9 +73,19 @@ TEST(TressmoorConvertUsage, BadArgumentsGiveOneLineAndStatusTwo)
     }
     const ToolRun help = run(TRESSMOOR_CONVERT_BINARY, "--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"Usage: tressmoor-convert IN OUT", ".usda", ".obj", ".hair", "Exit status"}) {
+    for (const char* word : {"Usage: tressmoor-convert IN OUT", ".usda", ".obj", ".hair", "Exit status",
+                             "--version"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
+
+    for (const char* arguments : {"--version", "a.hair --version"}) {
+        const ToolRun version = run(TRESSMOOR_CONVERT_BINARY, arguments);
+        EXPECT_EQ(version.status, 0) << arguments;
+        EXPECT_EQ(version.out, "tressmoor-convert " TRESSMOOR_VERSION "\n") << arguments;
+        EXPECT_EQ(version.err, "") << arguments;
+    }
+    // After "--" it is the name of the file to read, which is missing.
+    EXPECT_EQ(run(TRESSMOOR_CONVERT_BINARY, "-- --version b.usda").status, 1);
 }
 
 TEST(TressmoorConvertFiles, ForeignFilesWithEveryArrayOrNoneBecomeUsdObjAndHair)

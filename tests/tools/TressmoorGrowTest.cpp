@@ -139,6 +139,7 @@ TEST(TressmoorGrowOptions, BadValuesGiveOneLineNamingTheOptionAndRangeWithStatus
         {"--colour red --out a.hair", "unknown option --colour"},
         {"--help=1", "option --help takes no value"},
         {"--out a.hair --help=", "option --help takes no value"},
+        {"--version=1 --out a.hair", "option --version takes no value"},
     };
     for (const auto& c : cases) {
         const ToolRun run = grow(c.arguments);
@@ -151,9 +152,21 @@ TEST(TressmoorGrowOptions, BadValuesGiveOneLineNamingTheOptionAndRangeWithStatus
     const ToolRun help = grow("--help");
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--shape", "--style", "--length", "--rest-angle", "--hairs",
-                               "--clusters", "--parts", "--growth", "--out", "--help"}) {
+                               "--clusters", "--parts", "--growth", "--out", "--help", "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
+}
+
+// The options before it are still checked; it ends the reading as --help does.
+TEST(TressmoorGrowOptions, VersionIsTheProjectsOnStandardOutput)
+{
+    for (const char* arguments : {"--version", "--hairs 5 --version --out a.txt"}) {
+        const ToolRun run = grow(arguments);
+        EXPECT_EQ(run.status, 0) << arguments;
+        EXPECT_EQ(run.out, "tressmoor-grow " TRESSMOOR_VERSION "\n") << arguments;
+        EXPECT_EQ(run.err, "") << arguments;
+    }
+    EXPECT_EQ(grow("--hairs 51 --version").status, 2);
 }
 
 TEST(TressmoorGrowOutput, LargeHairReportsProgressAndASummaryWithoutADisplay)
@@ -233,7 +246,7 @@ TEST(TressmoorGrowOutput, AFailedWriteToStandardOutputIsAnError)
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--out", folder + "/plane.hair"},
           std::vector<std::string>{"--shape", "sphere", "--out", folder + "/sphere.obj"},
-          std::vector<std::string>{"--help"}}) {
+          std::vector<std::string>{"--help"}, std::vector<std::string>{"--version"}}) {
         Launch launch;
         launch.arguments = arguments;
         launch.out = "/dev/full";

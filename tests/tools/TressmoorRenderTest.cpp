@@ -120,6 +120,7 @@ TEST(TressmoorRenderOptions, BadValuesGiveOneLineNamingTheOptionWithStatusTwo)
         {"--shape cube --image a.png", "--shape must be plane, sphere or torus"},
         {"--out a.hair --image a.png", "unknown option --out"},
         {"--help=1", "option --help takes no value"},
+        {"--version=1", "option --version takes no value"},
     };
     for (const auto& c : cases) {
         const ToolRun run = render(c.arguments);
@@ -135,9 +136,15 @@ TEST(TressmoorRenderOptions, BadValuesGiveOneLineNamingTheOptionWithStatusTwo)
     for (const char* option : {"--shape", "--style", "--length", "--rest-angle", "--hairs",
                                "--clusters", "--parts", "--growth", "--image", "--display",
                                "--size", "--rotate-x", "--rotate-z", "--translate", "--zoom",
-                               "--control-points", "--control-polygon", "--turntable", "--help"}) {
+                               "--control-points", "--control-polygon", "--turntable", "--help",
+                               "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
+
+    const ToolRun version = render("--size 10x10 --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tressmoor-render " TRESSMOOR_VERSION "\n");
+    EXPECT_EQ(version.err, "");
 }
 
 TEST(TressmoorRenderPictures, HonourTheSizeAndShowTheHairOnTheClearColour)
