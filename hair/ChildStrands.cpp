@@ -188,6 +188,25 @@ void appendFrizzed(ChildBatch& batch, const float point[3], float frizz, float a
 
 }  // namespace
 
+const char* childModeName(ChildMode mode)
+{
+    if (mode == ChildMode::Around) {
+        return "around";
+    }
+    return mode == ChildMode::Between ? "between" : nullptr;
+}
+
+bool childModeFromName(const std::string& name, ChildMode& mode)
+{
+    for (ChildMode candidate : {ChildMode::Around, ChildMode::Between}) {
+        if (name == childModeName(candidate)) {
+            mode = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
 float strandWidth(const ChildOptions& options, uint64_t point, uint64_t points)
 {
     return options.rootWidth + (options.tipWidth - options.rootWidth) * fractionAlong(point, points);

@@ -22,7 +22,40 @@ struct ChildOptions {
     float rootWidth = 2.0f;
     float tipWidth = 2.0f;
     bool keepGuides = true;  // guides first, then children; otherwise children alone
+    // Whether the widths were asked for; otherwise a file's own thickness stands.
+    bool widthsGiven = false;
 };
+
+// The child options that are numbers with a unit or a share, in the order the
+// text form writes them. The tools' options, their help and the README's table
+// all follow it.
+struct ChildNumber {
+    const char* option;  // the tools' option
+    const char* name;    // in the text form a file carries
+    float ChildOptions::*field;
+    float minimum;
+    float maximum;
+    const char* meaning;  // how the help describes it
+};
+
+inline constexpr float kLargestChildLength = 1000.0f;
+inline constexpr int kChildNumberCount = 5;
+inline constexpr ChildNumber kChildNumbers[kChildNumberCount] = {
+    {"--child-radius", "radius", &ChildOptions::radius, 0.0f, kLargestChildLength,
+     "radius of the disc children root in around their guide"},
+    {"--clump", "clump", &ChildOptions::clump, 0.0f, 1.0f,
+     "how far children draw in to their guide's tip, 0 to 1"},
+    {"--frizz", "frizz", &ChildOptions::frizz, 0.0f, kLargestChildLength,
+     "the most a child's tip strays at random"},
+    {"--root-width", "rootWidth", &ChildOptions::rootWidth, 0.0f, kLargestChildLength,
+     "every strand's width at its root"},
+    {"--tip-width", "tipWidth", &ChildOptions::tipWidth, 0.0f, kLargestChildLength,
+     "every strand's width at its tip"},
+};
+
+// "around" and "between"; null for an unknown code.
+const char* childModeName(ChildMode mode);
+bool childModeFromName(const std::string& name, ChildMode& mode);
 
 // The width of point i of a strand of n points: root width to tip width, linearly.
 float strandWidth(const ChildOptions& options, uint64_t point, uint64_t points);

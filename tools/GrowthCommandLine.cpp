@@ -1,6 +1,8 @@
 #include "tools/GrowthCommandLine.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +99,15 @@ OptionResult readGrowthOption(ArgumentReader& reader, GrowthOptions& options, st
         }
     }
     return OptionResult::NotMine;
+}
+
+bool parseDecimal(const std::string& text, double limit, double& value)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const std::from_chars_result result = std::from_chars(first, last, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == last &&
+           std::isfinite(value) && std::fabs(value) <= limit;
 }
 
 std::string helpLine(const std::string& option, const std::string& meaning)

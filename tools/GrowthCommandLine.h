@@ -52,6 +52,10 @@ OptionResult readGrowthOption(ArgumentReader& reader, GrowthOptions& options, st
 // A whole number in range, as the numeric options take them.
 bool parseOptionNumber(const std::string& text, const SettingRange& range, int& value);
 
+// A decimal number that fills the text and lies within -limit..limit. Read
+// without the locale, so "1.5" means the same everywhere; no "inf" or "nan".
+bool parseDecimal(const std::string& text, double limit, double& value);
+
 // The help lines of the growth options, in the layout of the tools' --help.
 std::string growthOptionsHelp();
 // One help line: the option with its argument, then what it means.

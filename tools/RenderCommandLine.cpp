@@ -19,17 +19,6 @@ constexpr DisplayName kDisplayNames[] = {{"wireframe", DisplayMode::Wireframe},
 
 constexpr const char* kPngExtension = ".png";
 
-// A decimal number that fills the text and lies within -limit..limit. Read
-// without the locale, so "1.5" means the same everywhere; no "inf" or "nan".
-bool parseDecimal(const std::string& text, double limit, double& value)
-{
-    const char* first = text.data();
-    const char* last = first + text.size();
-    const std::from_chars_result result = std::from_chars(first, last, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == last &&
-           std::isfinite(value) && std::fabs(value) <= limit;
-}
-
 // "A<separator>B", both parts non-empty.
 bool splitPair(const std::string& text, char separator, std::string& first, std::string& second)
 {

@@ -59,14 +59,6 @@ void applyMaterial()
     glMaterialfv(GL_FRONT, GL_EMISSION, kMaterialEmission);
 }
 
-void applyCamera(const ViewState& view)
-{
-    glTranslatef(view.translationX, -view.translationY, 0.0f);
-    glRotatef(view.rotationX + kTiltDegrees, 1.0f, 0.0f, 0.0f);
-    glRotatef(kTurnDegrees - view.rotationZ, 0.0f, 0.0f, 1.0f);
-    glScalef(view.zoomFactor, view.zoomFactor, view.zoomFactor);
-}
-
 void drawHairInOwnMatrix(const SceneInputs& scene)
 {
     glPushMatrix();
@@ -108,6 +100,14 @@ void drawScene(const SceneInputs& scene)
 
 }  // namespace
 
+void applyViewCamera(const ViewState& view)
+{
+    glTranslatef(view.translationX, -view.translationY, 0.0f);
+    glRotatef(view.rotationX + kTiltDegrees, 1.0f, 0.0f, 0.0f);
+    glRotatef(kTurnDegrees - view.rotationZ, 0.0f, 0.0f, 1.0f);
+    glScalef(view.zoomFactor, view.zoomFactor, view.zoomFactor);
+}
+
 void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTarget& target)
 {
     useHairTextureContext(target.context, target.contextIsNew);
@@ -121,7 +121,7 @@ void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTa
     applyMaterial();
 
     glPushMatrix();
-    applyCamera(view);
+    applyViewCamera(view);
     if (scene.store != nullptr && scene.store->hairGrown) {
         drawScene(scene);
         drawControlNets(scene);

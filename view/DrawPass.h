@@ -51,6 +51,9 @@ struct DrawTarget {
     int height;
 };
 
+// The camera's transform of the scene, as a pass applies it after the projection.
+void applyViewCamera(const ViewState& view);
+
 // One whole draw pass: the fixed lighting and projection when the target asks for
 // them, then the cleared frame, the material, the camera and the scene.
 void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTarget& target);

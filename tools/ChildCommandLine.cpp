@@ -1,0 +1,108 @@
+#include "tools/ChildCommandLine.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kKeepName = "keep";
+constexpr const char* kDropName = "drop";
+
+// Digits alone, up to the type's largest value.
+template <typename Unsigned>
+bool parseUnsigned(const std::string& text, Unsigned& value)
+{
+    const char* last = text.data() + text.size();
+    const std::from_chars_result result = std::from_chars(text.data(), last, value);
+    return !text.empty() && text[0] != '-' && text[0] != '+' && result.ec == std::errc() &&
+           result.ptr == last;
+}
+
+std::string shortest(float value)
+{
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string limitsOf(const ChildNumber& number)
+{
+    return "from " + shortest(number.minimum) + " to " + shortest(number.maximum);
+}
+
+}  // namespace
+
+OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std::string& message)
+{
+    const std::string& option = reader.option();
+    std::string value;
+    if (option == "--children") {
+        if (!reader.takeValue(value) || !parseUnsigned(value, options.children)) {
+            message = "--children must be a whole number from 0 to 4294967295 (children per guide)";
+            return OptionResult::Bad;
+        }
+        return OptionResult::Taken;
+    }
+    if (option == "--child-mode") {
+        if (!reader.takeValue(value) || !childModeFromName(value, options.mode)) {
+            message = "--child-mode must be around or between";
+            return OptionResult::Bad;
+        }
+        return OptionResult::Taken;
+    }
+    if (option == "--seed") {
+        if (!reader.takeValue(value) || !parseUnsigned(value, options.seed)) {
+            message = "--seed must be a whole number from 0 to 18446744073709551615";
+            return OptionResult::Bad;
+        }
+        return OptionResult::Taken;
+    }
+    if (option == "--guides") {
+        if (!reader.takeValue(value) || (value != kKeepName && value != kDropName)) {
+            message = "--guides must be keep or drop";
+            return OptionResult::Bad;
+        }
+        options.keepGuides = value == kKeepName;
+        return OptionResult::Taken;
+    }
+    for (const ChildNumber& number : kChildNumbers) {
+        if (option != number.option) {
+            continue;
+        }
+        double parsed = 0.0;
+        if (!reader.takeValue(value) ||
+            !parseDecimal(value, static_cast<double>(number.maximum), parsed) ||
+            static_cast<float>(parsed) < number.minimum) {
+            message = std::string(number.option) + " must be a number " + limitsOf(number);
+            return OptionResult::Bad;
+        }
+        options.*number.field = static_cast<float>(parsed);
+        options.widthsGiven = options.widthsGiven || number.field == &ChildOptions::rootWidth ||
+                              number.field == &ChildOptions::tipWidth;
+        return OptionResult::Taken;
+    }
+    return OptionResult::NotMine;
+}
+
+std::string childOptionsHelp()
+{
+    const ChildOptions defaults;
+    std::string text = helpLine("--children N", "children per guide strand, for renderers (default 0)");
+    text += helpLine("--child-mode around|between",
+                     "children clump around their guide, or spread over the whole");
+    text += helpLine("", "shape between the three nearest guides (default around)");
+    for (const ChildNumber& number : kChildNumbers) {
+        text += helpLine(std::string(number.option) + " X", std::string(number.meaning) + ",");
+        text += helpLine("", limitsOf(number) + " (default " + shortest(defaults.*number.field) + ")");
+    }
+    text += helpLine("--seed S", "the children's random seed; the same seed gives the same");
+    text += helpLine("", "children on any machine (default " + std::to_string(defaults.seed) + ")");
+    text += helpLine("--guides keep|drop", "write the guides first, then the children, or the");
+    text += helpLine("", "children alone (default keep)");
+    return text;
+}
+
+bool asksForDenseHair(const ChildOptions& options)
+{
+    return options.children > 0 || options.widthsGiven || !options.keepGuides;
+}

@@ -1,0 +1,32 @@
+#ifndef TRESSMOOR_VIEW_STRANDLINES_H
+#define TRESSMOOR_VIEW_STRANDLINES_H
+
+#include <vector>
+
+#include "view/DrawPass.h"
+
+// Strands drawn as lit line strips from vertex arrays, a batch at a time: the
+// children a picture adds to the grown hair, and another program's strands.
+struct LineBatch {
+    std::vector<float> points;   // x, y, z per point
+    std::vector<float> normals;  // x, y, z per point, for the lighting
+    std::vector<int> firsts;     // each strip's first point
+    std::vector<int> counts;     // each strip's points
+
+    void clear();
+    // A strip of count points, the last count in points; their normals run across
+    // each segment, turned from the given normal, so a line is lit as a thin tube
+    // lying on the surface it grows from would be.
+    void closeStrip(int count, const float normal[3]);
+};
+
+// glMultiDrawArrays, where the GL has it; null draws strip by strip.
+using MultiDrawArrays = void (*)(unsigned mode, const int* first, const int* count, int drawcount);
+
+// Between begin and end the model-view matrix is the draw pass's camera and the
+// vertex and normal arrays are on; the lighting and material are the pass's own.
+void beginStrandLines(const ViewState& view);
+void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays);
+void endStrandLines();
+
+#endif
