@@ -1,9 +1,13 @@
 #include "formats/HairExport.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <cstring>
+#include <limits>
 
 #include "formats/FileIo.h"
 #include "formats/ObjWriter.h"
+#include "formats/ParallelText.h"
 #include "formats/RecipeText.h"
 #include "formats/RootCoordinates.h"
 #include "formats/UsdWriter.h"
@@ -33,6 +37,133 @@ void writeHairCopy(const HairStrands& strands, OutputBuffer& out)
     }
 }
 
+constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
+
+void appendLittleEndian(OutputBuffer& out, float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+                                    static_cast<unsigned char>(bits >> 16),
+                                    static_cast<unsigned char>(bits >> 24)};
+    out.append(bytes, sizeof bytes);
+}
+
+// Every strand the same length: the header's default count serves them all.
+bool strandsOfOneLength(const StrandStream& stream)
+{
+    for (uint64_t s = 1; s < stream.strandCount(); ++s) {
+        if (stream.pointsOf(s) != stream.pointsOf(0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Guides with their children, or with widths of their own: a new header, the
+// points made in spans on every core, then the values per point, a child's
+// from its guide's point at the same place along the strand.
+class DenseHairWriter {
+public:
+    DenseHairWriter(const StrandStream& stream, const TressmoorStrands& own, OutputBuffer& out,
+                    const WriteProgress& progress)
+        : stream(stream), own(own), out(out), counter(progress, stream.pointCount())
+    {
+        const uint64_t units = std::max<uint64_t>(stream.unitCount(), 1);
+        unitsPerSpan = std::max<uint64_t>(1, kSpanPoints * units / std::max<uint64_t>(stream.pointCount(), 1));
+    }
+
+    void write()
+    {
+        const HairStrands& guides = stream.guides;
+        const bool oneLength = strandsOfOneLength(stream);
+        HairHeader header = guides.header;
+        header.strandCount = static_cast<uint32_t>(stream.strandCount());
+        header.pointCount = static_cast<uint32_t>(stream.pointCount());
+        header.flags = kHairHasPoints | (oneLength ? 0 : kHairHasSegments) |
+                       (stream.widthsVary() ? kHairHasThickness : 0) |
+                       (guides.transparency != nullptr ? kHairHasTransparency : 0) |
+                       (guides.colours != nullptr ? kHairHasColour : 0);
+        if (oneLength && stream.strandCount() > 0) {
+            header.defaultSegments = stream.pointsOf(0) - 1;
+        }
+        if (stream.options.widthsGiven) {
+            header.defaultThickness = stream.options.rootWidth;
+        }
+        header.info = denseHairInfo(own.known ? &own.recipe : nullptr, stream.options);
+        std::vector<unsigned char> bytes;
+        appendHairHeader(bytes, header);
+        out.append(bytes.data(), bytes.size());
+
+        if (!oneLength) {
+            for (uint64_t s = 0; s < stream.strandCount(); ++s) {
+                const uint32_t segments = stream.pointsOf(s) - 1;
+                const unsigned char pair[2] = {static_cast<unsigned char>(segments),
+                                               static_cast<unsigned char>(segments >> 8)};
+                out.append(pair, sizeof pair);
+            }
+        }
+        writeSpansInParallel(out, stream.unitCount(), unitsPerSpan,
+                             [&](uint64_t first, uint64_t end, OutputBuffer& span) {
+                                 StrandRun run;
+                                 for (uint64_t unit = first; unit < end; ++unit) {
+                                     stream.fill(unit, run);
+                                 }
+                                 for (float value : run.points) {
+                                     appendLittleEndian(span, value);
+                                 }
+                                 return uint64_t(run.points.size() / 3);
+                             },
+                             [&](uint64_t values) { counter.add(values); });
+        if (stream.widthsVary()) {
+            pointValues([&](uint64_t guide, uint32_t i, uint32_t n, OutputBuffer& span) {
+                appendLittleEndian(span, stream.widthAt(guide, i, n));
+            });
+        }
+        if (guides.transparency != nullptr) {
+            pointValues([&](uint64_t guide, uint32_t i, uint32_t, OutputBuffer& span) {
+                appendLittleEndian(span, guides.transparencyOf(guidePoint(guide, i)));
+            });
+        }
+        if (guides.colours != nullptr) {
+            pointValues([&](uint64_t guide, uint32_t i, uint32_t, OutputBuffer& span) {
+                for (int c = 0; c < 3; ++c) {
+                    appendLittleEndian(span, guides.colourOf(guidePoint(guide, i), c));
+                }
+            });
+        }
+    }
+
+private:
+    uint64_t guidePoint(uint64_t guide, uint32_t i) const
+    {
+        return stream.firstGuidePoint(guide) + std::min(i, stream.guidePoints(guide) - 1);
+    }
+
+    template <typename WriteValue>
+    void pointValues(WriteValue write)
+    {
+        const uint64_t units = stream.unitCount();
+        writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
+            const uint64_t last = end < units ? stream.firstStrandOf(end) : stream.strandCount();
+            for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
+                const uint32_t n = stream.pointsOf(s);
+                const uint64_t guide = stream.turnGuideOf(s);
+                for (uint32_t i = 0; i < n; ++i) {
+                    write(guide, i, n, span);
+                }
+            }
+            return uint64_t(0);
+        });
+    }
+
+    const StrandStream& stream;
+    const TressmoorStrands& own;
+    OutputBuffer& out;
+    ProgressCounter counter;
+    uint64_t unitsPerSpan = 1;
+};
+
 }  // namespace
 
 HairFileFormat formatForPath(const std::string& path)
@@ -53,21 +184,56 @@ TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe
     return own;
 }
 
-void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, HairFileFormat format,
+UnderlyingShape knownShape(const TressmoorStrands& own)
+{
+    return own.known ? own.recipe.shape : UnderlyingShape::NoShape;
+}
+
+bool hairCountsFit(uint64_t strands, uint64_t points, std::string& problem)
+{
+    constexpr uint64_t kMostCounted = std::numeric_limits<uint32_t>::max();
+    if (strands > kMostCounted || points > kMostCounted) {
+        problem = "a HAIR file counts at most 4294967295 strands and as many points, and this "
+                  "hair would have " + std::to_string(strands) + " strands and " +
+                  std::to_string(points) + " points";
+        return false;
+    }
+    return true;
+}
+
+bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& problem)
+{
+    return stream.check(problem) &&
+           (format != HairFileFormat::Hair ||
+            hairCountsFit(stream.strandCount(), stream.pointCount(), problem));
+}
+
+void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
                      bool displayPrimvars, OutputBuffer& out, const WriteProgress& progress)
 {
     const std::string recipe = own.known ? formatRecipe(own.recipe) : std::string();
     if (format == HairFileFormat::Hair) {
-        writeHairCopy(strands, out);
+        if (stream.dense()) {
+            DenseHairWriter(stream, own, out, progress).write();
+        } else {
+            writeHairCopy(stream.guides, out);
+        }
     } else if (format == HairFileFormat::Obj) {
-        writeObjCurves(strands, recipe, out, progress);
+        std::vector<std::string> comments;
+        if (!recipe.empty()) {
+            comments.push_back(recipe);
+        }
+        if (stream.dense()) {
+            comments.push_back(formatChildOptions(stream.options));
+        }
+        writeObjCurves(stream, comments, out, progress);
     } else {
         UsdCurvesExtras extras;
         extras.recipe = recipe;
         extras.hairsPerCluster = own.known ? static_cast<uint32_t>(own.recipe.hairs) : 0;
         extras.rootSt = own.rootSt;
         extras.displayPrimvars = displayPrimvars;
-        writeUsdCurves(strands, extras, out, progress);
+        writeUsdCurves(stream, extras, out, progress);
     }
 }
 
@@ -85,7 +251,8 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
     decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes));
-    writeHairFileAs(strands, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
+    const StrandStream stream(strands, contents.recipe.shape, ChildOptions());
+    writeHairFileAs(stream, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
                     false, out);
     out.finish();
     return bytes;

@@ -7,6 +7,7 @@
 #include "formats/HairCodec.h"
 #include "formats/HairFile.h"
 #include "formats/OutputBuffer.h"
+#include "formats/StrandStream.h"
 
 class NurbsSurface;
 
@@ -32,10 +33,26 @@ struct TressmoorStrands {
 TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe& recipe,
                                     NurbsSurface& shapeSurface);
 
-// Write checked strands in the format. HAIR keeps the header and every array the
-// strands have; OBJ and USD carry the recipe, and USD the clusters and roots,
-// when they are known. displayPrimvars adds USD's display colour and opacity.
-void writeHairFileAs(const HairStrands& strands, const TressmoorStrands& own, HairFileFormat format,
+// The shape the strands grew on, when they are known to be Tressmoor's.
+UnderlyingShape knownShape(const TressmoorStrands& own);
+
+// False with the reason when a HAIR file, whose counts are 32-bit, could not count
+// this many strands or points.
+bool hairCountsFit(uint64_t strands, uint64_t points, std::string& problem);
+
+// False with the reason when the stream cannot be written in the format: its
+// children cannot be made, or a HAIR file, whose counts are 32-bit, could not
+// count its strands or points. Nothing need be written to find out.
+bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& problem);
+
+// Write a stream of checked strands, and of the children they guide, in the
+// format. Without children, with the guides kept and no widths asked for, HAIR
+// keeps the header and every array the strands have; otherwise it holds the
+// points, the widths when they vary and the guides' transparency and colour,
+// and the child options in the information text. OBJ and USD carry the recipe,
+// and USD the clusters and roots, when they are known, and the child options.
+// displayPrimvars adds USD's display colour and opacity.
+void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
                      bool displayPrimvars, OutputBuffer& out,
                      const WriteProgress& progress = WriteProgress());
 

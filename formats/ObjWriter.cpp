@@ -1,49 +1,78 @@
 #include "formats/ObjWriter.h"
 
+#include <algorithm>
+
+#include "formats/ParallelText.h"
+
 namespace {
 
 // A v line: its letter, three numbers with their spaces, the line end.
 constexpr size_t kLineRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 1);
+constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
 
 }  // namespace
 
-void writeObjCurves(const HairStrands& strands, const std::string& comment, OutputBuffer& out,
-                    const WriteProgress& progress)
+void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& comments,
+                    OutputBuffer& out, const WriteProgress& progress)
 {
-    const uint64_t points = strands.header.pointCount;
+    const uint64_t points = stream.pointCount();
     ProgressCounter counter(progress, 2 * points);
-    if (!comment.empty()) {
+    for (const std::string& comment : comments) {
         out.append("# ");
         out.append(comment);
         out.append('\n');
     }
-    for (uint64_t n = 0; n < points; ++n) {
-        char* at = out.reserve(kLineRoom);
-        *at++ = 'v';
-        for (int axis = 0; axis < 3; ++axis) {
-            *at++ = ' ';
-            at = OutputBuffer::writeFloat(at, strands.coordinate(n, axis));
+    const uint64_t units = stream.unitCount();
+    const uint64_t unitsPerSpan =
+        std::max<uint64_t>(1, kSpanPoints * std::max<uint64_t>(units, 1) / std::max<uint64_t>(points, 1));
+    const auto counted = [&](uint64_t values) { counter.add(values); };
+
+    writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
+        StrandRun run;
+        for (uint64_t unit = first; unit < end; ++unit) {
+            stream.fill(unit, run);
         }
-        *at++ = '\n';
-        out.commit(at);
-        counter.count();
+        for (size_t n = 0; n < run.points.size(); n += 3) {
+            char* at = span.reserve(kLineRoom);
+            *at++ = 'v';
+            for (int axis = 0; axis < 3; ++axis) {
+                *at++ = ' ';
+                at = OutputBuffer::writeFloat(at, run.points[n + axis]);
+            }
+            *at++ = '\n';
+            span.commit(at);
+        }
+        return uint64_t(run.points.size() / 3);
+    }, counted);
+
+    // OBJ indices count from 1, and each strand's run on from the strands before it.
+    std::vector<uint64_t> firstIndex(units + 1, 1);
+    for (uint64_t unit = 0; unit < units; ++unit) {
+        const uint64_t end = unit + 1 < units ? stream.firstStrandOf(unit + 1) : stream.strandCount();
+        uint64_t unitPoints = 0;
+        for (uint64_t s = stream.firstStrandOf(unit); s < end; ++s) {
+            unitPoints += stream.pointsOf(s);
+        }
+        firstIndex[unit + 1] = firstIndex[unit] + unitPoints;
     }
-    // OBJ indices count from 1.
-    uint64_t next = 1;
-    for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
-        const uint64_t count = uint64_t(strands.segmentsOf(s)) + 1;
-        out.append('l');
-        for (uint64_t k = 0; k < count; ++k) {
-            char* at = out.reserve(kLineRoom);
-            *at++ = ' ';
-            out.commit(OutputBuffer::writeInteger(at, next + k));
-            counter.count();
+    writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
+        uint64_t next = firstIndex[first];
+        const uint64_t last = end < units ? stream.firstStrandOf(end) : stream.strandCount();
+        for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
+            const uint64_t count = stream.pointsOf(s);
+            span.append('l');
+            for (uint64_t k = 0; k < count; ++k) {
+                char* at = span.reserve(kLineRoom);
+                *at++ = ' ';
+                span.commit(OutputBuffer::writeInteger(at, next + k));
+            }
+            if (count == 1) {
+                span.append(' ');
+                span.appendInteger(next);
+            }
+            span.append('\n');
+            next += count;
         }
-        if (count == 1) {
-            out.append(' ');
-            out.appendInteger(next);
-        }
-        out.append('\n');
-        next += count;
-    }
+        return next - firstIndex[first];
+    }, counted);
 }

@@ -106,6 +106,16 @@ public:
         }
     }
 
+    // Many values at once, as a writer that works in spans counts them.
+    void add(uint64_t values)
+    {
+        const uint64_t before = done / kStep;
+        done += values;
+        if (done / kStep != before && report) {
+            report(done, total);
+        }
+    }
+
 private:
     const WriteProgress& report;
     uint64_t total;

@@ -1,6 +1,9 @@
 #include "formats/RecipeText.h"
 
+#include <charconv>
 #include <vector>
+
+#include "formats/HairCodec.h"
 
 #include "hair/HairStore.h"
 
@@ -135,4 +138,60 @@ bool checkRecipe(const HairRecipe& recipe, std::string& problem)
         return false;
     }
     return true;
+}
+
+namespace {
+
+std::string shortestText(float value)
+{
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+}  // namespace
+
+std::string formatChildOptions(const ChildOptions& options)
+{
+    std::string text = "children=" + std::to_string(options.children) + " mode=" +
+                       childModeName(options.mode);
+    for (const ChildNumber& number : kChildNumbers) {
+        if (number.field == &ChildOptions::rootWidth) {
+            text += " seed=" + std::to_string(options.seed);
+        }
+        text += " " + std::string(number.name) + "=" + shortestText(options.*number.field);
+    }
+    return text + " guides=" + (options.keepGuides ? "keep" : "drop");
+}
+
+std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options)
+{
+    std::string text = std::string(kDenseHairTag) + " 1";
+    if (recipe != nullptr) {
+        text += " " + std::string(shapeName(recipe->shape)) + " " + styleName(recipe->style);
+        for (const RecipeNumber& number : kRecipeNumbers) {
+            text += " " + std::to_string(recipe->*number.field);
+        }
+    }
+    const ChildOptions defaults;
+    std::vector<std::string> words = {"children=" + std::to_string(options.children),
+                                      childModeName(options.mode)};
+    for (const ChildNumber& number : kChildNumbers) {
+        if (options.*number.field != defaults.*number.field) {
+            words.push_back(std::string(number.name) + "=" + shortestText(options.*number.field));
+        }
+    }
+    if (options.seed != defaults.seed) {
+        words.push_back("seed=" + std::to_string(options.seed));
+    }
+    if (!options.keepGuides) {
+        words.push_back("drop");
+    }
+    // The header holds 88 bytes; the USD and OBJ files carry every option in full.
+    for (const std::string& word : words) {
+        if (text.size() + 1 + word.size() > kHairInfoSize) {
+            break;
+        }
+        text += " " + word;
+    }
+    return text;
 }

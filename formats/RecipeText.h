@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "hair/ChildStrands.h"
 #include "hair/HairRecipe.h"
 
 // Tag and version that open the text form of a recipe, the line Tressmoor's
@@ -18,5 +19,18 @@ std::string formatRecipe(const HairRecipe& recipe);
 bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std::string& problem);
 // Shape and style known, every number inside its slider's range, within the store.
 bool checkRecipe(const HairRecipe& recipe, std::string& problem);
+
+// How children were made, beside the recipe in the OBJ comment and the USD layer:
+// "children=200 mode=around radius=4 clump=0.5 frizz=0 seed=1 rootWidth=2
+// tipWidth=2 guides=keep", each number the shortest text of its float.
+std::string formatChildOptions(const ChildOptions& options);
+
+// The HAIR header's 88-byte information text of hair with children or widths:
+// "tressmoor-dense 1", the recipe's shape, style and five numbers when it has
+// one, then "children=N", the mode, and the options that differ from their
+// defaults, as many as fit; e.g. "tressmoor-dense 1 sphere combed 10 1 50 10 16
+// children=200 between radius=6". Readers take it for no recipe of their own.
+constexpr const char* kDenseHairTag = "tressmoor-dense";
+std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options);
 
 #endif

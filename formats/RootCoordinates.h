@@ -22,4 +22,11 @@
 bool rootSurfaceCoordinates(const HairStrands& strands, UnderlyingShape shape,
                             NurbsSurface& shapeSurface, std::vector<float>& st);
 
+// The surface coordinates of any point on (or near) the shape, worked out from
+// the shape's own parametrisation rather than matched against its grid: the
+// children's roots lie between the samples. A point the shape covers twice takes
+// the first covering in row-major order, as the roots do; a point on the axis
+// takes the first column. False for an unknown shape.
+bool shapeCoordinatesAt(UnderlyingShape shape, const float point[3], float st[2]);
+
 #endif

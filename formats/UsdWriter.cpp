@@ -2,51 +2,27 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <mutex>
 
-#include "formats/ByteCodec.h"
+#include "formats/ParallelText.h"
+#include "formats/RecipeText.h"
+#include "formats/RootCoordinates.h"
 
 namespace {
-
-// One vertex per point, and a single point's strand gets its point twice.
-template <typename WriteVertex>
-void forEachCurveVertex(const HairStrands& strands, WriteVertex writeVertex)
-{
-    uint64_t first = 0;
-    for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
-        const uint64_t count = uint64_t(strands.segmentsOf(s)) + 1;
-        for (uint64_t n = first; n < first + count; ++n) {
-            writeVertex(n);
-        }
-        if (count == 1) {
-            writeVertex(first);
-        }
-        first += count;
-    }
-}
-
-uint64_t curveVertexTotal(const HairStrands& strands)
-{
-    uint64_t singles = 0;
-    for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
-        singles += strands.segmentsOf(s) == 0;
-    }
-    return uint64_t(strands.header.pointCount) + singles;
-}
 
 // Room for one element of an array: its separator, a tuple of up to three
 // numbers, its parentheses and commas.
 constexpr size_t kElementRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 2) + 2;
 
-// Writes an array's elements straight into the buffer, with ", " before every
-// element but the first.
-class ArrayText {
+// The points of a span of the parallel arrays: enough to keep a core busy for a
+// while, little enough that a round of spans takes little memory.
+constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
+
+// An array's elements, written straight into a buffer, with ", " before every
+// element but the array's first.
+class ArrayElements {
 public:
-    ArrayText(OutputBuffer& out, const char* declaration) : out(out)
-    {
-        out.append("        ");
-        out.append(declaration);
-        out.append(" = [");
-    }
+    ArrayElements(OutputBuffer& out, bool first) : out(out), first(first) {}
 
     char* begin()
     {
@@ -78,150 +54,328 @@ public:
         end(at);
     }
 
-    void close(const char* interpolation)
-    {
-        out.append(']');
-        if (interpolation != nullptr) {
-            out.append(" (\n            interpolation = \"");
-            out.append(interpolation);
-            out.append("\"\n        )");
-        }
-        out.append('\n');
-    }
-
 private:
     OutputBuffer& out;
-    bool first = true;
+    bool first;
 };
 
-void writeLayerHeader(OutputBuffer& out, const std::string& recipe)
+void openArray(OutputBuffer& out, const char* declaration)
 {
-    out.append("#usda 1.0\n(\n    defaultPrim = \"hair\"\n    upAxis = \"Y\"\n");
-    if (!recipe.empty()) {
-        out.append("    customLayerData = {\n        string tressmoorRecipe = ");
-        appendUsdString(out, recipe);
-        out.append("\n    }\n");
-    }
-    out.append(")\n\ndef Xform \"hair\"\n{\n    def BasisCurves \"strands\"\n    {\n"
-               "        uniform token type = \"linear\"\n");
+    out.append("        ");
+    out.append(declaration);
+    out.append(" = [");
 }
 
-void writeVertexCounts(OutputBuffer& out, const HairStrands& strands)
+void closeArray(OutputBuffer& out, const char* interpolation)
 {
-    ArrayText array(out, "int[] curveVertexCounts");
-    for (uint64_t s = 0; s < strands.header.strandCount; ++s) {
-        array.integer(std::max<uint64_t>(uint64_t(strands.segmentsOf(s)) + 1, 2));
+    out.append(']');
+    if (interpolation != nullptr) {
+        out.append(" (\n            interpolation = \"");
+        out.append(interpolation);
+        out.append("\"\n        )");
     }
-    array.close(nullptr);
+    out.append('\n');
+}
+
+// A strand's vertices: one per point, and a single point's strand gets it twice.
+template <typename WriteVertex>
+void forEachVertex(uint32_t count, WriteVertex writeVertex)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        writeVertex(i);
+    }
+    if (count == 1) {
+        writeVertex(0);
+    }
 }
 
 struct Bounds {
     float low[3] = {FLT_MAX, FLT_MAX, FLT_MAX};
     float high[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
-};
 
-Bounds writePoints(OutputBuffer& out, const HairStrands& strands, ProgressCounter& progress)
-{
-    Bounds bounds;
-    ArrayText array(out, "point3f[] points");
-    forEachCurveVertex(strands, [&](uint64_t n) {
-        float xyz[3];
+    void take(const float* point)
+    {
         for (int axis = 0; axis < 3; ++axis) {
-            xyz[axis] = readF32(strands.points + 12 * n + 4 * axis);
-            bounds.low[axis] = std::min(bounds.low[axis], xyz[axis]);
-            bounds.high[axis] = std::max(bounds.high[axis], xyz[axis]);
-        }
-        array.tuple(xyz, 3);
-        progress.count();
-    });
-    array.close(nullptr);
-    return bounds;
-}
-
-// Per vertex from the array when the file has one, otherwise the one default.
-template <typename Value>
-void writeFloatValues(OutputBuffer& out, const HairStrands& strands, const char* declaration,
-                      bool perVertex, Value value, ProgressCounter& progress)
-{
-    ArrayText array(out, declaration);
-    if (!perVertex) {
-        array.number(value(0));
-        array.close("constant");
-        return;
-    }
-    forEachCurveVertex(strands, [&](uint64_t n) {
-        array.number(value(n));
-        progress.count();
-    });
-    array.close("vertex");
-}
-
-// The widest width, for the extent: the tubes reach half of it past their points.
-float widestWidth(const HairStrands& strands)
-{
-    float widest = std::max(strands.header.defaultThickness, 0.0f);
-    if (strands.thickness != nullptr) {
-        widest = 0.0f;
-        for (uint64_t n = 0; n < strands.header.pointCount; ++n) {
-            widest = std::max(widest, strands.thicknessOf(n));
+            low[axis] = std::min(low[axis], point[axis]);
+            high[axis] = std::max(high[axis], point[axis]);
         }
     }
-    return widest;
-}
+    void merge(const Bounds& other)
+    {
+        take(other.low);
+        take(other.high);
+    }
+};
 
 float grown(float value, double by)
 {
     return static_cast<float>(std::clamp(double(value) + by, double(-FLT_MAX), double(FLT_MAX)));
 }
 
-void writeExtent(OutputBuffer& out, const Bounds& bounds, float widest)
-{
-    float low[3], high[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = grown(bounds.low[axis], -0.5 * widest);
-        high[axis] = grown(bounds.high[axis], 0.5 * widest);
+// The layer, array by array. The arrays that run over every strand or every
+// point are made in spans of units on every core; those that need the children
+// themselves, not just how many points they have, make each span's children.
+class LayerWriter {
+public:
+    LayerWriter(const StrandStream& stream, const UsdCurvesExtras& extras, OutputBuffer& out,
+                ProgressCounter& progress)
+        : stream(stream), extras(extras), out(out), progress(progress)
+    {
+        const uint64_t units = std::max<uint64_t>(stream.unitCount(), 1);
+        unitsPerSpan = std::max<uint64_t>(1, kSpanPoints * units / std::max<uint64_t>(stream.pointCount(), 1));
     }
-    ArrayText array(out, "float3[] extent");
-    array.tuple(low, 3);
-    array.tuple(high, 3);
-    array.close(nullptr);
-}
 
-void writeDisplayColour(OutputBuffer& out, const HairStrands& strands, ProgressCounter& progress)
-{
-    ArrayText array(out, "color3f[] primvars:displayColor");
-    const auto writeColour = [&](uint64_t n) {
-        const float rgb[3] = {strands.colourOf(n, 0), strands.colourOf(n, 1), strands.colourOf(n, 2)};
-        array.tuple(rgb, 3);
-    };
-    if (strands.colours == nullptr) {
-        writeColour(0);
-        array.close("constant");
-        return;
+    void header()
+    {
+        out.append("#usda 1.0\n(\n    defaultPrim = \"hair\"\n    upAxis = \"Y\"\n");
+        if (!extras.recipe.empty() || stream.dense()) {
+            out.append("    customLayerData = {\n");
+            if (!extras.recipe.empty()) {
+                out.append("        string tressmoorRecipe = ");
+                appendUsdString(out, extras.recipe);
+                out.append('\n');
+            }
+            if (stream.dense()) {
+                out.append("        string tressmoorChildren = ");
+                appendUsdString(out, formatChildOptions(stream.options));
+                out.append('\n');
+            }
+            out.append("    }\n");
+        }
+        out.append(")\n\ndef Xform \"hair\"\n{\n    def BasisCurves \"strands\"\n    {\n"
+                   "        uniform token type = \"linear\"\n");
     }
-    forEachCurveVertex(strands, [&](uint64_t n) {
-        writeColour(n);
-        progress.count();
-    });
-    array.close("vertex");
-}
 
-void writeStrandValues(OutputBuffer& out, const UsdCurvesExtras& extras, uint64_t strandCount)
+    void vertexCounts()
+    {
+        strandArray("int[] curveVertexCounts", nullptr, [&](uint64_t s, ArrayElements& elements) {
+            elements.integer(std::max<uint32_t>(stream.pointsOf(s), 2));
+        });
+    }
+
+    Bounds points()
+    {
+        Bounds bounds;
+        std::mutex merging;
+        runArray("point3f[] points", nullptr, [&](const StrandRun& run, uint64_t, ArrayElements& elements) {
+            Bounds local;
+            uint64_t vertices = 0;
+            size_t first = 0;
+            for (uint32_t count : run.counts) {
+                forEachVertex(count, [&](uint32_t i) {
+                    const float* xyz = &run.points[3 * (first + i)];
+                    local.take(xyz);
+                    elements.tuple(xyz, 3);
+                    ++vertices;
+                });
+                first += count;
+            }
+            std::lock_guard<std::mutex> lock(merging);
+            bounds.merge(local);
+            return vertices;
+        });
+        return bounds;
+    }
+
+    void widths()
+    {
+        if (!stream.widthsVary()) {
+            openArray(out, "float[] widths");
+            ArrayElements(out, true).number(stream.options.widthsGiven
+                                                ? stream.options.rootWidth
+                                                : stream.guides.thicknessOf(0));
+            closeArray(out, "constant");
+            return;
+        }
+        vertexArray("float[] widths", [&](uint64_t guide, uint32_t i, uint32_t n, ArrayElements& elements) {
+            elements.number(stream.widthAt(guide, i, n));
+        });
+    }
+
+    void extent(const Bounds& bounds)
+    {
+        const float widest = stream.widestWidth();
+        float low[3], high[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            low[axis] = grown(bounds.low[axis], -0.5 * widest);
+            high[axis] = grown(bounds.high[axis], 0.5 * widest);
+        }
+        openArray(out, "float3[] extent");
+        ArrayElements elements(out, true);
+        elements.tuple(low, 3);
+        elements.tuple(high, 3);
+        closeArray(out, nullptr);
+    }
+
+    // Colour and opacity come from the guides' arrays, a child's from its guide's
+    // point of the same place along the strand; without an array, the header's.
+    void displayPrimvars()
+    {
+        const HairStrands& guides = stream.guides;
+        auto colourOf = [&](uint64_t n, float rgb[3]) {
+            for (int c = 0; c < 3; ++c) {
+                rgb[c] = guides.colourOf(n, c);
+            }
+        };
+        if (guides.colours == nullptr) {
+            float rgb[3];
+            colourOf(0, rgb);
+            openArray(out, "color3f[] primvars:displayColor");
+            ArrayElements(out, true).tuple(rgb, 3);
+            closeArray(out, "constant");
+        } else {
+            vertexArray("color3f[] primvars:displayColor",
+                        [&](uint64_t guide, uint32_t i, uint32_t, ArrayElements& elements) {
+                            float rgb[3];
+                            colourOf(guidePoint(guide, i), rgb);
+                            elements.tuple(rgb, 3);
+                        });
+        }
+        if (guides.transparency == nullptr) {
+            openArray(out, "float[] primvars:displayOpacity");
+            ArrayElements(out, true).number(1.0f - guides.transparencyOf(0));
+            closeArray(out, "constant");
+        } else {
+            vertexArray("float[] primvars:displayOpacity",
+                        [&](uint64_t guide, uint32_t i, uint32_t, ArrayElements& elements) {
+                            elements.number(1.0f - guides.transparencyOf(guidePoint(guide, i)));
+                        });
+        }
+    }
+
+    // A child takes its guide's cluster; between guides, that of the nearest.
+    void clusters()
+    {
+        const uint64_t hairs = extras.hairsPerCluster;
+        if (childrenFollowOthers()) {
+            runArray("int[] primvars:clusterId", "uniform", [&](const StrandRun& run, uint64_t, ArrayElements& elements) {
+                for (uint32_t guide : run.guides) {
+                    elements.integer(guide / hairs);
+                }
+                return uint64_t(0);
+            });
+            return;
+        }
+        strandArray("int[] primvars:clusterId", "uniform", [&](uint64_t s, ArrayElements& elements) {
+            elements.integer(stream.turnGuideOf(s) / hairs);
+        });
+    }
+
+    // A guide keeps its root's coordinates on the grid; a child has its own root's.
+    void surfaceCoordinates()
+    {
+        runArray("texCoord2f[] primvars:st", "uniform", [&](const StrandRun& run, uint64_t firstStrand, ArrayElements& elements) {
+            size_t first = 0;
+            for (size_t k = 0; k < run.counts.size(); ++k) {
+                const uint64_t s = firstStrand + k;
+                float st[2];
+                if (s < stream.keptGuides()) {
+                    st[0] = extras.rootSt[2 * s];
+                    st[1] = extras.rootSt[2 * s + 1];
+                } else {
+                    shapeCoordinatesAt(stream.shape, &run.points[3 * first], st);
+                }
+                elements.tuple(st, 2);
+                first += run.counts[k];
+            }
+            return uint64_t(0);
+        });
+    }
+
+    void guideFlags()
+    {
+        strandArray("int[] primvars:guide", "uniform", [&](uint64_t s, ArrayElements& elements) {
+            elements.integer(s < stream.keptGuides() ? 1 : 0);
+        });
+    }
+
+private:
+    bool childrenFollowOthers() const
+    {
+        return stream.options.children > 0 && stream.options.mode == ChildMode::Between;
+    }
+
+    uint64_t guidePoint(uint64_t guide, uint32_t i) const
+    {
+        return stream.firstGuidePoint(guide) + std::min(i, stream.guidePoints(guide) - 1);
+    }
+
+    uint64_t lastStrandOf(uint64_t unit) const
+    {
+        return unit < stream.unitCount() ? stream.firstStrandOf(unit) : stream.strandCount();
+    }
+
+    template <typename MakeSpanValues>
+    void spanArray(const char* declaration, const char* interpolation, MakeSpanValues make)
+    {
+        openArray(out, declaration);
+        writeSpansInParallel(
+            out, stream.unitCount(), unitsPerSpan,
+            [&](uint64_t first, uint64_t end, OutputBuffer& span) {
+                ArrayElements elements(span, first == 0);
+                return make(first, end, elements);
+            },
+            [&](uint64_t values) { progress.add(values); });
+        closeArray(out, interpolation);
+    }
+
+    // One value per strand, from what is known of it without making it.
+    template <typename WriteStrand>
+    void strandArray(const char* declaration, const char* interpolation, WriteStrand write)
+    {
+        spanArray(declaration, interpolation, [&](uint64_t first, uint64_t end, ArrayElements& elements) {
+            for (uint64_t s = lastStrandOf(first); s < lastStrandOf(end); ++s) {
+                write(s, elements);
+            }
+            return uint64_t(0);
+        });
+    }
+
+    // One value per vertex, from the guide a strand came from and the place along it.
+    template <typename WriteVertex>
+    void vertexArray(const char* declaration, WriteVertex write)
+    {
+        spanArray(declaration, "vertex", [&](uint64_t first, uint64_t end, ArrayElements& elements) {
+            uint64_t vertices = 0;
+            for (uint64_t s = lastStrandOf(first); s < lastStrandOf(end); ++s) {
+                const uint32_t n = stream.pointsOf(s);
+                const uint64_t guide = stream.turnGuideOf(s);
+                forEachVertex(n, [&](uint32_t i) {
+                    write(guide, i, n, elements);
+                    ++vertices;
+                });
+            }
+            return vertices;
+        });
+    }
+
+    // Values from the strands themselves: each span makes its units' children.
+    template <typename WriteRun>
+    void runArray(const char* declaration, const char* interpolation, WriteRun write)
+    {
+        spanArray(declaration, interpolation, [&](uint64_t first, uint64_t end, ArrayElements& elements) {
+            StrandRun run;
+            for (uint64_t unit = first; unit < end; ++unit) {
+                stream.fill(unit, run);
+            }
+            return write(run, lastStrandOf(first), elements);
+        });
+    }
+
+    const StrandStream& stream;
+    const UsdCurvesExtras& extras;
+    OutputBuffer& out;
+    ProgressCounter& progress;
+    uint64_t unitsPerSpan = 1;
+};
+
+uint64_t vertexTotal(const StrandStream& stream)
 {
-    if (extras.hairsPerCluster > 0) {
-        ArrayText array(out, "int[] primvars:clusterId");
-        for (uint64_t s = 0; s < strandCount; ++s) {
-            array.integer(s / extras.hairsPerCluster);
-        }
-        array.close("uniform");
+    uint64_t singles = 0;
+    for (uint64_t s = 0; s < stream.strandCount(); ++s) {
+        singles += stream.pointsOf(s) == 1;
     }
-    if (!extras.rootSt.empty()) {
-        ArrayText array(out, "texCoord2f[] primvars:st");
-        for (size_t i = 0; i + 1 < extras.rootSt.size(); i += 2) {
-            array.tuple(&extras.rootSt[i], 2);
-        }
-        array.close("uniform");
-    }
+    return stream.pointCount() + singles;
 }
 
 }  // namespace
@@ -245,28 +399,34 @@ void appendUsdString(OutputBuffer& out, const std::string& text)
     out.append('"');
 }
 
-void writeUsdCurves(const HairStrands& strands, const UsdCurvesExtras& extras, OutputBuffer& out,
+void writeUsdCurves(const StrandStream& stream, const UsdCurvesExtras& extras, OutputBuffer& out,
                     const WriteProgress& progress)
 {
-    const uint64_t vertices = curveVertexTotal(strands);
-    const int perVertexArrays = 1 + (strands.thickness != nullptr) + (strands.colours != nullptr) +
-                                (strands.transparency != nullptr);
+    const HairStrands& guides = stream.guides;
+    const uint64_t vertices = vertexTotal(stream);
+    const int perVertexArrays = 1 + stream.widthsVary() + (guides.colours != nullptr) +
+                                (guides.transparency != nullptr);
     ProgressCounter counter(progress, vertices * perVertexArrays);
 
-    writeLayerHeader(out, extras.recipe);
-    writeVertexCounts(out, strands);
-    const Bounds bounds = writePoints(out, strands, counter);
-    writeFloatValues(out, strands, "float[] widths", strands.thickness != nullptr,
-                     [&](uint64_t n) { return strands.thicknessOf(n); }, counter);
+    LayerWriter layer(stream, extras, out, counter);
+    layer.header();
+    layer.vertexCounts();
+    const Bounds bounds = layer.points();
+    layer.widths();
     if (vertices > 0) {
-        writeExtent(out, bounds, widestWidth(strands));
+        layer.extent(bounds);
     }
     if (extras.displayPrimvars) {
-        writeDisplayColour(out, strands, counter);
-        writeFloatValues(out, strands, "float[] primvars:displayOpacity",
-                         strands.transparency != nullptr,
-                         [&](uint64_t n) { return 1.0f - strands.transparencyOf(n); }, counter);
+        layer.displayPrimvars();
     }
-    writeStrandValues(out, extras, strands.header.strandCount);
+    if (extras.hairsPerCluster > 0) {
+        layer.clusters();
+    }
+    if (!extras.rootSt.empty()) {
+        layer.surfaceCoordinates();
+    }
+    if (stream.dense()) {
+        layer.guideFlags();
+    }
     out.append("    }\n}\n");
 }

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "formats/HairCodec.h"
 #include "formats/OutputBuffer.h"
+#include "formats/StrandStream.h"
 
 // What a USD layer of strands holds beyond the HAIR file's own arrays.
 struct UsdCurvesExtras {
     std::string recipe;           // customLayerData's tressmoorRecipe; none when empty
-    uint32_t hairsPerCluster = 0; // primvars:clusterId = strand / hairsPerCluster; none when 0
-    std::vector<float> rootSt;    // primvars:st, s and t per strand; none when empty
+    uint32_t hairsPerCluster = 0; // primvars:clusterId = guide / hairsPerCluster; none when 0
+    std::vector<float> rootSt;    // primvars:st, s and t per guide; none when empty
     bool displayPrimvars = false; // primvars:displayColor and primvars:displayOpacity
 };
 
@@ -23,7 +23,13 @@ struct UsdCurvesExtras {
 // The extent is the points' bounding box grown by half the widest width, the
 // space the tubes take. A strand of a single point, which a linear curve cannot
 // hold, is written as that point twice, with its values twice.
-void writeUsdCurves(const HairStrands& strands, const UsdCurvesExtras& extras, OutputBuffer& out,
+//
+// With children or widths asked for, customLayerData also holds the child
+// options (tressmoorChildren), widths taper when asked to, a child takes its
+// guide's cluster and, where the guides' roots have coordinates, its own root's,
+// its guide's thickness, colour and transparency point for point, and
+// primvars:guide tells guides (1) from children (0).
+void writeUsdCurves(const StrandStream& stream, const UsdCurvesExtras& extras, OutputBuffer& out,
                     const WriteProgress& progress = WriteProgress());
 
 // A USD string literal: quoted, with quotes, backslashes and control characters escaped.

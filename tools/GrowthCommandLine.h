@@ -30,6 +30,8 @@ public:
     // Move to the next argument; false when none is left.
     bool next();
     const std::string& option() const { return name; }
+    // The argument as given, "=" and all, for a name that is not an option.
+    std::string whole() const { return argv[index]; }
     bool hasInlineValue() const { return inlineValue; }
     // The option's value; false when it has none.
     bool takeValue(std::string& value);

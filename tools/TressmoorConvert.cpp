@@ -13,7 +13,9 @@
 #include "formats/HairFile.h"
 #include "formats/OutputBuffer.h"
 #include "geometry/UnderlyingShapes.h"
-#include "tools/GrowthCommandLine.h"
+#include "formats/StrandStream.h"
+#include "tools/ChildCommandLine.h"
+#include "tools/StrandOutput.h"
 
 namespace {
 
@@ -24,21 +26,21 @@ constexpr const char* kProgram = "tressmoor-convert";
 // takes; it is far beyond any hair Tressmoor grows, and leaves room for big
 // files of other programs (4 GiB is over 350 million points).
 constexpr size_t kMaxInputSize = size_t(4) << 30;
-constexpr long long kProgressInterval = 1000;  // milliseconds
 
 std::string helpText()
 {
-    return "Usage: tressmoor-convert IN OUT\n"
+    return "Usage: tressmoor-convert [options] IN OUT\n"
            "\n"
            "Reads IN, any valid HAIR strand file (Tressmoor's or another program's), and\n"
-           "writes its strands to OUT by OUT's extension:\n"
+           "writes its strands, and any children they guide, to OUT by OUT's extension:\n"
            "  .usda   USD curves: one linear BasisCurves prim /hair/strands with widths from\n"
            "          the thickness, primvars:displayColor from the colours and\n"
            "          primvars:displayOpacity from the transparency (per point where IN has\n"
            "          the array, else constant from its header); for Tressmoor's own files\n"
            "          also the recipe, primvars:clusterId and the roots' primvars:st\n"
            "  .obj    one v line per point and one l line per strand\n"
-           "  .hair   HAIR again, with every array IN has\n"
+           "  .hair   HAIR again, with every array IN has; with children or widths, the\n"
+           "          points, the widths when they taper, and IN's transparency and colour\n"
            "\n"
            "Every field of IN is checked first; a bad file is refused with one line naming\n"
            "it and the problem, and nothing is written. OUT is replaced only once it is\n"
@@ -47,18 +49,23 @@ std::string helpText()
            "\n"
            "Standard output carries a closing summary; standard error carries progress for\n"
            "work of over a second and any error. Exit status: 0 on success, 2 for bad usage,\n"
-           "1 when IN is refused or OUT cannot be written.\n"
+           "1 when IN is refused (children between guides need Tressmoor's own hair, whose\n"
+           "recipe names its shape; a HAIR file counts at most 4294967295 strands and\n"
+           "points) or OUT cannot be written.\n"
            "\n"
-           "Options:\n"
-           "  --help       show this text\n"
-           "  --version    show the program's name and version\n"
-           "  --           end of options: the names that follow may begin with '-'\n";
+           "Options:\n" +
+           childOptionsHelp() + helpLine("--help", "show this text") +
+           helpLine("--version", "show the program's name and version") +
+           helpLine("--", "end of options: the names that follow may begin with '-'") +
+           "\n"
+           "Options take their value as the next argument or after '=' (--children=50).\n";
 }
 
 struct ConvertCommand {
     std::string in;
     std::string out;
     HairFileFormat format = HairFileFormat::Hair;
+    ChildOptions children;
     bool showHelp = false;
     bool showVersion = false;
 };
@@ -74,20 +81,28 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
 {
     std::vector<std::string> names;
     bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (!optionsEnded && argument == "--") {
+    ArgumentReader reader(argc, argv);
+    while (reader.next()) {
+        const std::string& option = reader.option();
+        if (optionsEnded || option.size() < 2 || option[0] != '-') {
+            names.push_back(reader.whole());
+        } else if (option == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
-            command.showHelp = true;
+        } else if (option == "--help" || option == "-h" || option == "--version") {
+            if (reader.hasInlineValue()) {
+                return usageError("option " + option + " takes no value");
+            }
+            (option == "--version" ? command.showVersion : command.showHelp) = true;
             return 0;
-        } else if (!optionsEnded && argument == "--version") {
-            command.showVersion = true;
-            return 0;
-        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            return usageError("unknown option " + argument);
         } else {
-            names.push_back(argument);
+            std::string message;
+            const OptionResult result = readChildOption(reader, command.children, message);
+            if (result == OptionResult::Bad) {
+                return usageError(message);
+            }
+            if (result == OptionResult::NotMine) {
+                return usageError("unknown option " + option);
+            }
         }
     }
     if (names.size() != 2 || names[0].empty() || names[1].empty()) {
@@ -102,27 +117,6 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
     command.format = formatForPath(command.out);
     return 0;
 }
-
-// At most one line a second, and none for work that ends within the first.
-class ProgressLines {
-public:
-    explicit ProgressLines(ToolClock::time_point start) : start(start) {}
-
-    void report(uint64_t done, uint64_t total)
-    {
-        const long long elapsed = millisecondsSince(start);
-        if (elapsed - lastReport >= kProgressInterval && total > 0) {
-            fprintf(stderr, "%s: %d%% written (%lld ms)\n", kProgram,
-                    static_cast<int>(100 * done / total), elapsed);
-            lastReport = elapsed;
-            reported = true;
-        }
-    }
-
-    ToolClock::time_point start;
-    long long lastReport = 0;
-    bool reported = false;
-};
 
 // What Tressmoor knows of the strands; a recipe that does not fit them is said
 // once and left out, and so are roots that lie off the shape, which is set up
@@ -152,27 +146,6 @@ TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& 
     return own;
 }
 
-bool convert(const ConvertCommand& command, const HairStrands& strands, NurbsSurface& surface,
-             ProgressLines& progress, std::string& problem)
-{
-    const TressmoorStrands own = knownStrands(strands, command, surface);
-    AtomicFileWriter writer;
-    if (!writer.open(command.out, problem)) {
-        return false;
-    }
-    OutputBuffer out([&writer](const unsigned char* data, size_t size) {
-        return writer.write(data, size);
-    });
-    writeHairFileAs(strands, own, command.format, true, out,
-                    [&progress](uint64_t done, uint64_t total) { progress.report(done, total); });
-    out.finish();
-    if (progress.reported) {
-        fprintf(stderr, "%s: 100%% written, flushing to disk (%lld ms)\n", kProgram,
-                millisecondsSince(progress.start));
-    }
-    return writer.commit(problem);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -198,16 +171,22 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kFailure;
     }
-    ProgressLines progress(start);
-    if (!convert(command, strands, underlyingSurface, progress, problem)) {
+    const TressmoorStrands own = knownStrands(strands, command, underlyingSurface);
+    const StrandStream stream(strands, knownShape(own), command.children);
+    if (!canWrite(stream, command.format, problem)) {
+        fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
+                problem.c_str());
+        return kFailure;
+    }
+    if (!writeStrandFile(command.out, stream, own, command.format, true, kProgram, start, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kFailure;
     }
     errno = 0;
     printf("%s: wrote %s, %s to %s in %lld ms\n", kProgram,
-           countOf(strands.header.strandCount, "strand", "strands").c_str(),
-           countOf(strands.header.pointCount, "point", "points").c_str(), command.out.c_str(),
+           countOf(stream.strandCount(), "strand", "strands").c_str(),
+           countOf(stream.pointCount(), "point", "points").c_str(), command.out.c_str(),
            millisecondsSince(start));
     return finishStandardOutput(0, kProgram);
 }

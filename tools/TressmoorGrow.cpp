@@ -1,5 +1,6 @@
 // tressmoor-grow: grows hair with the window's own code and writes it to a file.
 #include <cerrno>
+#include <cfloat>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -10,7 +11,11 @@
 #include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
-#include "tools/GrowthCommandLine.h"
+#include "formats/HairCodec.h"
+#include "formats/HairFile.h"
+#include "formats/StrandStream.h"
+#include "tools/ChildCommandLine.h"
+#include "tools/StrandOutput.h"
 
 namespace {
 
@@ -23,10 +28,12 @@ std::string helpText()
            "Grows hair as the Tressmoor window does and writes its strands' centrelines to\n"
            "FILE: HAIR strands for a name ending in .hair, OBJ polylines for .obj, USD\n"
            "curves for .usda. Each holds the recipe (shape, style and the five settings);\n"
-           "Tressmoor reads the .hair file back.\n"
+           "Tressmoor reads the .hair file back. With --children, every grown strand is\n"
+           "a guide that brings children for renderers, and the file also says how they\n"
+           "were made.\n"
            "\n"
            "Options (defaults are the window's):\n" +
-           growthOptionsHelp() +
+           growthOptionsHelp() + childOptionsHelp() +
            helpLine("--out FILE", "the file to write (.hair, .obj or .usda); required") +
            helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
@@ -35,11 +42,13 @@ std::string helpText()
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
            "growth on a sphere or torus) and a closing summary; standard error carries\n"
            "progress for large hair and any error. Exit status: 0 on success, 2 for a bad\n"
-           "option, 1 when the file or standard output cannot be written.\n";
+           "option (or children too many for a HAIR file to count), 1 when the file or\n"
+           "standard output cannot be written.\n";
 }
 
 struct GrowCommand {
     GrowthOptions growth;
+    ChildOptions children;
     std::string out;
     bool showHelp = false;
     bool showVersion = false;
@@ -67,7 +76,10 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
             return 0;
         }
         std::string message;
-        const OptionResult result = readGrowthOption(reader, command.growth, message);
+        OptionResult result = readGrowthOption(reader, command.growth, message);
+        if (result == OptionResult::NotMine) {
+            result = readChildOption(reader, command.children, message);
+        }
         if (result == OptionResult::Bad) {
             return usageError(message);
         }
@@ -88,6 +100,15 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     }
     if (!haveOut) {
         return usageError("--out FILE is required");
+    }
+    // Every strand of a growth has the recipe's parts, and so has every child.
+    const HairRecipe& recipe = command.growth.recipe;
+    const uint64_t guides = strandTotal(recipe);
+    const uint64_t strands = guides * (uint64_t(command.children.keepGuides) + command.children.children);
+    std::string problem;
+    if (formatForPath(command.out) == HairFileFormat::Hair &&
+        !hairCountsFit(strands, strands * uint64_t(recipe.parts), problem)) {
+        return usageError(problem);
     }
     return 0;
 }
@@ -111,22 +132,35 @@ int main(int argc, char** argv)
     const ToolClock::time_point start = ToolClock::now();
     growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram);
 
+    // The grown hair is written as its HAIR file would hold it, whatever the
+    // format, so that every format reads the same strands.
     HairRecipe recipe = command.growth.recipe;
-    std::vector<unsigned char> bytes;
+    HairFileContents contents;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(command.out), bytes,
-                          problem) ||
-        !writeFileAtomically(command.out, bytes, problem)) {
+        !storedHairContents(hairStore, recipe, contents, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kWriteError;
     }
-    const long long strands = static_cast<long long>(strandTotal(recipe));
+    const std::vector<unsigned char> hair = encodeHairFile(contents);
+    HairStrands strands;
+    decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
+    const TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
+    const StrandStream stream(strands, recipe.shape, command.children);
+    const HairFileFormat format = formatForPath(command.out);
+    if (!canWrite(stream, format, problem)) {
+        return usageError(problem);
+    }
+    if (!writeStrandFile(command.out, stream, own, format, false, kProgram, start, problem)) {
+        fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
+                problem.c_str());
+        return kWriteError;
+    }
     errno = 0;
     printf("%s: wrote %s, %s to %s in %lld ms\n", kProgram,
-           countOf(strands, "strand", "strands").c_str(),
-           countOf(strands * recipe.parts, "point", "points").c_str(), command.out.c_str(),
+           countOf(stream.strandCount(), "strand", "strands").c_str(),
+           countOf(stream.pointCount(), "point", "points").c_str(), command.out.c_str(),
            millisecondsSince(start));
     return finishStandardOutput(0, kProgram);
 }

@@ -45,7 +45,8 @@ std::string written(const Bytes& file, HairFileFormat format)
     EXPECT_TRUE(decodeHairStrands(file.data(), file.size(), FLT_MAX, strands, problem)) << problem;
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes), 64);
-    writeHairFileAs(strands, TressmoorStrands(), format, true, out);
+    const StrandStream stream(strands, UnderlyingShape::NoShape, ChildOptions());
+    writeHairFileAs(stream, TressmoorStrands(), format, true, out);
     EXPECT_TRUE(out.finish());
     return std::string(bytes.begin(), bytes.end());
 }

@@ -73,7 +73,7 @@ TEST(TressmoorConvertUsage, BadArgumentsGiveOneLineAndStatusTwo)
     }
     const ToolRun help = run(TRESSMOOR_CONVERT_BINARY, "--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* word : {"Usage: tressmoor-convert IN OUT", ".usda", ".obj", ".hair", "Exit status",
+    for (const char* word : {"Usage: tressmoor-convert [options] IN OUT", ".usda", ".obj", ".hair", "Exit status",
                              "--version"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }

@@ -1,0 +1,56 @@
+#include "tools/StrandOutput.h"
+
+#include <cstdio>
+
+#include "formats/FileIo.h"
+#include "formats/OutputBuffer.h"
+
+namespace {
+
+constexpr long long kProgressInterval = 1000;  // milliseconds
+
+// At most one line a second, and none for work that ends within the first.
+class ProgressLines {
+public:
+    ProgressLines(const char* program, ToolClock::time_point start) : program(program), start(start) {}
+
+    void report(uint64_t done, uint64_t total)
+    {
+        const long long elapsed = millisecondsSince(start);
+        if (elapsed - lastReport >= kProgressInterval && total > 0) {
+            fprintf(stderr, "%s: %d%% written (%lld ms)\n", program,
+                    static_cast<int>(100 * done / total), elapsed);
+            lastReport = elapsed;
+            reported = true;
+        }
+    }
+
+    const char* program;
+    ToolClock::time_point start;
+    long long lastReport = 0;
+    bool reported = false;
+};
+
+}  // namespace
+
+bool writeStrandFile(const std::string& path, const StrandStream& stream,
+                     const TressmoorStrands& own, HairFileFormat format, bool displayPrimvars,
+                     const char* program, ToolClock::time_point start, std::string& problem)
+{
+    AtomicFileWriter writer;
+    if (!writer.open(path, problem)) {
+        return false;
+    }
+    OutputBuffer out([&writer](const unsigned char* data, size_t size) {
+        return writer.write(data, size);
+    });
+    ProgressLines progress(program, start);
+    writeHairFileAs(stream, own, format, displayPrimvars, out,
+                    [&progress](uint64_t done, uint64_t total) { progress.report(done, total); });
+    out.finish();
+    if (progress.reported) {
+        fprintf(stderr, "%s: 100%% written, flushing to disk (%lld ms)\n", program,
+                millisecondsSince(start));
+    }
+    return writer.commit(problem);
+}
