@@ -36,6 +36,7 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTRESSMOOR_BUILD_TESTS=ON \
 		-DTRESSMOOR_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD) -j $(JOBS)
+	./scripts/fetch-test-readers.sh $(BUILD)/test-readers
 
 # The programs alone, in the same folder as the full build, so that neither
 # redoes the other's work. A first configure leaves the tests and benchmarks
@@ -54,6 +55,7 @@ run: build-run
 bench: build
 	$(WITH_DISPLAY) ./$(BUILD)/bench/tressmoor_bench
 	./$(BUILD)/bench/tressmoor_convert_bench
+	./$(BUILD)/bench/tressmoor_dense_bench
 
 # The plain test programs run last, so their summary closes the output.
 test: build test-memcheck test-soak test-fuzz test-sanitize
@@ -67,6 +69,7 @@ test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRESSMOOR_SANITIZE=ON \
 		-DTRESSMOOR_BUILD_TESTS=ON -DTRESSMOOR_BUILD_BENCHMARKS=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	./scripts/fetch-test-readers.sh $(ASAN_BUILD)/test-readers
 	$(SANITIZER_ENV) $(WITH_DISPLAY) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 test-memcheck: build

@@ -1,16 +1,15 @@
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "ProgramRun.h"
 #include "formats/ByteCodec.h"
 #include "formats/HairCodec.h"
 
@@ -104,34 +103,6 @@ std::string syntheticHairFile(bool everyArray)
     return path;
 }
 
-// One run of the real program; false when it did not succeed.
-struct RunFigures {
-    double seconds = 0.0;     // wall time
-    double cpuSeconds = 0.0;  // user and system time of the program
-    long peakKilobytes = 0;
-};
-
-bool runConvert(const std::string& in, const std::string& out, RunFigures& figures)
-{
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execl(TRESSMOOR_CONVERT_BINARY, TRESSMOOR_CONVERT_BINARY, in.c_str(), out.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage = {};
-    wait4(pid, &status, 0, &usage);
-    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    figures.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-                         usage.ru_stime.tv_usec * 1e-6;
-    figures.peakKilobytes = usage.ru_maxrss;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 void BM_Convert(benchmark::State& state, bool everyArray, const char* extension)
 {
     const std::string in = syntheticHairFile(everyArray);
@@ -140,7 +111,7 @@ void BM_Convert(benchmark::State& state, bool everyArray, const char* extension)
     stat(in.c_str(), &input);
     RunFigures figures;
     for (auto _ : state) {
-        if (!runConvert(in, out, figures)) {
+        if (!runProgram({TRESSMOOR_CONVERT_BINARY, in, out}, figures)) {
             state.SkipWithError("tressmoor-convert failed");
             break;
         }

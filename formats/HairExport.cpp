@@ -49,6 +49,22 @@ void appendLittleEndian(OutputBuffer& out, float value)
     out.append(bytes, sizeof bytes);
 }
 
+// Floats as the file holds them: the machine's own bytes where it is
+// little-endian, byte by byte otherwise.
+void appendLittleEndian(OutputBuffer& out, const std::vector<float>& values)
+{
+    const uint32_t one = 1;
+    unsigned char firstByte;
+    std::memcpy(&firstByte, &one, 1);
+    if (firstByte == 1) {
+        out.append(values.data(), values.size() * sizeof(float));
+        return;
+    }
+    for (float value : values) {
+        appendLittleEndian(out, value);
+    }
+}
+
 // Every strand the same length: the header's default count serves them all.
 bool strandsOfOneLength(const StrandStream& stream)
 {
@@ -109,9 +125,7 @@ public:
                                  for (uint64_t unit = first; unit < end; ++unit) {
                                      stream.fill(unit, run);
                                  }
-                                 for (float value : run.points) {
-                                     appendLittleEndian(span, value);
-                                 }
+                                 appendLittleEndian(span, run.points);
                                  return uint64_t(run.points.size() / 3);
                              },
                              [&](uint64_t values) { counter.add(values); });

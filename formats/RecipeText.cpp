@@ -176,9 +176,16 @@ std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options)
     std::vector<std::string> words = {"children=" + std::to_string(options.children),
                                       childModeName(options.mode)};
     for (const ChildNumber& number : kChildNumbers) {
-        if (options.*number.field != defaults.*number.field) {
+        const bool width = number.field == &ChildOptions::rootWidth ||
+                           number.field == &ChildOptions::tipWidth;
+        if (!width && options.*number.field != defaults.*number.field) {
             words.push_back(std::string(number.name) + "=" + shortestText(options.*number.field));
         }
+    }
+    // The two widths in one word, root first: the header has little room.
+    if (options.rootWidth != defaults.rootWidth || options.tipWidth != defaults.tipWidth) {
+        words.push_back("widths=" + shortestText(options.rootWidth) + ":" +
+                        shortestText(options.tipWidth));
     }
     if (options.seed != defaults.seed) {
         words.push_back("seed=" + std::to_string(options.seed));

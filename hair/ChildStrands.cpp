@@ -269,16 +269,33 @@ RootFrame shapeFrame(UnderlyingShape shape, const float point[3])
     return frame;
 }
 
-ChildGenerator::ChildGenerator(const GuideStrands& guides, UnderlyingShape shape, const ChildOptions& options)
+ChildGenerator::ChildGenerator(const GuideStrands& guides, UnderlyingShape shape,
+                               const ChildOptions& options)
     : guides(guides), shape(shape), options(options)
 {
-    if (options.mode == ChildMode::Between && options.children > 0 && guides.strandCount() > 0) {
-        frames.reserve(guides.strandCount());
-        for (uint64_t g = 0; g < guides.strandCount(); ++g) {
-            frames.push_back(guideFrame(g));
-        }
-        buildRootGrid();
+    std::string problem;
+    if (options.mode != ChildMode::Between || options.children == 0 || guides.strandCount() == 0 ||
+        !check(problem)) {
+        return;
     }
+    std::vector<RootFrame> frames;
+    frames.reserve(guides.strandCount());
+    const uint64_t n = guides.pointCount(0);
+    localPoints.reserve(guides.strandCount() * n * 3);
+    for (uint64_t g = 0; g < guides.strandCount(); ++g) {
+        const RootFrame frame = guideFrame(g);
+        for (uint64_t i = 0; i < n; ++i) {
+            float point[3];
+            guides.point(guides.starts[g] + i, point);
+            const float d[3] = {point[0] - frame.root[0], point[1] - frame.root[1],
+                                point[2] - frame.root[2]};
+            localPoints.push_back(dot(d, frame.tangent));
+            localPoints.push_back(dot(d, frame.normal));
+            localPoints.push_back(dot(d, frame.bitangent));
+        }
+        frames.push_back(frame);
+    }
+    buildRootGrid(frames);
 }
 
 bool ChildGenerator::check(std::string& problem) const
@@ -389,25 +406,23 @@ void ChildGenerator::generateBetween(uint64_t g, ChildBatch& batch) const
         uint32_t nearest[3];
         float distance[3];
         const int found = nearestGuides(root, nearest, distance);
-        float weight[3] = {0.0f, 0.0f, 0.0f};
+        float share[3] = {0.0f, 0.0f, 0.0f};
         float total = 0.0f;
         for (int k = 0; k < found; ++k) {
             // A child rooted on a guide's root follows that guide alone.
-            weight[k] = distance[0] > 0.0f ? 1.0f / distance[k] : (k == 0 ? 1.0f : 0.0f);
-            total += weight[k];
+            share[k] = distance[0] > 0.0f ? 1.0f / distance[k] : (k == 0 ? 1.0f : 0.0f);
+            total += share[k];
+        }
+        for (int k = 0; k < found; ++k) {
+            share[k] /= total;
         }
         for (uint64_t i = 0; i < n; ++i) {
             float local[3] = {0.0f, 0.0f, 0.0f};
             for (int k = 0; k < found; ++k) {
-                const RootFrame& guide = frames[nearest[k]];
-                float point[3];
-                guides.point(guides.starts[nearest[k]] + i, point);
-                const float d[3] = {point[0] - guide.root[0], point[1] - guide.root[1],
-                                    point[2] - guide.root[2]};
-                const float share = weight[k] / total;
-                local[0] += share * dot(d, guide.tangent);
-                local[1] += share * dot(d, guide.normal);
-                local[2] += share * dot(d, guide.bitangent);
+                const float* guideLocal = &localPoints[3 * (nearest[k] * n + i)];
+                for (int a = 0; a < 3; ++a) {
+                    local[a] += share[k] * guideLocal[a];
+                }
             }
             float point[3];
             for (int a = 0; a < 3; ++a) {
@@ -421,21 +436,45 @@ void ChildGenerator::generateBetween(uint64_t g, ChildBatch& batch) const
     }
 }
 
-// Cells sized so that each holds a few roots on average, whether the roots fill a
-// volume or, as here, cover a surface.
-void ChildGenerator::buildRootGrid()
+// Guides rooted at one place share it: places in the order of their first guide.
+// Cells are sized so that each holds a few places on average, whether the places
+// fill a volume or, as here, cover a surface.
+void ChildGenerator::buildRootGrid(const std::vector<RootFrame>& frames)
 {
-    const size_t count = frames.size();
-    float low[3] = {frames[0].root[0], frames[0].root[1], frames[0].root[2]};
+    std::vector<uint32_t> order(frames.size());
+    for (uint32_t g = 0; g < order.size(); ++g) {
+        order[g] = g;
+    }
+    auto samePlace = [&](uint32_t a, uint32_t b) {
+        return std::memcmp(frames[a].root, frames[b].root, sizeof frames[a].root) == 0;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return std::memcmp(frames[a].root, frames[b].root, sizeof frames[a].root) < 0;
+    });
+    std::vector<uint32_t> firstGuides;
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k == 0 || !samePlace(order[k - 1], order[k])) {
+            firstGuides.push_back(order[k]);
+            placeStarts.push_back(static_cast<uint32_t>(k));
+        }
+        placeGuides.push_back(order[k]);
+    }
+    placeStarts.push_back(static_cast<uint32_t>(order.size()));
+    for (uint32_t first : firstGuides) {
+        placeRoots.insert(placeRoots.end(), frames[first].root, frames[first].root + 3);
+    }
+
+    const size_t places = firstGuides.size();
+    float low[3] = {placeRoots[0], placeRoots[1], placeRoots[2]};
     float high[3] = {low[0], low[1], low[2]};
-    for (const RootFrame& frame : frames) {
+    for (size_t k = 0; k < places; ++k) {
         for (int a = 0; a < 3; ++a) {
-            low[a] = std::min(low[a], frame.root[a]);
-            high[a] = std::max(high[a], frame.root[a]);
+            low[a] = std::min(low[a], placeRoots[3 * k + a]);
+            high[a] = std::max(high[a], placeRoots[3 * k + a]);
         }
     }
     const float largest = std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
-    const float perSide = std::max(1.0f, std::cbrt(static_cast<float>(count)));
+    const float perSide = std::max(1.0f, std::cbrt(static_cast<float>(places)));
     cellSize = largest > 0.0f ? largest / perSide : 1.0f;
     size_t cells = 1;
     for (int a = 0; a < 3; ++a) {
@@ -454,22 +493,22 @@ void ChildGenerator::buildRootGrid()
         return index;
     };
     cellStarts.assign(cells + 1, 0);
-    for (const RootFrame& frame : frames) {
-        ++cellStarts[cellOf(frame.root) + 1];
+    for (size_t k = 0; k < places; ++k) {
+        ++cellStarts[cellOf(&placeRoots[3 * k]) + 1];
     }
     for (size_t c = 0; c < cells; ++c) {
         cellStarts[c + 1] += cellStarts[c];
     }
-    cellGuides.resize(count);
+    cellPlaces.resize(places);
     std::vector<uint32_t> filled(cellStarts.begin(), cellStarts.end() - 1);
-    for (size_t g = 0; g < count; ++g) {
-        cellGuides[filled[cellOf(frames[g].root)]++] = static_cast<uint32_t>(g);
+    for (size_t k = 0; k < places; ++k) {
+        cellPlaces[filled[cellOf(&placeRoots[3 * k])]++] = static_cast<uint32_t>(k);
     }
 }
 
-// Rings of cells outward from the point's cell, until no cell further out can
-// hold a root nearer than the third found: a point in a cell k rings away lies at
-// least (k - 1) cells from the point.
+// Shells of cells outward from the point's cell, until no cell further out can
+// hold a root nearer than the third found: a point in a cell k shells away lies
+// at least (k - 1) cells from the point.
 int ChildGenerator::nearestGuides(const float point[3], uint32_t found[3], float distance[3]) const
 {
     int centre[3];
@@ -479,46 +518,55 @@ int ChildGenerator::nearestGuides(const float point[3], uint32_t found[3], float
     }
     float bestSq[3] = {0.0f, 0.0f, 0.0f};
     int count = 0;
-    const int wanted = static_cast<int>(std::min<size_t>(3, frames.size()));
-    const int lastRing = std::max({gridSize[0], gridSize[1], gridSize[2]});
-    for (int ring = 0; ring <= lastRing; ++ring) {
-        for (int x = centre[0] - ring; x <= centre[0] + ring; ++x) {
-            for (int y = centre[1] - ring; y <= centre[1] + ring; ++y) {
-                for (int z = centre[2] - ring; z <= centre[2] + ring; ++z) {
-                    const bool onRing = std::abs(x - centre[0]) == ring ||
-                                        std::abs(y - centre[1]) == ring ||
-                                        std::abs(z - centre[2]) == ring;
-                    if (!onRing || x < 0 || y < 0 || z < 0 || x >= gridSize[0] ||
-                        y >= gridSize[1] || z >= gridSize[2]) {
-                        continue;
-                    }
-                    const size_t cell =
-                        (static_cast<size_t>(z) * gridSize[1] + static_cast<size_t>(y)) *
-                            gridSize[0] + static_cast<size_t>(x);
-                    for (uint32_t m = cellStarts[cell]; m < cellStarts[cell + 1]; ++m) {
-                        const uint32_t g = cellGuides[m];
-                        const float* r = frames[g].root;
-                        const float d[3] = {r[0] - point[0], r[1] - point[1], r[2] - point[2]};
-                        const float dSq = dot(d, d);
-                        // Equal distances keep the lower guide first, whatever the cell order.
-                        auto nearer = [&](int k) {
-                            return dSq < bestSq[k] || (dSq == bestSq[k] && g < found[k]);
-                        };
-                        if (count == wanted && !nearer(wanted - 1)) {
-                            continue;
-                        }
-                        int k = count < wanted ? count++ : wanted - 1;
-                        for (; k > 0 && nearer(k - 1); --k) {
-                            bestSq[k] = bestSq[k - 1];
-                            found[k] = found[k - 1];
-                        }
-                        bestSq[k] = dSq;
-                        found[k] = g;
-                    }
+    const int wanted = static_cast<int>(std::min<size_t>(3, placeGuides.size()));
+
+    // Equal distances keep the lower guide first, whatever the cell order.
+    auto consider = [&](uint32_t g, float dSq) {
+        auto nearer = [&](int k) { return dSq < bestSq[k] || (dSq == bestSq[k] && g < found[k]); };
+        if (count == wanted && !nearer(wanted - 1)) {
+            return false;
+        }
+        int k = count < wanted ? count++ : wanted - 1;
+        for (; k > 0 && nearer(k - 1); --k) {
+            bestSq[k] = bestSq[k - 1];
+            found[k] = found[k - 1];
+        }
+        bestSq[k] = dSq;
+        found[k] = g;
+        return true;
+    };
+    auto visit = [&](int x, int y, int z) {
+        if (x < 0 || y < 0 || z < 0 || x >= gridSize[0] || y >= gridSize[1] || z >= gridSize[2]) {
+            return;
+        }
+        const size_t cell = (static_cast<size_t>(z) * gridSize[1] + static_cast<size_t>(y)) *
+                                gridSize[0] + static_cast<size_t>(x);
+        for (uint32_t m = cellStarts[cell]; m < cellStarts[cell + 1]; ++m) {
+            const uint32_t place = cellPlaces[m];
+            const float* r = &placeRoots[3 * place];
+            const float d[3] = {r[0] - point[0], r[1] - point[1], r[2] - point[2]};
+            const float dSq = dot(d, d);
+            // A place's guides come in order, so once one is not taken none after it is.
+            for (uint32_t k = placeStarts[place]; k < placeStarts[place + 1]; ++k) {
+                if (!consider(placeGuides[k], dSq)) {
+                    break;
                 }
             }
         }
-        const float reach = static_cast<float>(ring) * cellSize;
+    };
+    const int lastShell = std::max({gridSize[0], gridSize[1], gridSize[2]});
+    for (int shell = 0; shell <= lastShell; ++shell) {
+        for (int dx = -shell; dx <= shell; ++dx) {
+            for (int dy = -shell; dy <= shell; ++dy) {
+                const bool onSide = std::abs(dx) == shell || std::abs(dy) == shell;
+                // Inside the shell's sides only its top and bottom cells are new.
+                const int step = onSide || shell == 0 ? 1 : 2 * shell;
+                for (int dz = -shell; dz <= shell; dz += step) {
+                    visit(centre[0] + dx, centre[1] + dy, centre[2] + dz);
+                }
+            }
+        }
+        const float reach = static_cast<float>(shell) * cellSize;
         if (count == wanted && reach * reach >= bestSq[wanted - 1]) {
             break;
         }

@@ -115,7 +115,7 @@ public:
 private:
     void generateAround(uint64_t g, ChildBatch& batch) const;
     void generateBetween(uint64_t g, ChildBatch& batch) const;
-    void buildRootGrid();
+    void buildRootGrid(const std::vector<RootFrame>& frames);
     // Up to three guides whose roots are nearest the point, nearest first.
     int nearestGuides(const float point[3], uint32_t found[3], float distance[3]) const;
 
@@ -123,14 +123,19 @@ private:
     UnderlyingShape shape;
     ChildOptions options;
 
-    // Between guides: every guide's root frame, and a grid of cells over their
-    // roots, each listing the guides rooted in it.
-    std::vector<RootFrame> frames;
+    // Between guides: every guide's points relative to its root in the root's
+    // frame (tangent, normal, bitangent), and a grid of cells over the places
+    // guides root at, each place listing its guides in order. Grown hair roots
+    // many guides at one sample of the shape's grid, so places are far fewer.
+    std::vector<float> localPoints;
+    std::vector<float> placeRoots;          // x, y, z per place
+    std::vector<uint32_t> placeStarts;      // place k holds placeGuides[placeStarts[k] ..]
+    std::vector<uint32_t> placeGuides;
     float gridOrigin[3] = {0.0f, 0.0f, 0.0f};
     float cellSize = 1.0f;
     int gridSize[3] = {1, 1, 1};
-    std::vector<uint32_t> cellStarts;
-    std::vector<uint32_t> cellGuides;
+    std::vector<uint32_t> cellStarts;       // cell c holds cellPlaces[cellStarts[c] ..]
+    std::vector<uint32_t> cellPlaces;
 };
 
 // The frame of a shape at a point on it (or near it): Plane, Sphere, Torus.

@@ -31,6 +31,9 @@ test_packages=(
   # functions in its reports.
   clang libclang-rt-14-dev llvm
   valgrind
+  # An independent USD reader (TinyUSDZ, fetched by scripts/fetch-test-readers.sh)
+  # runs in Node.js.
+  nodejs curl ca-certificates
   # The virtual display (xvfb-run needs xauth) and the tools that drive the window.
   xvfb xauth xdotool imagemagick python3
   # The Debian package: dpkg-shlibdeps computes its dependencies (CPack finds

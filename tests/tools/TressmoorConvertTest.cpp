@@ -1,8 +1,11 @@
 // Runs tressmoor-convert as a person would, on HAIR files the tests build.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -272,4 +275,134 @@ TEST(TressmoorConvertFiles, ALargerFileStreamsInChunksAndReadsBackExactly)
                             {points.begin() + removed, points.begin() + removed + 3}), "");
     points.erase(points.begin() + removed, points.begin() + removed + 3);
     EXPECT_EQ(bitDifference(file.points, points), "");
+}
+
+namespace {
+
+ToolRun grow(const std::string& arguments)
+{
+    return run(TRESSMOOR_GROW_BINARY, arguments);
+}
+
+// The most memory a run of the program took, in KiB, from the kernel's account.
+long peakKilobytes(const std::vector<std::string>& words)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& word : words) {
+            argv.push_back(const_cast<char*>(word.c_str()));
+        }
+        argv.push_back(nullptr);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    wait4(pid, &status, 0, &usage);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << words[0];
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+TEST(ChildOptions, BadValuesGiveOneLineAndStatusTwoAndWriteNothing)
+{
+    const std::string folder = freshFolder("child-bad-values");
+    const std::string in = folder + "/in.hair";
+    writeBytes(in, tressmoorFile(1, 2, 8).bytes());
+    const struct {
+        const char* option;
+        const char* names;
+    } cases[] = {{"--children -1", "--children"},      {"--children many", "--children"},
+                 {"--children 1.5", "--children"},     {"--children 4294967296", "--children"},
+                 {"--child-radius inf", "--child-radius"}, {"--child-radius nan", "--child-radius"},
+                 {"--frizz -2", "--frizz"},             {"--clump 1.5", "--clump"},
+                 {"--root-width 1e9", "--root-width"},  {"--tip-width=", "--tip-width"},
+                 {"--seed -1", "--seed"},               {"--child-mode sideways", "--child-mode"},
+                 {"--guides maybe", "--guides"}};
+    for (const auto& c : cases) {
+        for (bool converting : {false, true}) {
+            const std::string out = folder + "/out.usda";
+            const ToolRun result = converting
+                                       ? run(TRESSMOOR_CONVERT_BINARY, std::string(c.option) + " " + in + " " + out)
+                                       : grow(std::string(c.option) + " --out " + out);
+            EXPECT_EQ(result.status, 2) << c.option;
+            EXPECT_EQ(lineCount(result.err), 1u) << c.option << ": " << result.err;
+            EXPECT_NE(result.err.find(c.names), std::string::npos) << c.option << ": " << result.err;
+            EXPECT_FALSE(fileExists(out)) << c.option;
+        }
+    }
+    const ToolRun tooMany = grow("--hairs 50 --clusters 10 --children 900000 --out " + folder + "/big.hair");
+    EXPECT_EQ(tooMany.status, 2);
+    EXPECT_NE(tooMany.err.find("at most 4294967295"), std::string::npos) << tooMany.err;
+    EXPECT_EQ(folderEntries(folder), std::vector<std::string>{"in.hair"});
+}
+
+// Another program's strands have no shape to spread children over.
+TEST(ChildOptions, ChildrenBetweenTheGuidesOfAForeignFileAreRefusedAndTheOutputKept)
+{
+    const std::string folder = freshFolder("child-foreign");
+    writeBytes(folder + "/in.hair", foreignFile(true).bytes());
+    writeBytes(folder + "/out.usda", Bytes{'o', 'l', 'd'});
+    const ToolRun between = run(TRESSMOOR_CONVERT_BINARY, "--children 4 --child-mode between " +
+                                                               folder + "/in.hair " + folder + "/out.usda");
+    EXPECT_EQ(between.status, 1);
+    EXPECT_EQ(lineCount(between.err), 1u) << between.err;
+    EXPECT_NE(between.err.find("shape"), std::string::npos) << between.err;
+    EXPECT_EQ(readBytes(folder + "/out.usda"), (Bytes{'o', 'l', 'd'}));
+
+    // Around them they are made, taking their guides' arrays point for point.
+    const ToolRun around = run(TRESSMOOR_CONVERT_BINARY, "--children 4 " + folder + "/in.hair " +
+                                                              folder + "/out.usda");
+    ASSERT_EQ(around.status, 0) << around.err;
+    const UsdLayer layer = parseUsdLayer(readText(folder + "/out.usda"));
+    ASSERT_EQ(layer.problem, "");
+    const std::vector<float> widths = usdFloats(layer.attributes.at("widths").value);
+    ASSERT_EQ(widths.size(), 15u * 5);
+    for (size_t n = 15; n < widths.size(); ++n) {
+        const size_t guide = (n - 15) / 20;
+        EXPECT_EQ(widths[n], widths[guide * 5 + n % 5]) << "vertex " << n;
+    }
+}
+
+// The same seed gives the same file, another seed other children, and the
+// guides come first exactly as they are without children.
+TEST(ChildOptions, ChildrenAreReproducibleAndLeaveTheGuidesAsTheyWere)
+{
+    const std::string folder = freshFolder("child-seeds");
+    const std::string hair = "--shape torus --style combed --hairs 6 --clusters 3 --parts 12 --out ";
+    ASSERT_EQ(grow(hair + folder + "/guides.hair").status, 0);
+    for (const char* name : {"a", "b"}) {
+        ASSERT_EQ(grow("--children 30 --frizz 2 --seed 7 " + hair + folder + "/" + name + ".hair").status, 0);
+    }
+    ASSERT_EQ(grow("--children 30 --frizz 2 --seed 8 " + hair + folder + "/c.hair").status, 0);
+    const Bytes guides = readBytes(folder + "/guides.hair");
+    const Bytes a = readBytes(folder + "/a.hair");
+    EXPECT_EQ(a, readBytes(folder + "/b.hair"));
+    EXPECT_NE(a, readBytes(folder + "/c.hair"));
+    const size_t guidePoints = 54 * 12 * 12;
+    ASSERT_EQ(a.size(), 128 + guidePoints * 31);
+    EXPECT_TRUE(std::equal(guides.begin() + 128, guides.end(), a.begin() + 128));
+}
+
+// However many children, a run holds no more than a round of them at a time.
+TEST(ChildOptions, MemoryStaysFlatWhateverTheChildCount)
+{
+    const std::string folder = freshFolder("child-memory");
+    for (const char* extension : {".hair", ".usda"}) {
+        long peak[2];
+        const char* counts[2] = {"50", "400"};
+        for (int k = 0; k < 2; ++k) {
+            peak[k] = peakKilobytes({TRESSMOOR_GROW_BINARY, "--shape", "sphere", "--hairs", "20",
+                                     "--clusters", "5", "--parts", "16", "--children", counts[k],
+                                     "--out", folder + "/dense" + extension});
+        }
+        // 400 children of 500 guides are 3.2 million points: 38 MB as floats alone.
+        EXPECT_LT(peak[1] - peak[0], 12 * 1024) << extension << ": " << peak[0] << " KiB with 50 "
+                                                << "children a guide, " << peak[1] << " with 400";
+    }
 }

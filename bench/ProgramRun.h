@@ -1,0 +1,17 @@
+#ifndef TRESSMOOR_BENCH_PROGRAMRUN_H
+#define TRESSMOOR_BENCH_PROGRAMRUN_H
+
+#include <string>
+#include <vector>
+
+// One run of a real program as a person runs it, with its output thrown away.
+struct RunFigures {
+    double seconds = 0.0;     // wall time
+    double cpuSeconds = 0.0;  // user and system time of the program, all its threads
+    long peakKilobytes = 0;
+};
+
+// words[0] is the program; false when it did not succeed.
+bool runProgram(const std::vector<std::string>& words, RunFigures& figures);
+
+#endif

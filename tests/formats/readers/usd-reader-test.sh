@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# TinyUSDZ, an independent USD library, reads the layers tressmoor-grow and
+# tressmoor-convert write with children and tapered widths as they were written.
+#   usd-reader-test.sh GROW CONVERT READERS OUTPUT
+# READERS is where scripts/fetch-test-readers.sh put the readers; without Node.js
+# or TinyUSDZ the test is skipped (status 77), and the test command fetches both.
+set -euo pipefail
+grow=$1 convert=$2 tinyusdz=$3/tinyusdz out=$4
+here=$(dirname "$0")
+if ! command -v node > /dev/null || [ ! -f "$tinyusdz/tinyusdz.wasm" ]; then
+  echo "usd-reader-test: skipped, Node.js or TinyUSDZ is missing (scripts/fetch-test-readers.sh)"
+  exit 77
+fi
+mkdir -p "$out"
+"$grow" --shape sphere --style combed --hairs 8 --clusters 5 --parts 12 --children 12 \
+  --child-mode between --frizz 1 --root-width 3 --tip-width 0.5 --out "$out/between.usda" > /dev/null
+"$grow" --shape torus --hairs 10 --clusters 4 --children 6 --root-width 2 --tip-width 1 \
+  --out "$out/tapered.hair" > /dev/null
+"$convert" --children 3 --guides drop "$out/tapered.hair" "$out/converted.usda" > /dev/null
+for layer in between converted; do
+  TINYUSDZ="$tinyusdz" node "$here/check-usd.mjs" "$out/$layer.usda"
+done
