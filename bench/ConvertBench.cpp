@@ -109,22 +109,7 @@ void BM_Convert(benchmark::State& state, bool everyArray, const char* extension)
     const std::string out = benchFile(std::string("converted") + extension);
     struct stat input;
     stat(in.c_str(), &input);
-    RunFigures figures;
-    for (auto _ : state) {
-        if (!runProgram({TRESSMOOR_CONVERT_BINARY, in, out}, figures)) {
-            state.SkipWithError("tressmoor-convert failed");
-            break;
-        }
-        state.SetIterationTime(figures.seconds);
-        // The page cache would otherwise hold the last output while the next run writes.
-        unlink(out.c_str());
-    }
-    state.counters["Mpoints/s"] =
-        benchmark::Counter(kPoints / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-    // On a shared machine the wall time waits for other work; the program's own
-    // CPU time does not.
-    state.counters["Mpoints/cpu-s"] = kPoints / 1e6 / figures.cpuSeconds;
-    state.counters["peakMiB"] = figures.peakKilobytes / 1024.0;
+    const RunFigures figures = measureRuns(state, {TRESSMOOR_CONVERT_BINARY, in, out}, out, kPoints);
     state.counters["inputMiB"] = input.st_size / (1024.0 * 1024.0);
     state.counters["peak/input"] = figures.peakKilobytes * 1024.0 / input.st_size;
 }

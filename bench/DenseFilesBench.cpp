@@ -33,20 +33,7 @@ void BM_DenseHair(benchmark::State& state, const char* extension, std::vector<st
                                       "--clusters", "10", "--parts", "16", "--children", "200"};
     words.insert(words.end(), options.begin(), options.end());
     words.insert(words.end(), {"--out", out});
-    RunFigures figures;
-    for (auto _ : state) {
-        if (!runProgram(words, figures)) {
-            state.SkipWithError("tressmoor-grow failed");
-            break;
-        }
-        state.SetIterationTime(figures.seconds);
-        // The page cache would otherwise hold the last output while the next run writes.
-        unlink(out.c_str());
-    }
-    state.counters["Mpoints/s"] =
-        benchmark::Counter(kPoints / 1e6, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["Mpoints/cpu-s"] = kPoints / 1e6 / figures.cpuSeconds;
-    state.counters["peakMiB"] = figures.peakKilobytes / 1024.0;
+    measureRuns(state, words, out, kPoints);
 }
 
 }  // namespace

@@ -31,3 +31,25 @@ bool runProgram(const std::vector<std::string>& words, RunFigures& figures)
     figures.peakKilobytes = usage.ru_maxrss;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+RunFigures measureRuns(benchmark::State& state, const std::vector<std::string>& words,
+                       const std::string& out, double points)
+{
+    RunFigures figures;
+    for (auto _ : state) {
+        if (!runProgram(words, figures)) {
+            state.SkipWithError((words[0] + " failed").c_str());
+            break;
+        }
+        state.SetIterationTime(figures.seconds);
+        // The page cache would otherwise hold the last output while the next run writes.
+        unlink(out.c_str());
+    }
+    state.counters["Mpoints/s"] =
+        benchmark::Counter(points / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    // On a shared machine the wall time waits for other work; the program's own
+    // CPU time does not.
+    state.counters["Mpoints/cpu-s"] = points / 1e6 / figures.cpuSeconds;
+    state.counters["peakMiB"] = figures.peakKilobytes / 1024.0;
+    return figures;
+}

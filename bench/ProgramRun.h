@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 // One run of a real program as a person runs it, with its output thrown away.
 struct RunFigures {
     double seconds = 0.0;     // wall time
@@ -13,5 +15,11 @@ struct RunFigures {
 
 // words[0] is the program; false when it did not succeed.
 bool runProgram(const std::vector<std::string>& words, RunFigures& figures);
+
+// Each iteration one run of the program writing out, timed by the wall clock from
+// start to the flushed file; counters for the points it wrote per second, by wall
+// and by its own CPU time, and its peak memory. The figures of the last run.
+RunFigures measureRuns(benchmark::State& state, const std::vector<std::string>& words,
+                       const std::string& out, double points);
 
 #endif
