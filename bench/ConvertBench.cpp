@@ -1,7 +1,6 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
