@@ -50,10 +50,12 @@ run: build-run
 	./$(BUILD)/tressmoor
 
 # Evaluation, growth and draw-pass benchmarks, about 40 seconds, then
-# tressmoor-convert on 10 million points, about a minute.
+# tressmoor-convert on 10 million points, about a minute, then tressmoor-render's
+# picture of a million child strands, about two minutes.
 bench: build
 	$(WITH_DISPLAY) ./$(BUILD)/bench/tressmoor_bench
 	./$(BUILD)/bench/tressmoor_convert_bench
+	./$(BUILD)/bench/tressmoor_picture_bench
 
 # The plain test programs run last, so their summary closes the output.
 test: build test-memcheck test-soak test-fuzz test-sanitize
