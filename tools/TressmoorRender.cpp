@@ -207,30 +207,35 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
     return 0;
 }
 
-// The view of every frame: the user's, turned for a turntable, and for another
-// program's strands fitted to them. A turntable keeps one zoom, the least that
-// fits every frame, so the strands do not swell and shrink as they turn.
-std::vector<ViewState> frameViews(const PictureOptions& picture, const PictureHair& hair,
-                                  const StrandFit& fit)
+// How every frame is drawn: the user's view, turned for a turntable, and for
+// another program's strands fitted to them, which moves them too. A turntable
+// keeps one zoom, the least that fits every frame, so the strands do not swell
+// and shrink as they turn.
+struct FrameView {
+    ViewState view;
+    float offset[3] = {0.0f, 0.0f, 0.0f};
+};
+
+std::vector<FrameView> frameViews(const PictureOptions& picture, const PictureHair& hair,
+                                  float reach)
 {
     const int frames = picture.turntable > 0 ? picture.turntable : 1;
-    std::vector<ViewState> views;
+    std::vector<FrameView> views(frames);
     for (int frame = 0; frame < frames; ++frame) {
-        ViewState view = picture.view;
-        view.rotationZ = picture.view.rotationZ + kFullTurnDegrees * frame / frames;
-        views.push_back(view);
+        views[frame].view = picture.view;
+        views[frame].view.rotationZ = picture.view.rotationZ + kFullTurnDegrees * frame / frames;
     }
     if (!hair.foreign) {
         return views;
     }
-    std::vector<TurnedBounds> bounds;
     double zoom = kLargestFittingZoom;
-    for (const ViewState& view : views) {
-        bounds.push_back(turnedBounds(hair.guides, fit, view));
-        zoom = std::min(zoom, zoomToFit(bounds.back(), fit));
+    for (FrameView& frame : views) {
+        const StrandFit fit = fitStrands(turnedBounds(hair.guides, frame.view), frame.view, reach);
+        std::copy(fit.offset, fit.offset + 3, frame.offset);
+        zoom = std::min(zoom, fit.zoom);
     }
-    for (size_t frame = 0; frame < views.size(); ++frame) {
-        views[frame] = framedView(views[frame], bounds[frame], zoom);
+    for (FrameView& frame : views) {
+        frame.view = framedView(frame.view, zoom);
     }
     return views;
 }
@@ -251,7 +256,6 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
     }
 
     std::unique_ptr<DenseHairLines> lines;
-    StrandFit fit;
     if (hair.foreign || childOptions.children > 0) {
         lines = std::make_unique<DenseHairLines>(hair.guides, hair.shape, childOptions);
         lines->guidesAsLines = hair.foreign && childOptions.keepGuides;
@@ -263,25 +267,22 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
             }
             return cannotDraw(problem);
         }
-        if (hair.foreign) {
-            const float reach = childOptions.children > 0 ? childOptions.radius + childOptions.frizz : 0.0f;
-            fit = centreStrands(hair.guides, reach);
-            std::copy(fit.offset, fit.offset + 3, lines->offset);
-        }
     }
     const uint64_t tubes = childOptions.keepGuides ? hair.tubes : 0;
     const unsigned long long strands = tubes + (lines ? lines->lineStrandCount() : 0);
 
-    const std::vector<ViewState> views = frameViews(picture, hair, fit);
+    const float reach = childOptions.children > 0 ? childOptions.radius + childOptions.frizz : 0.0f;
+    const std::vector<FrameView> views = frameViews(picture, hair, reach);
     std::vector<unsigned char> rgb;
     for (size_t frame = 0; frame < views.size(); ++frame) {
         const std::string path = picture.turntable > 0
                                      ? turntableFrameName(picture.image, static_cast<int>(frame))
                                      : picture.image;
         const ToolClock::time_point start = ToolClock::now();
-        renderer.drawPass(views[frame], scene);
+        renderer.drawPass(views[frame].view, scene);
         if (lines) {
-            lines->draw(views[frame], renderer.multiDrawArrays());
+            std::copy(views[frame].offset, views[frame].offset + 3, lines->offset);
+            lines->draw(views[frame].view, renderer.multiDrawArrays());
         }
         renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);
