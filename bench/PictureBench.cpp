@@ -13,6 +13,7 @@
 
 #include <GL/gl.h>
 
+#include "BenchFigures.h"
 #include "formats/HairCodec.h"
 #include "formats/HairFile.h"
 #include "formats/StoredHair.h"
@@ -43,25 +44,6 @@ double processCpuSeconds()
     timespec now;
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
-std::string cpuModel()
-{
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line)) {
-        if (line.rfind("model name", 0) == 0) {
-            return line.substr(line.find(':') + 2);
-        }
-    }
-    return "unknown";
 }
 
 std::string loadAverage()
