@@ -80,6 +80,28 @@ bool isMagenta(const unsigned char* p)
     return p[0] == 255 && p[1] == 0 && p[2] == 255;
 }
 
+// The smallest box around every pixel that is not the clear colour.
+struct DrawnBox {
+    int left = 0;
+    int right = -1;
+    int bottom = 0;
+    int top = -1;
+};
+
+DrawnBox drawnBox(const PngPicture& shown)
+{
+    DrawnBox box = {shown.width, -1, shown.height, -1};
+    for (int y = 0; y < shown.height; ++y) {
+        for (int x = 0; x < shown.width; ++x) {
+            if (isDrawn(shown.at(x, y))) {
+                box = {std::min(box.left, x), std::max(box.right, x), std::min(box.bottom, y),
+                       std::max(box.top, y)};
+            }
+        }
+    }
+    return box;
+}
+
 bool samePixel(const PngPicture& a, const PngPicture& b, int x, int y)
 {
     return std::equal(a.at(x, y), a.at(x, y) + 3, b.at(x, y));
@@ -452,24 +474,14 @@ TEST(TressmoorRenderHairFile, ForeignStrandsAreFramedInsideThePicture)
         double widest = 0.0;
         for (const std::string& path : frames) {
             const PngPicture shown = picture(path);
-            int left = shown.width, right = -1, bottom = shown.height, top = -1;
-            for (int y = 0; y < shown.height; ++y) {
-                for (int x = 0; x < shown.width; ++x) {
-                    if (isDrawn(shown.at(x, y))) {
-                        left = std::min(left, x);
-                        right = std::max(right, x);
-                        bottom = std::min(bottom, y);
-                        top = std::max(top, y);
-                    }
-                }
-            }
+            const DrawnBox box = drawnBox(shown);
             EXPECT_GT(countPixels(shown, isDrawn), shown.width * shown.height / 100) << path;
-            EXPECT_GT(left, 0) << path;
-            EXPECT_GT(bottom, 0) << path;
-            EXPECT_LT(right, shown.width - 1) << path;
-            EXPECT_LT(top, shown.height - 1) << path;
-            widest = std::max({widest, double(right - left) / shown.width,
-                               double(top - bottom) / shown.height});
+            EXPECT_GT(box.left, 0) << path;
+            EXPECT_GT(box.bottom, 0) << path;
+            EXPECT_LT(box.right, shown.width - 1) << path;
+            EXPECT_LT(box.top, shown.height - 1) << path;
+            widest = std::max({widest, double(box.right - box.left) / shown.width,
+                               double(box.top - box.bottom) / shown.height});
         }
         EXPECT_GT(widest, 0.75);
     }
@@ -478,17 +490,9 @@ TEST(TressmoorRenderHairFile, ForeignStrandsAreFramedInsideThePicture)
     const std::string file = folder + "/huge.hair";
     ASSERT_EQ(render("--hair " + file + " --zoom 0.5 --translate 100,0 --image " + folder + "/half.png").status, 0);
     const PngPicture half = picture(folder + "/half.png");
-    int left = half.width, right = -1;
-    for (int y = 0; y < half.height; ++y) {
-        for (int x = 0; x < half.width; ++x) {
-            if (isDrawn(half.at(x, y))) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-            }
-        }
-    }
-    EXPECT_GT(left, half.width * 45 / 100);
-    EXPECT_LT(right - left, half.width / 2);
+    const DrawnBox box = drawnBox(half);
+    EXPECT_GT(box.left, half.width * 45 / 100);
+    EXPECT_LT(box.right - box.left, half.width / 2);
 }
 
 TEST(TressmoorRenderHairFile, BadFilesAndOptionsAreRefusedWithOneLineAndNoPicture)
