@@ -46,10 +46,11 @@ std::string helpText()
            growthOptionsHelp() +
            "\n"
            "Hair file, instead of growing:\n" +
-           helpLine("--hair FILE", "draw the strands of a HAIR file: Tressmoor's own on their") +
-           helpLine("", "shape as the window shows them, another program's as lit") +
-           helpLine("", "lines fitted into the picture, where --zoom and --translate") +
-           helpLine("", "act on the fitted picture; takes no growth option") +
+           helpLine("--hair FILE", "draw the strands of a HAIR file: Tressmoor's") +
+           helpLine("", "own on their shape as the window shows them,") +
+           helpLine("", "another program's as lit lines fitted into the") +
+           helpLine("", "picture, which --zoom and --translate then act") +
+           helpLine("", "on; takes no growth option") +
            "\n"
            "Child strands, drawn as lit lines after the hair (widths are taken but every\n"
            "line is one pixel wide):\n" +
