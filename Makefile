@@ -51,7 +51,7 @@ run: build-run
 
 # Evaluation, growth and draw-pass benchmarks, about 40 seconds, then
 # tressmoor-convert on 10 million points, about a minute, then tressmoor-render's
-# picture of a million child strands, about two minutes.
+# picture of a million child strands, about a minute.
 bench: build
 	$(WITH_DISPLAY) ./$(BUILD)/bench/tressmoor_bench
 	./$(BUILD)/bench/tressmoor_convert_bench
