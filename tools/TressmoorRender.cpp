@@ -262,11 +262,13 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
         lines->guidesAsLines = hair.foreign && childOptions.keepGuides;
         std::string problem;
         if (!lines->check(problem)) {
-            if (hair.foreign) {
-                return refuseFile(command.hairFile, problem + " (it is another program's file, "
-                                                              "which names none)");
+            if (!hair.foreign) {
+                return cannotDraw(problem);
             }
-            return cannotDraw(problem);
+            if (childOptions.mode == ChildMode::Between) {
+                problem += " (it is another program's file, which names none)";
+            }
+            return refuseFile(command.hairFile, problem);
         }
     }
     const uint64_t tubes = childOptions.keepGuides ? hair.tubes : 0;
