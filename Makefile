@@ -51,11 +51,14 @@ run: build-run
 	./$(BUILD)/tressmoor
 
 # Evaluation, growth and draw-pass benchmarks, about 40 seconds, then
-# tressmoor-convert on 10 million points, about a minute.
+# tressmoor-convert on 10 million points, about a minute, tressmoor-grow with a
+# million child strands, about 40 seconds, and tressmoor-render's picture of them,
+# about a minute.
 bench: build
 	$(WITH_DISPLAY) ./$(BUILD)/bench/tressmoor_bench
 	./$(BUILD)/bench/tressmoor_convert_bench
 	./$(BUILD)/bench/tressmoor_dense_bench
+	./$(BUILD)/bench/tressmoor_picture_bench
 
 # The plain test programs run last, so their summary closes the output.
 test: build test-memcheck test-soak test-fuzz test-sanitize

@@ -1,7 +1,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -9,6 +8,7 @@
 
 #include <FL/gl.h>
 
+#include "BenchFigures.h"
 #include "BenchSupport.h"
 
 // Runs every benchmark, then prints the figures the way they are compared:
@@ -74,18 +74,6 @@ private:
     std::map<std::string, Figures> singles;
     std::map<std::string, Figures> medians;
 };
-
-std::string cpuModel()
-{
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line)) {
-        if (line.rfind("model name", 0) == 0) {
-            return line.substr(line.find(':') + 2);
-        }
-    }
-    return "unknown";
-}
 
 void printEvaluation(const SummaryReporter& r, const char* label, const std::string& name)
 {

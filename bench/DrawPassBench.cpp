@@ -6,6 +6,7 @@
 
 #include <FL/gl.h>
 
+#include "BenchFigures.h"
 #include "BenchSupport.h"
 #include "app/HairSettings.h"
 #include "app/AppWindow.h"
@@ -115,13 +116,6 @@ HairView* largestHairScene()
     settings.shape = UnderlyingShape::Sphere;
     settings.displayMode = DisplayMode::Smooth;
     return view;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
 }
 
 // The pass and the floor take turns, each first in every other round, so that a

@@ -16,3 +16,18 @@ hair=(--clusters 3 --hairs 10 --length 20 --rest-angle 10)
 "$render" --shape torus --style combed --clusters 6 --hairs 20 --length 12 --rest-angle 15 \
   --parts 12 --display smooth --rotate-x 20 --size 222x228 --turntable 4 \
   --image docs/turntable.png
+
+# The same hair before and after child strands, zoomed out to show the children
+# between the guides whole: clumps of 20 around each guide, and 60 a guide spread
+# over the shape between the three nearest guides.
+zoomed=("${hair[@]}" --zoom 0.75)
+for shape in sphere torus; do
+  display=smooth
+  [ "$shape" = torus ] && display=texture
+  "$render" "${zoomed[@]}" --shape "$shape" --display "$display" \
+    --image "docs/children-$shape-before.png"
+  "$render" "${zoomed[@]}" --shape "$shape" --display "$display" \
+    --children 20 --child-radius 5 --frizz 1 --image "docs/children-$shape-around.png"
+  "$render" "${zoomed[@]}" --shape "$shape" --display "$display" \
+    --children 60 --child-mode between --image "docs/children-$shape-between.png"
+done

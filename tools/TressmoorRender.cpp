@@ -1,33 +1,60 @@
-// tressmoor-render: grows hair with the window's own code and writes a picture
-// of what the window's view would show, drawn off screen without a display.
+// tressmoor-render: grows hair with the window's own code, or reads a hair file,
+// and writes a picture of what the window's view would show, drawn off screen
+// without a display; children and another program's strands as lit lines.
+#include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/FileIo.h"
+#include "formats/HairCodec.h"
+#include "formats/HairFile.h"
+#include "formats/StoredHair.h"
+#include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
+#include "hair/ChildStrands.h"
 #include "hair/HairStore.h"
+#include "tools/ChildCommandLine.h"
 #include "tools/GrowthCommandLine.h"
 #include "tools/PngWriter.h"
 #include "tools/RenderCommandLine.h"
+#include "view/DenseHairLines.h"
 #include "view/OffscreenRenderer.h"
+#include "view/StrandFraming.h"
 
 namespace {
 
 constexpr const char* kProgram = "tressmoor-render";
 constexpr float kFullTurnDegrees = 360.0f;
+// A hair file is read into memory whole; this is far beyond any hair Tressmoor
+// grows and leaves room for other programs' large files.
+constexpr size_t kMaxHairInputSize = size_t(4) << 30;
 
 std::string helpText()
 {
     return "Usage: tressmoor-render [options] --image FILE.png\n"
            "\n"
-           "Grows hair as the Tressmoor window does and writes a PNG picture of what the\n"
-           "window's view shows for it, drawn by the view's own code in an off-screen\n"
-           "software GL context: no display is needed.\n"
+           "Grows hair as the Tressmoor window does, or reads it from a HAIR file, and\n"
+           "writes a PNG picture of what the window's view shows for it, drawn by the\n"
+           "view's own code in an off-screen software GL context: no display is needed.\n"
            "\n"
            "Growth options (defaults are the window's):\n" +
            growthOptionsHelp() +
+           "\n"
+           "Hair file, instead of growing:\n" +
+           helpLine("--hair FILE", "draw the strands of a HAIR file: Tressmoor's") +
+           helpLine("", "own on their shape as the window shows them,") +
+           helpLine("", "another program's as lit lines fitted into the") +
+           helpLine("", "picture, which --zoom and --translate then act") +
+           helpLine("", "on; takes no growth option") +
+           "\n"
+           "Child strands, drawn as lit lines after the hair (widths are taken but every\n"
+           "line is one pixel wide):\n" +
+           childOptionsHelp() +
            "\n"
            "Picture options (defaults are the view's as the window starts):\n" +
            pictureOptionsHelp() + helpLine("--help", "show this text") +
@@ -37,12 +64,16 @@ std::string helpText()
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
            "growth on a sphere or torus) and one line for each picture written; standard\n"
            "error carries progress for large hair and any error. Exit status: 0 on\n"
-           "success, 2 for a bad option, 1 when no picture can be drawn or written.\n";
+           "success, 2 for a bad option, 1 when the hair file is refused or no picture\n"
+           "can be drawn or written.\n";
 }
 
 struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
+    ChildOptions children;
+    std::string hairFile;
+    std::string growthOption;  // the first growth option given, which --hair does not take
     bool showHelp = false;
     bool showVersion = false;
 };
@@ -67,10 +98,22 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
             command.showVersion = !command.showHelp;
             return 0;
         }
+        if (option == "--hair") {
+            if (!reader.takeValue(command.hairFile) || command.hairFile.empty()) {
+                return usageError("--hair needs a file name");
+            }
+            continue;
+        }
         std::string message;
         OptionResult result = readGrowthOption(reader, command.growth, message);
+        if (result == OptionResult::Taken && command.growthOption.empty()) {
+            command.growthOption = option;
+        }
         if (result == OptionResult::NotMine) {
             result = readPictureOption(reader, command.picture, message);
+        }
+        if (result == OptionResult::NotMine) {
+            result = readChildOption(reader, command.children, message);
         }
         if (result == OptionResult::Bad) {
             return usageError(message);
@@ -82,6 +125,9 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
     if (command.picture.image.empty()) {
         return usageError("--image FILE.png is required");
     }
+    if (!command.hairFile.empty() && !command.growthOption.empty()) {
+        return usageError(command.growthOption + " does not go with --hair: the file holds the hair");
+    }
     return 0;
 }
 
@@ -91,25 +137,157 @@ int cannotDraw(const std::string& problem)
     return kWriteError;
 }
 
+int refuseFile(const std::string& path, const std::string& problem)
+{
+    fprintf(stderr, "%s: cannot draw \"%s\": %s\n", kProgram, path.c_str(), problem.c_str());
+    return kWriteError;
+}
+
+// What the pictures show: the scene of the draw pass (a shape and its strand
+// tubes, or nothing for another program's strands), and the guides of the
+// strands drawn as lines, read in place from HAIR bytes.
+struct PictureHair {
+    UnderlyingShape shape = UnderlyingShape::NoShape;
+    bool foreign = false;  // another program's strands: no shape, no tubes, fitted to the view
+    uint64_t tubes = 0;    // strands the draw pass draws as tubes
+    std::vector<unsigned char> bytes;
+    HairStrands strands;
+    GuideStrands guides;
+};
+
+// The guides of grown hair, through the same bytes a saved file holds, so that
+// its children are those of the file tressmoor-grow writes.
+bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, PictureHair& hair,
+                       std::string& problem)
+{
+    HairFileContents contents;
+    if (!storedHairContents(store, recipe, contents, problem)) {
+        return false;
+    }
+    hair.bytes = encodeHairFile(contents);
+    if (!decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem)) {
+        return false;
+    }
+    hair.guides = guideStrandsOf(hair.strands);
+    return true;
+}
+
+// 0 when the file is read: Tressmoor's own rebuilt into the store on its shape,
+// another program's kept for drawing as lines. Otherwise the exit status, with
+// one line said.
+int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
+                 PictureHair& hair)
+{
+    std::string problem;
+    if (!readWholeFile(path, kMaxHairInputSize, hair.bytes, problem, "tressmoor-render reads") ||
+        !decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem)) {
+        return refuseFile(path, problem);
+    }
+    hair.guides = guideStrandsOf(hair.strands);
+    HairRecipe recipe;
+    bool hasTag = false;
+    if (!readTressmoorRecipe(hair.strands, recipe, hasTag, problem)) {
+        if (hasTag) {
+            fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
+                    "drawing it as another program's file\n",
+                    kProgram, path.c_str(), problem.c_str());
+        }
+        hair.foreign = true;
+        return 0;
+    }
+    // The window's own checks, which also bound the coordinates the tubes are built from.
+    HairFileContents contents;
+    if (!decodeHairFile(hair.bytes.data(), hair.bytes.size(), contents, problem)) {
+        return refuseFile(path, problem);
+    }
+    if (!applyHairFile(contents, surface, store)) {
+        return refuseFile(path, "its recipe cannot be rebuilt");
+    }
+    hair.shape = recipe.shape;
+    hair.tubes = hair.strands.header.strandCount;
+    return 0;
+}
+
+// How every frame is drawn: the user's view, turned for a turntable, and for
+// another program's strands fitted to them, which moves them too. A turntable
+// keeps one zoom, the least that fits every frame, so the strands do not swell
+// and shrink as they turn.
+struct FrameView {
+    ViewState view;
+    float offset[3] = {0.0f, 0.0f, 0.0f};
+};
+
+std::vector<FrameView> frameViews(const PictureOptions& picture, const PictureHair& hair,
+                                  float reach)
+{
+    const int frames = picture.turntable > 0 ? picture.turntable : 1;
+    std::vector<FrameView> views(frames);
+    for (int frame = 0; frame < frames; ++frame) {
+        views[frame].view = picture.view;
+        views[frame].view.rotationZ = picture.view.rotationZ + kFullTurnDegrees * frame / frames;
+    }
+    if (!hair.foreign) {
+        return views;
+    }
+    double zoom = kLargestFittingZoom;
+    for (FrameView& frame : views) {
+        const StrandFit fit = fitStrands(turnedBounds(hair.guides, frame.view), frame.view, reach);
+        std::copy(fit.offset, fit.offset + 3, frame.offset);
+        zoom = std::min(zoom, fit.zoom);
+    }
+    for (FrameView& frame : views) {
+        frame.view = framedView(frame.view, zoom);
+    }
+    return views;
+}
+
 // Every picture of the run, one after another in the same context, as the
 // window draws pass after pass; frame k of a turntable turns k / N of a circle.
-int drawPictures(const RenderCommand& command, HairStore& store, NurbsSurface& surface,
-                 OffscreenRenderer& renderer)
+int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStore& store,
+                 NurbsSurface& surface, OffscreenRenderer& renderer)
 {
     const PictureOptions& picture = command.picture;
-    const SceneInputs scene = {command.growth.recipe.shape, picture.displayMode,
-                               picture.controlPoints, picture.controlPolygon, &store, &surface};
-    const long long strands = static_cast<long long>(strandTotal(command.growth.recipe));
-    const int frames = picture.turntable > 0 ? picture.turntable : 1;
-    std::vector<unsigned char> rgb;
-    for (int frame = 0; frame < frames; ++frame) {
-        ViewState view = picture.view;
-        view.rotationZ = picture.view.rotationZ + kFullTurnDegrees * frame / frames;
-        const std::string path =
-            picture.turntable > 0 ? turntableFrameName(picture.image, frame) : picture.image;
+    const ChildOptions& childOptions = command.children;
+    const SceneInputs scene = {hair.shape, picture.displayMode, picture.controlPoints,
+                               picture.controlPolygon, hair.foreign ? nullptr : &store,
+                               &surface};
+    // Without the guides the pass draws the shape alone: a store with no strands.
+    if (!childOptions.keepGuides) {
+        store.clusterCount = 0;
+    }
 
+    std::unique_ptr<DenseHairLines> lines;
+    if (hair.foreign || childOptions.children > 0) {
+        lines = std::make_unique<DenseHairLines>(hair.guides, hair.shape, childOptions);
+        lines->guidesAsLines = hair.foreign && childOptions.keepGuides;
+        std::string problem;
+        if (!lines->check(problem)) {
+            if (!hair.foreign) {
+                return cannotDraw(problem);
+            }
+            if (childOptions.mode == ChildMode::Between) {
+                problem += " (it is another program's file, which names none)";
+            }
+            return refuseFile(command.hairFile, problem);
+        }
+    }
+    const uint64_t tubes = childOptions.keepGuides ? hair.tubes : 0;
+    const unsigned long long strands = tubes + (lines ? lines->lineStrandCount() : 0);
+
+    const float reach = childOptions.children > 0 ? childOptions.radius + childOptions.frizz : 0.0f;
+    const std::vector<FrameView> views = frameViews(picture, hair, reach);
+    std::vector<unsigned char> rgb;
+    for (size_t frame = 0; frame < views.size(); ++frame) {
+        const std::string path = picture.turntable > 0
+                                     ? turntableFrameName(picture.image, static_cast<int>(frame))
+                                     : picture.image;
         const ToolClock::time_point start = ToolClock::now();
-        renderer.render(view, scene, rgb);
+        renderer.drawPass(views[frame].view, scene);
+        if (lines) {
+            std::copy(views[frame].offset, views[frame].offset + 3, lines->offset);
+            lines->draw(views[frame].view, renderer.multiDrawArrays());
+        }
+        renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);
         std::string problem;
         if (!writePngFile(path, renderer.width, renderer.height, rgb.data(), problem)) {
@@ -147,10 +325,25 @@ int main(int argc, char** argv)
     if (!renderer.open(command.picture.width, command.picture.height, problem)) {
         return cannotDraw(problem);
     }
-    if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram)) {
-        return cannotDraw("the hair store refused the growth");
+    PictureHair hair;
+    if (!command.hairFile.empty()) {
+        if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, hair);
+            status != 0) {
+            return status;
+        }
+    } else {
+        if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram)) {
+            return cannotDraw("the hair store refused the growth");
+        }
+        hair.shape = command.growth.recipe.shape;
+        hair.tubes = strandTotal(command.growth.recipe);
+        if (command.children.children > 0 &&
+            !guidesOfGrownHair(command.growth.recipe, hairStore, hair, problem)) {
+            return cannotDraw(problem);
+        }
     }
-    if (int status = drawPictures(command, hairStore, underlyingSurface, renderer); status != 0) {
+    if (int status = drawPictures(command, hair, hairStore, underlyingSurface, renderer);
+        status != 0) {
         return status;
     }
     return finishStandardOutput(0, kProgram);

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 #include "view/ControlNetDrawing.h"
@@ -21,8 +23,6 @@ const GLfloat kMaterialSpecular[4] = {0.1f, 0.1f, 0.2f, 0.2f};
 const GLfloat kMaterialShininess = 5.0f;
 const GLfloat kMaterialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
-// Half the side of the orthographic cube.
-constexpr double kSceneHalfSize = 200.0;
 // The camera looks at the scene from this fixed tilt and turn before the user's own.
 constexpr float kTiltDegrees = 30.0f;
 constexpr float kTurnDegrees = 30.0f;
@@ -106,6 +106,22 @@ void applyViewCamera(const ViewState& view)
     glRotatef(view.rotationX + kTiltDegrees, 1.0f, 0.0f, 0.0f);
     glRotatef(kTurnDegrees - view.rotationZ, 0.0f, 0.0f, 1.0f);
     glScalef(view.zoomFactor, view.zoomFactor, view.zoomFactor);
+}
+
+void viewRotation(const ViewState& view, double rotation[3][3])
+{
+    const double degree = 3.14159265358979323846 / 180.0;
+    const double tilt = (static_cast<double>(view.rotationX) + kTiltDegrees) * degree;
+    const double turn = (kTurnDegrees - static_cast<double>(view.rotationZ)) * degree;
+    const double ct = std::cos(tilt), st = std::sin(tilt);
+    const double cz = std::cos(turn), sz = std::sin(turn);
+    // The tilt about x after the turn about z, as glRotatef composes them.
+    const double rows[3][3] = {{cz, -sz, 0.0}, {ct * sz, ct * cz, -st}, {st * sz, st * cz, ct}};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            rotation[r][c] = rows[r][c];
+        }
+    }
 }
 
 void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTarget& target)

@@ -51,8 +51,17 @@ struct DrawTarget {
     int height;
 };
 
+// Half the side of the orthographic cube the pass looks through, in scene units:
+// after the camera's transform, -kSceneHalfSize to kSceneHalfSize on every axis
+// is what the picture shows.
+constexpr double kSceneHalfSize = 200.0;
+
 // The camera's transform of the scene, as a pass applies it after the projection.
 void applyViewCamera(const ViewState& view);
+
+// The two turns of that transform as a matrix, row by row: a model point p,
+// once scaled by the zoom, goes to rotation p before the translation.
+void viewRotation(const ViewState& view, double rotation[3][3]);
 
 // One whole draw pass: the fixed lighting and projection when the target asks for
 // them, then the cleared frame, the material, the camera and the scene.

@@ -59,13 +59,26 @@ bool OffscreenRenderer::open(int frameWidth, int frameHeight, std::string& probl
 void OffscreenRenderer::render(const ViewState& view, const SceneInputs& scene,
                                std::vector<unsigned char>& rgb)
 {
+    drawPass(view, scene);
+    finishFrame(rgb);
+}
+
+void OffscreenRenderer::drawPass(const ViewState& view, const SceneInputs& scene)
+{
     if (context == nullptr) {
-        rgb.clear();
         return;
     }
     // The first pass sets up the fixed state and the hair texture, as a new window does.
     drawScenePass(view, scene, {context, !drawnBefore, !drawnBefore, width, height});
     drawnBefore = true;
+}
+
+void OffscreenRenderer::finishFrame(std::vector<unsigned char>& rgb)
+{
+    if (context == nullptr) {
+        rgb.clear();
+        return;
+    }
     // OSMesa copies the frame into its buffer when GL finishes.
     glFinish();
     const size_t pixels = static_cast<size_t>(width) * height;
@@ -75,4 +88,12 @@ void OffscreenRenderer::render(const ViewState& view, const SceneInputs& scene,
         rgb[i * 3 + 1] = colourBuffer[i * kColourChannels + 1];
         rgb[i * 3 + 2] = colourBuffer[i * kColourChannels + 2];
     }
+}
+
+MultiDrawArrays OffscreenRenderer::multiDrawArrays() const
+{
+    if (context == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<MultiDrawArrays>(OSMesaGetProcAddress("glMultiDrawArrays"));
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "view/DrawPass.h"
+#include "view/StrandLines.h"
 
 // Runs the view's draw pass without a window or a display: an OSMesa context
 // that draws into main memory, with the colour, depth and stencil buffers the
@@ -23,6 +24,14 @@ public:
     // One whole draw pass, finished, and its frame as 8-bit RGB, rows from the
     // bottom up as glReadPixels gives them; no pixels before a successful open.
     void render(const ViewState& view, const SceneInputs& scene, std::vector<unsigned char>& rgb);
+
+    // The same in two steps, so that more can be drawn after the pass in its
+    // state (strands as lines): the pass, then the finished frame.
+    void drawPass(const ViewState& view, const SceneInputs& scene);
+    void finishFrame(std::vector<unsigned char>& rgb);
+
+    // The context's glMultiDrawArrays, or null when OSMesa does not offer it.
+    MultiDrawArrays multiDrawArrays() const;
 
     int width = 0;
     int height = 0;

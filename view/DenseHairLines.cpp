@@ -1,0 +1,121 @@
+#include "view/DenseHairLines.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isKnownShape(UnderlyingShape shape)
+{
+    return shape == UnderlyingShape::Plane || shape == UnderlyingShape::Sphere ||
+           shape == UnderlyingShape::Torus;
+}
+
+}  // namespace
+
+DenseHairLines::DenseHairLines(const GuideStrands& guides, UnderlyingShape shape,
+                               const ChildOptions& options)
+    : guides(guides), shape(shape), options(options), generator(guides, shape, options)
+{
+}
+
+bool DenseHairLines::check(std::string& problem) const
+{
+    if (!generator.check(problem)) {
+        return false;
+    }
+    uint64_t longest = 0;
+    for (uint64_t g = 0; g < guides.strandCount(); ++g) {
+        longest = std::max(longest, guides.pointCount(g));
+    }
+    if (options.children > 0 && longest > kMaxTurnPoints / options.children) {
+        problem = std::to_string(options.children) + " children of guides of up to " +
+                  std::to_string(longest) + " points are more than " +
+                  std::to_string(kMaxTurnPoints) + " points for one guide, the most drawn at once";
+        return false;
+    }
+    return true;
+}
+
+uint64_t DenseHairLines::lineStrandCount() const
+{
+    return generator.childCount() + (guidesAsLines ? guides.strandCount() : 0);
+}
+
+uint64_t DenseHairLines::linePointCount() const
+{
+    const uint64_t guidePoints = guides.strandCount() > 0 ? guides.starts.back() : 0;
+    return generator.childPointCount() + (guidesAsLines ? guidePoints : 0);
+}
+
+void DenseHairLines::appendStrip(const float* points, uint32_t count, const float normal[3])
+{
+    const size_t first = lines.points.size();
+    lines.points.resize(first + size_t(3) * count);
+    float* out = lines.points.data() + first;
+    for (size_t i = 0; i < size_t(3) * count; i += 3) {
+        out[i] = points[i] + offset[0];
+        out[i + 1] = points[i + 1] + offset[1];
+        out[i + 2] = points[i + 2] + offset[2];
+    }
+    lines.closeStrip(static_cast<int>(count), normal);
+}
+
+void DenseHairLines::forEachBatch(const ViewState& view,
+                                  const std::function<void(const LineBatch&)>& use)
+{
+    // A line has no side of its own: one of no known shape is lit as the side
+    // of a thin tube that faces the viewer, whose direction is the camera's
+    // last row.
+    double rotation[3][3];
+    viewRotation(view, rotation);
+    const float towardViewer[3] = {static_cast<float>(rotation[2][0]),
+                                   static_cast<float>(rotation[2][1]),
+                                   static_cast<float>(rotation[2][2])};
+    const bool onShape = isKnownShape(shape);
+    lines.clear();
+    auto handOverWhenFull = [&]() {
+        if (lines.points.size() >= 3 * kLineBatchPoints) {
+            use(lines);
+            lines.clear();
+        }
+    };
+    for (uint64_t g = 0; g < guides.strandCount(); ++g) {
+        if (guidesAsLines) {
+            const uint64_t count = guides.pointCount(g);
+            guidePoints.resize(3 * count);
+            for (uint64_t i = 0; i < count; ++i) {
+                guides.point(guides.starts[g] + i, &guidePoints[3 * i]);
+            }
+            appendStrip(guidePoints.data(), static_cast<uint32_t>(count), towardViewer);
+            handOverWhenFull();
+        }
+        children.clear();
+        generator.generate(g, children);
+        const float* point = children.points.data();
+        for (size_t c = 0; c < children.childCount(); ++c) {
+            const uint32_t count = children.pointCounts[c];
+            const float* normal = towardViewer;
+            RootFrame frame;
+            if (onShape) {
+                frame = shapeFrame(shape, point);
+                normal = frame.normal;
+            }
+            appendStrip(point, count, normal);
+            point += size_t(3) * count;
+            handOverWhenFull();
+        }
+    }
+    if (!lines.counts.empty()) {
+        use(lines);
+    }
+    lines.clear();
+}
+
+void DenseHairLines::draw(const ViewState& view, MultiDrawArrays multiDrawArrays)
+{
+    beginStrandLines(view);
+    forEachBatch(view, [multiDrawArrays](const LineBatch& batch) {
+        drawStrandLines(batch, multiDrawArrays);
+    });
+    endStrandLines();
+}
