@@ -49,6 +49,16 @@ PassStrips collectPass()
 {
     PassStrips pass;
     collectStrips(underlyingSurface, pass, pass.underlying);
+    // The pass draws the sphere lit from outside, its normals turned away from the centre.
+    for (SurfaceVertex& vertex : pass.vertices) {
+        float* n = vertex.normal;
+        const float* p = vertex.position;
+        if (n[0] * p[0] + n[1] * p[1] + n[2] * p[2] < 0.0f) {
+            n[0] = -n[0];
+            n[1] = -n[1];
+            n[2] = -n[2];
+        }
+    }
     for (int p = 0; p < hairStore.clusterCount; ++p) {
         HairCluster& cluster = hairStore.hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
