@@ -42,15 +42,15 @@ inline constexpr float kLargestChildLength = 1000.0f;
 inline constexpr int kChildNumberCount = 5;
 inline constexpr ChildNumber kChildNumbers[kChildNumberCount] = {
     {"--child-radius", "radius", &ChildOptions::radius, 0.0f, kLargestChildLength,
-     "radius of the disc children root in around their guide"},
+     "radius of the disc children root in"},
     {"--clump", "clump", &ChildOptions::clump, 0.0f, 1.0f,
-     "how far children draw in to their guide's tip, 0 to 1"},
+     "how far children draw in to the tip"},
     {"--frizz", "frizz", &ChildOptions::frizz, 0.0f, kLargestChildLength,
-     "the most a child's tip strays at random"},
+     "the most a child's tip strays"},
     {"--root-width", "rootWidth", &ChildOptions::rootWidth, 0.0f, kLargestChildLength,
-     "every strand's width at its root"},
+     "width of every strand at its root"},
     {"--tip-width", "tipWidth", &ChildOptions::tipWidth, 0.0f, kLargestChildLength,
-     "every strand's width at its tip"},
+     "width of every strand at its tip"},
 };
 
 // "around" and "between"; null for an unknown code.

@@ -30,6 +30,7 @@ std::string limitsOf(const ChildNumber& number)
     return "from " + shortest(number.minimum) + " to " + shortest(number.maximum);
 }
 
+
 }  // namespace
 
 OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std::string& message)
@@ -87,18 +88,18 @@ OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std:
 std::string childOptionsHelp()
 {
     const ChildOptions defaults;
-    std::string text = helpLine("--children N", "children per guide strand, for renderers (default 0)");
-    text += helpLine("--child-mode around|between",
-                     "children clump around their guide, or spread over the whole");
-    text += helpLine("", "shape between the three nearest guides (default around)");
+    std::string text = helpLine("--children N", "children per guide strand (default 0)");
+    text += helpLine("--child-mode around|between", "children around each guide, or spread");
+    text += helpLine("", "between the three nearest (default around)");
     for (const ChildNumber& number : kChildNumbers) {
         text += helpLine(std::string(number.option) + " X", std::string(number.meaning) + ",");
-        text += helpLine("", limitsOf(number) + " (default " + shortest(defaults.*number.field) + ")");
+        text += helpLine("", shortest(number.minimum) + " to " + shortest(number.maximum) +
+                                 " (default " + shortest(defaults.*number.field) + ")");
     }
-    text += helpLine("--seed S", "the children's random seed; the same seed gives the same");
+    text += helpLine("--seed S", "the children's seed: one seed, the same");
     text += helpLine("", "children on any machine (default " + std::to_string(defaults.seed) + ")");
-    text += helpLine("--guides keep|drop", "write the guides first, then the children, or the");
-    text += helpLine("", "children alone (default keep)");
+    text += helpLine("--guides keep|drop", "the guides first, then their children;");
+    text += helpLine("", "or the children alone (default keep)");
     return text;
 }
 
