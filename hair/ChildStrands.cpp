@@ -113,21 +113,28 @@ void completeFrame(RootFrame& frame, const float* around)
     cross(frame.normal, frame.tangent, frame.bitangent);
 }
 
-// Around a guide of no known shape, the children's disc lies across its first step.
-RootFrame strandFrame(const float root[3], const float next[3])
+// The frame at a root whose normal runs from `from` to `to`, or along `fallback`
+// where the two are too close to give a direction.
+RootFrame frameAlong(const float root[3], const float from[3], const float to[3],
+                     const float fallback[3], const float* around)
 {
     RootFrame frame;
     std::memcpy(frame.root, root, sizeof frame.root);
     for (int a = 0; a < 3; ++a) {
-        frame.normal[a] = next[a] - root[a];
+        frame.normal[a] = to[a] - from[a];
     }
     if (!normalise(frame.normal)) {
-        frame.normal[0] = 0.0f;
-        frame.normal[1] = 1.0f;
-        frame.normal[2] = 0.0f;
+        std::memcpy(frame.normal, fallback, sizeof frame.normal);
     }
-    completeFrame(frame, nullptr);
+    completeFrame(frame, around);
     return frame;
+}
+
+// Around a guide of no known shape, the children's disc lies across its first step.
+RootFrame strandFrame(const float root[3], const float next[3])
+{
+    const float up[3] = {0.0f, 1.0f, 0.0f};
+    return frameAlong(root, root, next, up, nullptr);
 }
 
 // A root spread uniformly by area over the shape.
@@ -238,9 +245,8 @@ void ChildBatch::clear()
 
 RootFrame shapeFrame(UnderlyingShape shape, const float point[3])
 {
-    RootFrame frame;
-    std::memcpy(frame.root, point, sizeof frame.root);
     if (shape == UnderlyingShape::Sphere || shape == UnderlyingShape::Torus) {
+        // Out from the sphere's centre, or from the nearest point of the torus's centre circle.
         float centre[3] = {0.0f, 0.0f, 0.0f};
         if (shape == UnderlyingShape::Torus) {
             const float axisDistance = std::sqrt(point[0] * point[0] + point[1] * point[1]);
@@ -249,23 +255,17 @@ RootFrame shapeFrame(UnderlyingShape shape, const float point[3])
                 centre[1] = kTorusCentreRadius * point[1] / axisDistance;
             }
         }
-        for (int a = 0; a < 3; ++a) {
-            frame.normal[a] = point[a] - centre[a];
-        }
-        if (!normalise(frame.normal)) {
-            frame.normal[0] = 0.0f;
-            frame.normal[1] = 0.0f;
-            frame.normal[2] = 1.0f;
-        }
-        completeFrame(frame, point);
-    } else {
-        const float up[3] = {0.0f, 1.0f, 0.0f};
-        const float x[3] = {1.0f, 0.0f, 0.0f};
-        const float z[3] = {0.0f, 0.0f, 1.0f};
-        std::memcpy(frame.normal, up, sizeof up);
-        std::memcpy(frame.tangent, x, sizeof x);
-        std::memcpy(frame.bitangent, z, sizeof z);
+        const float pole[3] = {0.0f, 0.0f, 1.0f};
+        return frameAlong(point, centre, point, pole, point);
     }
+    RootFrame frame;
+    std::memcpy(frame.root, point, sizeof frame.root);
+    const float up[3] = {0.0f, 1.0f, 0.0f};
+    const float x[3] = {1.0f, 0.0f, 0.0f};
+    const float z[3] = {0.0f, 0.0f, 1.0f};
+    std::memcpy(frame.normal, up, sizeof up);
+    std::memcpy(frame.tangent, x, sizeof x);
+    std::memcpy(frame.bitangent, z, sizeof z);
     return frame;
 }
 
