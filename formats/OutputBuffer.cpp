@@ -18,6 +18,10 @@ void OutputBuffer::flush()
 
 void OutputBuffer::append(const void* data, size_t size)
 {
+    // An empty piece may come without an address, which memcpy must not be given.
+    if (size == 0) {
+        return;
+    }
     const char* bytes = static_cast<const char*>(data);
     if (size <= buffer.size() - used) {
         std::memcpy(buffer.data() + used, bytes, size);
