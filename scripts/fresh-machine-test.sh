@@ -183,7 +183,14 @@ unpack_root() {
   mkdir "$1"
   tar --numeric-owner -C "$1" -xzf "$tarball" ||
     fail "cannot unpack $tarball; remove it to build the bare root again"
+  # The network's own settings, as every machine on it has them: its name
+  # servers, and the certificate authorities its HTTPS proxy signs with, if
+  # any (ca-certificates adds these to the bundle when the root installs it).
   cp -L /etc/resolv.conf "$1/etc/resolv.conf"
+  if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+    mkdir -p "$1/usr/local/share/ca-certificates"
+    cp -L /usr/local/share/ca-certificates/*.crt "$1/usr/local/share/ca-certificates/"
+  fi
   mount -t proc proc "$1/proc"
   # With /dev/pts and /dev/shm; as a slave, so nothing done there reaches the host.
   mount --rbind /dev "$1/dev"
