@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
 #define TRESSMOOR_GEOMETRY_UNDERLYINGSHAPES_H
 
+#include <cmath>
 #include <cstdint>
 
 #include "geometry/NurbsSurface.h"
@@ -24,6 +25,22 @@ constexpr float kPlaneHalfSide = 100.0f;
 constexpr float kSphereRadius = 100.0f;
 constexpr float kTorusCentreRadius = 100.0f;  // the circle the tube's centre runs along
 constexpr float kTorusTubeRadius = 50.0f;
+
+// The point inside a curved shape that its surface lies around, nearest p: the
+// sphere's centre, or the nearest point of the torus's centre circle (the origin
+// for a point on the axis). Outward from a point of the shape is away from it.
+template <typename Real>
+void shapeCentreNear(UnderlyingShape shape, const Real p[3], Real centre[3])
+{
+    centre[0] = centre[1] = centre[2] = Real(0);
+    if (shape == UnderlyingShape::Torus) {
+        const Real axisDistance = std::sqrt(p[0] * p[0] + p[1] * p[1]);
+        if (axisDistance > Real(0)) {
+            centre[0] = kTorusCentreRadius * p[0] / axisDistance;
+            centre[1] = kTorusCentreRadius * p[1] / axisDistance;
+        }
+    }
+}
 
 constexpr int kShapeNetSize = 9;        // control points per direction
 constexpr int kShapeSamples = 20;       // sample intervals per direction

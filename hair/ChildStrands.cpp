@@ -246,15 +246,8 @@ void ChildBatch::clear()
 RootFrame shapeFrame(UnderlyingShape shape, const float point[3])
 {
     if (shape == UnderlyingShape::Sphere || shape == UnderlyingShape::Torus) {
-        // Out from the sphere's centre, or from the nearest point of the torus's centre circle.
-        float centre[3] = {0.0f, 0.0f, 0.0f};
-        if (shape == UnderlyingShape::Torus) {
-            const float axisDistance = std::sqrt(point[0] * point[0] + point[1] * point[1]);
-            if (axisDistance > 0.0f) {
-                centre[0] = kTorusCentreRadius * point[0] / axisDistance;
-                centre[1] = kTorusCentreRadius * point[1] / axisDistance;
-            }
-        }
+        float centre[3];
+        shapeCentreNear(shape, point, centre);
         const float pole[3] = {0.0f, 0.0f, 1.0f};
         return frameAlong(point, centre, point, pole, point);
     }

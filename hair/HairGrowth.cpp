@@ -161,20 +161,11 @@ struct PlaneGrowth {
 // own normals point inward on half the sphere and everywhere on the torus.
 void outwardNormal(UnderlyingShape shape, const SurfaceVertex& root, float out[3])
 {
-    const double x = root.position[0];
-    const double y = root.position[1];
-    const double z = root.position[2];
-    double awayX = x;
-    double awayY = y;
-    if (shape == UnderlyingShape::Torus) {
-        const double axisDistance = std::sqrt(x * x + y * y);
-        if (axisDistance > 0.0) {
-            awayX = x - kTorusCentreRadius * x / axisDistance;
-            awayY = y - kTorusCentreRadius * y / axisDistance;
-        }
-    }
-    const double facing =
-        root.normal[0] * awayX + root.normal[1] * awayY + root.normal[2] * z;
+    const double p[3] = {root.position[0], root.position[1], root.position[2]};
+    double centre[3];
+    shapeCentreNear(shape, p, centre);
+    const double facing = root.normal[0] * (p[0] - centre[0]) + root.normal[1] * (p[1] - centre[1]) +
+                          root.normal[2] * (p[2] - centre[2]);
     const float sign = facing >= 0.0 ? 1.0f : -1.0f;
     for (int a = 0; a < 3; ++a) {
         out[a] = sign * root.normal[a];
