@@ -122,9 +122,7 @@ public:
         writeSpansInParallel(out, stream.unitCount(), unitsPerSpan,
                              [&](uint64_t first, uint64_t end, OutputBuffer& span) {
                                  StrandRun run;
-                                 for (uint64_t unit = first; unit < end; ++unit) {
-                                     stream.fill(unit, run);
-                                 }
+                                 stream.fill(first, end, run);
                                  appendLittleEndian(span, run.points);
                                  return uint64_t(run.points.size() / 3);
                              },

@@ -29,9 +29,7 @@ void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& 
 
     writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
         StrandRun run;
-        for (uint64_t unit = first; unit < end; ++unit) {
-            stream.fill(unit, run);
-        }
+        stream.fill(first, end, run);
         for (size_t n = 0; n < run.points.size(); n += 3) {
             char* at = span.reserve(kLineRoom);
             *at++ = 'v';

@@ -18,13 +18,6 @@ GuideStrands guideStrandsOf(const HairStrands& strands)
     return guides;
 }
 
-void StrandRun::clear()
-{
-    points.clear();
-    counts.clear();
-    guides.clear();
-}
-
 StrandStream::StrandStream(const HairStrands& guides, UnderlyingShape shape,
                            const ChildOptions& options)
     : guides(guides),
@@ -83,28 +76,26 @@ uint64_t StrandStream::firstStrandOf(uint64_t unit) const
     return keptGuides() + (unit - guideUnits()) * options.children;
 }
 
-void StrandStream::fill(uint64_t unit, StrandRun& run) const
+void StrandStream::fill(uint64_t first, uint64_t end, StrandRun& run) const
 {
-    if (unit >= guideUnits()) {
-        ChildBatch batch;
-        generator.generate(unit - guideUnits(), batch);
-        run.points.insert(run.points.end(), batch.points.begin(), batch.points.end());
-        run.counts.insert(run.counts.end(), batch.pointCounts.begin(), batch.pointCounts.end());
-        run.guides.insert(run.guides.end(), batch.guides.begin(), batch.guides.end());
-        return;
-    }
-    const uint64_t first = unit * kGuidesPerUnit;
-    const uint64_t last = std::min(first + kGuidesPerUnit, keptGuides());
-    for (uint64_t g = first; g < last; ++g) {
-        const uint64_t start = guideView.starts[g];
-        const uint32_t count = guidePoints(g);
-        for (uint64_t n = start; n < start + count; ++n) {
-            float xyz[3];
-            guideView.point(n, xyz);
-            run.points.insert(run.points.end(), xyz, xyz + 3);
+    for (uint64_t unit = first; unit < end; ++unit) {
+        if (unit >= guideUnits()) {
+            generator.generate(unit - guideUnits(), run);
+            continue;
         }
-        run.counts.push_back(count);
-        run.guides.push_back(static_cast<uint32_t>(g));
+        const uint64_t firstGuide = unit * kGuidesPerUnit;
+        const uint64_t lastGuide = std::min(firstGuide + kGuidesPerUnit, keptGuides());
+        for (uint64_t g = firstGuide; g < lastGuide; ++g) {
+            const uint64_t start = guideView.starts[g];
+            const uint32_t count = guidePoints(g);
+            for (uint64_t n = start; n < start + count; ++n) {
+                float xyz[3];
+                guideView.point(n, xyz);
+                run.points.insert(run.points.end(), xyz, xyz + 3);
+            }
+            run.pointCounts.push_back(count);
+            run.guides.push_back(static_cast<uint32_t>(g));
+        }
     }
 }
 

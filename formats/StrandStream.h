@@ -11,15 +11,6 @@
 // The checked strands of a HAIR file as the guides of child strands, read in place.
 GuideStrands guideStrandsOf(const HairStrands& strands);
 
-// Consecutive strands of a stream with their points, as a writer takes them.
-struct StrandRun {
-    std::vector<float> points;    // x, y, z, strand after strand
-    std::vector<uint32_t> counts; // points per strand
-    std::vector<uint32_t> guides; // for a guide itself, for a child the guide it follows most
-
-    void clear();
-};
-
 // What a file with children is written from: the guides, as a HAIR file holds
 // them, followed by the children they bring, made in turns one guide at a time
 // so that no more than a turn's children are ever in memory. Without children,
@@ -55,8 +46,9 @@ public:
     // then the children of each guide's turn.
     uint64_t unitCount() const;
     uint64_t firstStrandOf(uint64_t unit) const;
-    // Append the unit's strands; safe to call from several threads at once.
-    void fill(uint64_t unit, StrandRun& run) const;
+    // Append the strands of units first .. end - 1; safe to call from several
+    // threads at once.
+    void fill(uint64_t first, uint64_t end, StrandRun& run) const;
 
     // The width of point i of a strand of n points that came from the guide:
     // the taper asked for, otherwise the guide's own thickness at that point.

@@ -161,7 +161,7 @@ public:
             Bounds local;
             uint64_t vertices = 0;
             size_t first = 0;
-            for (uint32_t count : run.counts) {
+            for (uint32_t count : run.pointCounts) {
                 forEachVertex(count, [&](uint32_t i) {
                     const float* xyz = &run.points[3 * (first + i)];
                     local.take(xyz);
@@ -266,7 +266,7 @@ public:
     {
         runArray("texCoord2f[] primvars:st", "uniform", [&](const StrandRun& run, uint64_t firstStrand, ArrayElements& elements) {
             size_t first = 0;
-            for (size_t k = 0; k < run.counts.size(); ++k) {
+            for (size_t k = 0; k < run.pointCounts.size(); ++k) {
                 const uint64_t s = firstStrand + k;
                 float st[2];
                 if (s < stream.keptGuides()) {
@@ -276,7 +276,7 @@ public:
                     shapeCoordinatesAt(stream.shape, &run.points[3 * first], st);
                 }
                 elements.tuple(st, 2);
-                first += run.counts[k];
+                first += run.pointCounts[k];
             }
             return uint64_t(0);
         });
@@ -355,9 +355,7 @@ private:
     {
         spanArray(declaration, interpolation, [&](uint64_t first, uint64_t end, ArrayElements& elements) {
             StrandRun run;
-            for (uint64_t unit = first; unit < end; ++unit) {
-                stream.fill(unit, run);
-            }
+            stream.fill(first, end, run);
             return write(run, lastStrandOf(first), elements);
         });
     }

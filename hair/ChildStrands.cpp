@@ -180,7 +180,7 @@ float fractionAlong(uint64_t i, uint64_t n)
     return n > 1 ? static_cast<float>(i) / static_cast<float>(n - 1) : 0.0f;
 }
 
-void appendFrizzed(ChildBatch& batch, const float point[3], float frizz, float along,
+void appendFrizzed(StrandRun& batch, const float point[3], float frizz, float along,
                    ChildRandom& random)
 {
     float stray[3] = {0.0f, 0.0f, 0.0f};
@@ -236,7 +236,7 @@ void GuideStrands::point(uint64_t n, float out[3]) const
     }
 }
 
-void ChildBatch::clear()
+void StrandRun::clear()
 {
     points.clear();
     pointCounts.clear();
@@ -341,7 +341,7 @@ RootFrame ChildGenerator::guideFrame(uint64_t g) const
     return strandFrame(root, next);
 }
 
-void ChildGenerator::generate(uint64_t g, ChildBatch& batch) const
+void ChildGenerator::generate(uint64_t g, StrandRun& batch) const
 {
     if (options.children == 0 || g >= guides.strandCount()) {
         return;
@@ -355,7 +355,7 @@ void ChildGenerator::generate(uint64_t g, ChildBatch& batch) const
 
 // Each child keeps a fixed offset from its guide in the root's tangent plane,
 // drawn in towards the guide along the strand by the clump.
-void ChildGenerator::generateAround(uint64_t g, ChildBatch& batch) const
+void ChildGenerator::generateAround(uint64_t g, StrandRun& batch) const
 {
     ChildRandom random(options.seed, g);
     const RootFrame frame = guideFrame(g);
@@ -388,7 +388,7 @@ void ChildGenerator::generateAround(uint64_t g, ChildBatch& batch) const
 // it: their points relative to their roots, in their own root frames, weighted by
 // inverse distance and rebuilt in the child's frame, so it stands on the surface
 // as they do.
-void ChildGenerator::generateBetween(uint64_t g, ChildBatch& batch) const
+void ChildGenerator::generateBetween(uint64_t g, StrandRun& batch) const
 {
     ChildRandom random(options.seed, g);
     const uint64_t n = guides.pointCount(0);

@@ -73,14 +73,16 @@ struct GuideStrands {
     void point(uint64_t n, float out[3]) const;
 };
 
-// Children made in turns, one turn per guide, so a writer can stream them out.
-struct ChildBatch {
-    std::vector<float> points;          // x, y, z, child after child
-    std::vector<uint32_t> pointCounts;  // per child
-    std::vector<uint32_t> guides;       // the guide each child follows most closely
+// Strands with their points, a run at a time: a turn's children, or guides as a
+// file holds them, so that a writer can stream them out.
+struct StrandRun {
+    std::vector<float> points;          // x, y, z, strand after strand
+    std::vector<uint32_t> pointCounts;  // per strand
+    // For a guide itself, for a child the guide it follows most closely.
+    std::vector<uint32_t> guides;
 
     void clear();
-    size_t childCount() const { return pointCounts.size(); }
+    size_t strandCount() const { return pointCounts.size(); }
 };
 
 // A point where a strand grows out of its shape, with the surface's frame there:
@@ -107,14 +109,14 @@ public:
     // Append the children of turn g (0 .. guide count - 1) to the batch: around
     // guide g its own, between guides the g-th share of them. The same options
     // and turn give the same floats on any machine, whichever turns ran before.
-    void generate(uint64_t g, ChildBatch& batch) const;
+    void generate(uint64_t g, StrandRun& batch) const;
 
     // The frame at a guide's root, as the children see it.
     RootFrame guideFrame(uint64_t g) const;
 
 private:
-    void generateAround(uint64_t g, ChildBatch& batch) const;
-    void generateBetween(uint64_t g, ChildBatch& batch) const;
+    void generateAround(uint64_t g, StrandRun& batch) const;
+    void generateBetween(uint64_t g, StrandRun& batch) const;
     void buildRootGrid(const std::vector<RootFrame>& frames);
     // Up to three guides whose roots are nearest the point, nearest first.
     int nearestGuides(const float point[3], uint32_t found[3], float distance[3]) const;

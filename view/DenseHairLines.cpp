@@ -92,7 +92,7 @@ void DenseHairLines::forEachBatch(const ViewState& view,
         children.clear();
         generator.generate(g, children);
         const float* point = children.points.data();
-        for (size_t c = 0; c < children.childCount(); ++c) {
+        for (size_t c = 0; c < children.strandCount(); ++c) {
             const uint32_t count = children.pointCounts[c];
             const float* normal = towardViewer;
             RootFrame frame;

@@ -51,7 +51,7 @@ private:
     UnderlyingShape shape;
     ChildOptions options;
     ChildGenerator generator;
-    ChildBatch children;
+    StrandRun children;
     LineBatch lines;
     std::vector<float> guidePoints;
 };

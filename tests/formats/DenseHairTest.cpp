@@ -67,7 +67,7 @@ std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& opt
     }
     const ChildGenerator generator(guides, hair.own.recipe.shape, options);
     for (uint64_t g = 0; g < guides.strandCount(); ++g) {
-        ChildBatch batch;
+        StrandRun batch;
         generator.generate(g, batch);
         points.insert(points.end(), batch.points.begin(), batch.points.end());
         if (followed != nullptr) {

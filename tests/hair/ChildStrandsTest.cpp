@@ -69,16 +69,16 @@ Guides standingGuides(UnderlyingShape shape, int count, int n)
     return guides;
 }
 
-std::vector<ChildBatch> allTurns(const ChildGenerator& generator, uint64_t turns)
+std::vector<StrandRun> allTurns(const ChildGenerator& generator, uint64_t turns)
 {
-    std::vector<ChildBatch> batches(turns);
+    std::vector<StrandRun> batches(turns);
     for (uint64_t g = 0; g < turns; ++g) {
         generator.generate(g, batches[g]);
     }
     return batches;
 }
 
-const float* childPoint(const ChildBatch& batch, size_t child, size_t i, size_t n)
+const float* childPoint(const StrandRun& batch, size_t child, size_t i, size_t n)
 {
     return &batch.points[3 * (child * n + i)];
 }
@@ -103,25 +103,25 @@ TEST(ChildStrands, TheSameSeedGivesTheSameChildrenInAnyOrderAndNeverDrawsFromRan
         const int nextDraw = rand();
         srand(11);
         const ChildGenerator generator(guides.strands, UnderlyingShape::Sphere, options);
-        const std::vector<ChildBatch> first = allTurns(generator, 40);
+        const std::vector<StrandRun> first = allTurns(generator, 40);
         EXPECT_EQ(rand(), nextDraw) << "mode " << static_cast<int>(mode) << ": children left rand() alone";
 
         // One turn on its own comes out as it did among the others.
-        ChildBatch alone;
+        StrandRun alone;
         generator.generate(17, alone);
         EXPECT_EQ(alone.points, first[17].points) << "mode " << static_cast<int>(mode);
 
         options.seed = 2;
         const ChildGenerator reseeded(guides.strands, UnderlyingShape::Sphere, options);
-        ChildBatch other;
+        StrandRun other;
         reseeded.generate(17, other);
         ASSERT_EQ(other.points.size(), alone.points.size());
         EXPECT_NE(other.points, alone.points) << "mode " << static_cast<int>(mode) << ": another seed, other children";
 
         uint64_t children = 0;
         uint64_t points = 0;
-        for (const ChildBatch& batch : first) {
-            children += batch.childCount();
+        for (const StrandRun& batch : first) {
+            children += batch.strandCount();
             points += batch.points.size() / 3;
         }
         EXPECT_EQ(children, generator.childCount());
@@ -144,14 +144,14 @@ TEST(ChildStrands, AroundChildrenRootOnTheDiscAndClumpTowardsTheGuide)
             const ChildGenerator generator(guides.strands, shape, options);
             double radiusSqSum = 0.0;
             for (uint64_t g = 0; g < 30; ++g) {
-                ChildBatch batch;
+                StrandRun batch;
                 generator.generate(g, batch);
                 float guideRoot[3];
                 float guideTip[3];
                 guides.strands.point(guides.strands.starts[g], guideRoot);
                 guides.strands.point(guides.strands.starts[g] + n - 1, guideTip);
                 const RootFrame frame = generator.guideFrame(g);
-                for (size_t c = 0; c < batch.childCount(); ++c) {
+                for (size_t c = 0; c < batch.strandCount(); ++c) {
                     const float* root = childPoint(batch, c, 0, n);
                     const float* tip = childPoint(batch, c, n - 1, n);
                     const float offset[3] = {root[0] - guideRoot[0], root[1] - guideRoot[1],
@@ -187,9 +187,9 @@ TEST(ChildStrands, FrizzGrowsFromNothingAtTheRootToItsMostAtTheTip)
     const ChildGenerator generator(guides.strands, UnderlyingShape::Plane, options);
     float largestTipStray = 0.0f;
     for (uint64_t g = 0; g < 5; ++g) {
-        ChildBatch batch;
+        StrandRun batch;
         generator.generate(g, batch);
-        for (size_t c = 0; c < batch.childCount(); ++c) {
+        for (size_t c = 0; c < batch.strandCount(); ++c) {
             for (int i = 1; i < n; ++i) {
                 float guidePoint[3];
                 guides.strands.point(guides.strands.starts[g] + i, guidePoint);
@@ -222,9 +222,9 @@ TEST(ChildStrands, BetweenChildrenRootOnTheShapeAndStandAsTheirGuides)
         std::string problem;
         ASSERT_TRUE(generator.check(problem)) << problem;
         for (uint64_t turn = 0; turn < 300; turn += 7) {
-            ChildBatch batch;
+            StrandRun batch;
             generator.generate(turn, batch);
-            for (size_t c = 0; c < batch.childCount(); ++c) {
+            for (size_t c = 0; c < batch.strandCount(); ++c) {
                 const float* root = childPoint(batch, c, 0, n);
                 const std::string where = "shape " + std::to_string(static_cast<int>(shape)) + " turn " +
                                           std::to_string(turn) + " child " + std::to_string(c);
