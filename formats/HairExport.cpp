@@ -37,8 +37,6 @@ void writeHairCopy(const HairStrands& strands, OutputBuffer& out)
     }
 }
 
-constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
-
 void appendLittleEndian(OutputBuffer& out, float value)
 {
     uint32_t bits;
@@ -85,8 +83,6 @@ public:
                     const WriteProgress& progress)
         : stream(stream), own(own), out(out), counter(progress, stream.pointCount())
     {
-        const uint64_t units = std::max<uint64_t>(stream.unitCount(), 1);
-        unitsPerSpan = std::max<uint64_t>(1, kSpanPoints * units / std::max<uint64_t>(stream.pointCount(), 1));
     }
 
     void write()
@@ -119,7 +115,7 @@ public:
                 out.append(pair, sizeof pair);
             }
         }
-        writeSpansInParallel(out, stream.unitCount(), unitsPerSpan,
+        writeSpansInParallel(out, stream.unitCount(), stream.unitsPerSpan(),
                              [&](uint64_t first, uint64_t end, OutputBuffer& span) {
                                  StrandRun run;
                                  stream.fill(first, end, run);
@@ -134,30 +130,25 @@ public:
         }
         if (guides.transparency != nullptr) {
             pointValues([&](uint64_t guide, uint32_t i, uint32_t, OutputBuffer& span) {
-                appendLittleEndian(span, guides.transparencyOf(guidePoint(guide, i)));
+                appendLittleEndian(span, guides.transparencyOf(stream.guidePointAt(guide, i)));
             });
         }
         if (guides.colours != nullptr) {
             pointValues([&](uint64_t guide, uint32_t i, uint32_t, OutputBuffer& span) {
                 for (int c = 0; c < 3; ++c) {
-                    appendLittleEndian(span, guides.colourOf(guidePoint(guide, i), c));
+                    appendLittleEndian(span, guides.colourOf(stream.guidePointAt(guide, i), c));
                 }
             });
         }
     }
 
 private:
-    uint64_t guidePoint(uint64_t guide, uint32_t i) const
-    {
-        return stream.firstGuidePoint(guide) + std::min(i, stream.guidePoints(guide) - 1);
-    }
-
     template <typename WriteValue>
     void pointValues(WriteValue write)
     {
-        const uint64_t units = stream.unitCount();
-        writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
-            const uint64_t last = end < units ? stream.firstStrandOf(end) : stream.strandCount();
+        writeSpansInParallel(out, stream.unitCount(), stream.unitsPerSpan(),
+                             [&](uint64_t first, uint64_t end, OutputBuffer& span) {
+            const uint64_t last = stream.firstStrandOf(end);
             for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
                 const uint32_t n = stream.pointsOf(s);
                 const uint64_t guide = stream.turnGuideOf(s);
@@ -173,7 +164,6 @@ private:
     const TressmoorStrands& own;
     OutputBuffer& out;
     ProgressCounter counter;
-    uint64_t unitsPerSpan = 1;
 };
 
 }  // namespace

@@ -8,7 +8,6 @@ namespace {
 
 // A v line: its letter, three numbers with their spaces, the line end.
 constexpr size_t kLineRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 1);
-constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
 
 }  // namespace
 
@@ -23,8 +22,7 @@ void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& 
         out.append('\n');
     }
     const uint64_t units = stream.unitCount();
-    const uint64_t unitsPerSpan =
-        std::max<uint64_t>(1, kSpanPoints * std::max<uint64_t>(units, 1) / std::max<uint64_t>(points, 1));
+    const uint64_t unitsPerSpan = stream.unitsPerSpan();
     const auto counted = [&](uint64_t values) { counter.add(values); };
 
     writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
@@ -46,16 +44,16 @@ void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& 
     // OBJ indices count from 1, and each strand's run on from the strands before it.
     std::vector<uint64_t> firstIndex(units + 1, 1);
     for (uint64_t unit = 0; unit < units; ++unit) {
-        const uint64_t end = unit + 1 < units ? stream.firstStrandOf(unit + 1) : stream.strandCount();
         uint64_t unitPoints = 0;
-        for (uint64_t s = stream.firstStrandOf(unit); s < end; ++s) {
+        const uint64_t last = stream.firstStrandOf(unit + 1);
+        for (uint64_t s = stream.firstStrandOf(unit); s < last; ++s) {
             unitPoints += stream.pointsOf(s);
         }
         firstIndex[unit + 1] = firstIndex[unit] + unitPoints;
     }
     writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
         uint64_t next = firstIndex[first];
-        const uint64_t last = end < units ? stream.firstStrandOf(end) : stream.strandCount();
+        const uint64_t last = stream.firstStrandOf(end);
         for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
             const uint64_t count = stream.pointsOf(s);
             span.append('l');

@@ -45,6 +45,11 @@ uint32_t StrandStream::guidePoints(uint64_t guide) const
     return static_cast<uint32_t>(guideView.pointCount(guide));
 }
 
+uint64_t StrandStream::guidePointAt(uint64_t guide, uint32_t i) const
+{
+    return guideView.starts[guide] + std::min(i, guidePoints(guide) - 1);
+}
+
 uint64_t StrandStream::turnGuideOf(uint64_t strand) const
 {
     return strand < keptGuides() ? strand : (strand - keptGuides()) / options.children;
@@ -76,6 +81,13 @@ uint64_t StrandStream::firstStrandOf(uint64_t unit) const
     return keptGuides() + (unit - guideUnits()) * options.children;
 }
 
+uint64_t StrandStream::unitsPerSpan() const
+{
+    constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
+    return std::max<uint64_t>(1, kSpanPoints * std::max<uint64_t>(unitCount(), 1) /
+                                     std::max<uint64_t>(pointCount(), 1));
+}
+
 void StrandStream::fill(uint64_t first, uint64_t end, StrandRun& run) const
 {
     for (uint64_t unit = first; unit < end; ++unit) {
@@ -104,9 +116,7 @@ float StrandStream::widthAt(uint64_t guide, uint32_t i, uint32_t n) const
     if (options.widthsGiven) {
         return strandWidth(options, i, n);
     }
-    // A child has its guide's length, point for point.
-    const uint32_t along = std::min(i, guidePoints(guide) - 1);
-    return guides.thicknessOf(firstGuidePoint(guide) + along);
+    return guides.thicknessOf(guidePointAt(guide, i));
 }
 
 bool StrandStream::widthsVary() const

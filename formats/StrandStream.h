@@ -36,16 +36,23 @@ public:
     // The points of a strand, and of the guide it came from; known without making
     // the children (between guides, every child has the guides' one length).
     uint32_t pointsOf(uint64_t strand) const;
-    uint64_t firstGuidePoint(uint64_t guide) const { return guideView.starts[guide]; }
+    // The guide's point at place i along a strand that came from it, its last
+    // for a place beyond its tip.
+    uint64_t guidePointAt(uint64_t guide, uint32_t i) const;
     // The guide itself, or the guide whose turn made the child; between guides a
     // child follows others too, which only making it tells.
     uint64_t turnGuideOf(uint64_t strand) const;
     uint32_t guidePoints(uint64_t guide) const;
 
     // Strands come in units, in file order: the kept guides a block at a time,
-    // then the children of each guide's turn.
+    // then the children of each guide's turn. The first strand of unit
+    // unitCount() is strandCount(), so units first .. end - 1 hold strands
+    // firstStrandOf(first) .. firstStrandOf(end) - 1.
     uint64_t unitCount() const;
     uint64_t firstStrandOf(uint64_t unit) const;
+    // Units in a span of a writer's parallel arrays: enough points to keep a
+    // core busy for a while, few enough that a round of spans takes little memory.
+    uint64_t unitsPerSpan() const;
     // Append the strands of units first .. end - 1; safe to call from several
     // threads at once.
     void fill(uint64_t first, uint64_t end, StrandRun& run) const;

@@ -14,10 +14,6 @@ namespace {
 // numbers, its parentheses and commas.
 constexpr size_t kElementRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 2) + 2;
 
-// The points of a span of the parallel arrays: enough to keep a core busy for a
-// while, little enough that a round of spans takes little memory.
-constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
-
 // An array's elements, written straight into a buffer, with ", " before every
 // element but the array's first.
 class ArrayElements {
@@ -121,8 +117,6 @@ public:
                 ProgressCounter& progress)
         : stream(stream), extras(extras), out(out), progress(progress)
     {
-        const uint64_t units = std::max<uint64_t>(stream.unitCount(), 1);
-        unitsPerSpan = std::max<uint64_t>(1, kSpanPoints * units / std::max<uint64_t>(stream.pointCount(), 1));
     }
 
     void header()
@@ -227,7 +221,7 @@ public:
             vertexArray("color3f[] primvars:displayColor",
                         [&](uint64_t guide, uint32_t i, uint32_t, ArrayElements& elements) {
                             float rgb[3];
-                            colourOf(guidePoint(guide, i), rgb);
+                            colourOf(stream.guidePointAt(guide, i), rgb);
                             elements.tuple(rgb, 3);
                         });
         }
@@ -238,7 +232,7 @@ public:
         } else {
             vertexArray("float[] primvars:displayOpacity",
                         [&](uint64_t guide, uint32_t i, uint32_t, ArrayElements& elements) {
-                            elements.number(1.0f - guides.transparencyOf(guidePoint(guide, i)));
+                            elements.number(1.0f - guides.transparencyOf(stream.guidePointAt(guide, i)));
                         });
         }
     }
@@ -295,22 +289,12 @@ private:
         return stream.options.children > 0 && stream.options.mode == ChildMode::Between;
     }
 
-    uint64_t guidePoint(uint64_t guide, uint32_t i) const
-    {
-        return stream.firstGuidePoint(guide) + std::min(i, stream.guidePoints(guide) - 1);
-    }
-
-    uint64_t lastStrandOf(uint64_t unit) const
-    {
-        return unit < stream.unitCount() ? stream.firstStrandOf(unit) : stream.strandCount();
-    }
-
     template <typename MakeSpanValues>
     void spanArray(const char* declaration, const char* interpolation, MakeSpanValues make)
     {
         openArray(out, declaration);
         writeSpansInParallel(
-            out, stream.unitCount(), unitsPerSpan,
+            out, stream.unitCount(), stream.unitsPerSpan(),
             [&](uint64_t first, uint64_t end, OutputBuffer& span) {
                 ArrayElements elements(span, first == 0);
                 return make(first, end, elements);
@@ -324,7 +308,8 @@ private:
     void strandArray(const char* declaration, const char* interpolation, WriteStrand write)
     {
         spanArray(declaration, interpolation, [&](uint64_t first, uint64_t end, ArrayElements& elements) {
-            for (uint64_t s = lastStrandOf(first); s < lastStrandOf(end); ++s) {
+            const uint64_t last = stream.firstStrandOf(end);
+            for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
                 write(s, elements);
             }
             return uint64_t(0);
@@ -337,7 +322,8 @@ private:
     {
         spanArray(declaration, "vertex", [&](uint64_t first, uint64_t end, ArrayElements& elements) {
             uint64_t vertices = 0;
-            for (uint64_t s = lastStrandOf(first); s < lastStrandOf(end); ++s) {
+            const uint64_t last = stream.firstStrandOf(end);
+            for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
                 const uint32_t n = stream.pointsOf(s);
                 const uint64_t guide = stream.turnGuideOf(s);
                 forEachVertex(n, [&](uint32_t i) {
@@ -356,7 +342,7 @@ private:
         spanArray(declaration, interpolation, [&](uint64_t first, uint64_t end, ArrayElements& elements) {
             StrandRun run;
             stream.fill(first, end, run);
-            return write(run, lastStrandOf(first), elements);
+            return write(run, stream.firstStrandOf(first), elements);
         });
     }
 
@@ -364,7 +350,6 @@ private:
     const UsdCurvesExtras& extras;
     OutputBuffer& out;
     ProgressCounter& progress;
-    uint64_t unitsPerSpan = 1;
 };
 
 uint64_t vertexTotal(const StrandStream& stream)
