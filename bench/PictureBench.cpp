@@ -1,7 +1,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -97,12 +96,7 @@ bool growGuides(std::vector<unsigned char>& bytes, HairStrands& strands, std::st
         problem = "the growth was refused";
         return false;
     }
-    HairFileContents contents;
-    if (!storedHairContents(hairStore, recipe, contents, problem)) {
-        return false;
-    }
-    bytes = encodeHairFile(contents);
-    return decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, strands, problem);
+    return storedHairStrands(hairStore, recipe, bytes, strands, problem);
 }
 
 void BM_PictureAgainstFloor(benchmark::State& state)

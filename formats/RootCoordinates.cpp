@@ -133,8 +133,7 @@ bool rootSurfaceCoordinates(const HairStrands& strands, UnderlyingShape shape,
                             NurbsSurface& shapeSurface, std::vector<float>& st)
 {
     st.clear();
-    if (shape != UnderlyingShape::Plane && shape != UnderlyingShape::Sphere &&
-        shape != UnderlyingShape::Torus) {
+    if (!isUnderlyingShape(shape)) {
         return false;
     }
     if (shape != UnderlyingShape::Plane && !hasShapeGrid(shapeSurface)) {

@@ -1,5 +1,7 @@
 #include "formats/StoredHair.h"
 
+#include <cfloat>
+
 #include "formats/RecipeText.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
@@ -81,6 +83,18 @@ bool storedHairContents(const HairStore& store, const HairRecipe& recipe,
         }
     }
     return true;
+}
+
+bool storedHairStrands(const HairStore& store, const HairRecipe& recipe,
+                       std::vector<unsigned char>& bytes, HairStrands& strands,
+                       std::string& problem)
+{
+    HairFileContents contents;
+    if (!storedHairContents(store, recipe, contents, problem)) {
+        return false;
+    }
+    bytes = encodeHairFile(contents);
+    return decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, strands, problem);
 }
 
 bool encodeStoredHair(const HairStore& store, NurbsSurface& shapeSurface, const HairRecipe& recipe,

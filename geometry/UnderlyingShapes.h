@@ -17,6 +17,14 @@ extern const float kCircleKnots[12];
 // sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
 extern const float kCircleWeight;
 
+// Whether the code is one of the three shapes: not NoShape, nor a code that
+// names none, such as an unchecked value from a file.
+constexpr bool isUnderlyingShape(UnderlyingShape shape)
+{
+    return shape == UnderlyingShape::Plane || shape == UnderlyingShape::Sphere ||
+           shape == UnderlyingShape::Torus;
+}
+
 // The plane has no surface: it is the square y = 0 from -kPlaneHalfSide to
 // kPlaneHalfSide in x and z, where the plane's hair grows and the view draws it.
 constexpr float kPlaneHalfSide = 100.0f;

@@ -296,7 +296,7 @@ bool ChildGenerator::check(std::string& problem) const
     if (options.mode != ChildMode::Between || options.children == 0) {
         return true;
     }
-    if (shape != UnderlyingShape::Plane && shape != UnderlyingShape::Sphere && shape != UnderlyingShape::Torus) {
+    if (!isUnderlyingShape(shape)) {
         problem = "children between guides need the shape the hair grew on";
         return false;
     }
@@ -331,7 +331,7 @@ RootFrame ChildGenerator::guideFrame(uint64_t g) const
     const uint64_t first = guides.starts[g];
     float root[3];
     guides.point(first, root);
-    if (shape == UnderlyingShape::Plane || shape == UnderlyingShape::Sphere || shape == UnderlyingShape::Torus) {
+    if (isUnderlyingShape(shape)) {
         return shapeFrame(shape, root);
     }
     float next[3] = {root[0], root[1] + 1.0f, root[2]};

@@ -1,19 +1,17 @@
 // tressmoor-grow: grows hair with the window's own code and writes it to a file.
 #include <cerrno>
-#include <cfloat>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "formats/FileIo.h"
+#include "formats/HairCodec.h"
 #include "formats/HairExport.h"
 #include "formats/StoredHair.h"
+#include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
-#include "formats/HairCodec.h"
-#include "formats/HairFile.h"
-#include "formats/StrandStream.h"
 #include "tools/ChildCommandLine.h"
 #include "tools/StrandOutput.h"
 
@@ -135,17 +133,15 @@ int main(int argc, char** argv)
     // The grown hair is written as its HAIR file would hold it, whatever the
     // format, so that every format reads the same strands.
     HairRecipe recipe = command.growth.recipe;
-    HairFileContents contents;
+    std::vector<unsigned char> hair;
+    HairStrands strands;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !storedHairContents(hairStore, recipe, contents, problem)) {
+        !storedHairStrands(hairStore, recipe, hair, strands, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kWriteError;
     }
-    const std::vector<unsigned char> hair = encodeHairFile(contents);
-    HairStrands strands;
-    decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
     const TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
     const StrandStream stream(strands, recipe.shape, command.children);
     const HairFileFormat format = formatForPath(command.out);

@@ -160,12 +160,7 @@ struct PictureHair {
 bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, PictureHair& hair,
                        std::string& problem)
 {
-    HairFileContents contents;
-    if (!storedHairContents(store, recipe, contents, problem)) {
-        return false;
-    }
-    hair.bytes = encodeHairFile(contents);
-    if (!decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem)) {
+    if (!storedHairStrands(store, recipe, hair.bytes, hair.strands, problem)) {
         return false;
     }
     hair.guides = guideStrandsOf(hair.strands);

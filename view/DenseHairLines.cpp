@@ -2,16 +2,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool isKnownShape(UnderlyingShape shape)
-{
-    return shape == UnderlyingShape::Plane || shape == UnderlyingShape::Sphere ||
-           shape == UnderlyingShape::Torus;
-}
-
-}  // namespace
-
 DenseHairLines::DenseHairLines(const GuideStrands& guides, UnderlyingShape shape,
                                const ChildOptions& options)
     : guides(guides), shape(shape), options(options), generator(guides, shape, options)
@@ -71,7 +61,7 @@ void DenseHairLines::forEachBatch(const ViewState& view,
     const float towardViewer[3] = {static_cast<float>(rotation[2][0]),
                                    static_cast<float>(rotation[2][1]),
                                    static_cast<float>(rotation[2][2])};
-    const bool onShape = isKnownShape(shape);
+    const bool onShape = isUnderlyingShape(shape);
     lines.clear();
     auto handOverWhenFull = [&]() {
         if (lines.points.size() >= 3 * kLineBatchPoints) {
