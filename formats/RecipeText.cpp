@@ -140,15 +140,11 @@ bool checkRecipe(const HairRecipe& recipe, std::string& problem)
     return true;
 }
 
-namespace {
-
 std::string shortestText(float value)
 {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
-
-}  // namespace
 
 std::string formatChildOptions(const ChildOptions& options)
 {

@@ -20,6 +20,10 @@ bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std:
 // Shape and style known, every number inside its slider's range, within the store.
 bool checkRecipe(const HairRecipe& recipe, std::string& problem);
 
+// The shortest text that reads back as the same float, as the option texts
+// and the tools' help write numbers.
+std::string shortestText(float value);
+
 // How children were made, beside the recipe in the OBJ comment and the USD layer:
 // "children=200 mode=around radius=4 clump=0.5 frizz=0 seed=1 rootWidth=2
 // tipWidth=2 guides=keep", each number the shortest text of its float.

@@ -1,8 +1,8 @@
 #include "tools/ChildCommandLine.h"
 
 #include <charconv>
-#include <cmath>
-#include <cstdio>
+
+#include "formats/RecipeText.h"
 
 namespace {
 
@@ -19,17 +19,10 @@ bool parseUnsigned(const std::string& text, Unsigned& value)
            result.ptr == last;
 }
 
-std::string shortest(float value)
-{
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
 std::string limitsOf(const ChildNumber& number)
 {
-    return "from " + shortest(number.minimum) + " to " + shortest(number.maximum);
+    return "from " + shortestText(number.minimum) + " to " + shortestText(number.maximum);
 }
-
 
 }  // namespace
 
@@ -93,17 +86,12 @@ std::string childOptionsHelp()
     text += helpLine("", "between the three nearest (default around)");
     for (const ChildNumber& number : kChildNumbers) {
         text += helpLine(std::string(number.option) + " X", std::string(number.meaning) + ",");
-        text += helpLine("", shortest(number.minimum) + " to " + shortest(number.maximum) +
-                                 " (default " + shortest(defaults.*number.field) + ")");
+        text += helpLine("", shortestText(number.minimum) + " to " + shortestText(number.maximum) +
+                                 " (default " + shortestText(defaults.*number.field) + ")");
     }
     text += helpLine("--seed S", "the children's seed: one seed, the same");
     text += helpLine("", "children on any machine (default " + std::to_string(defaults.seed) + ")");
     text += helpLine("--guides keep|drop", "the guides first, then their children;");
     text += helpLine("", "or the children alone (default keep)");
     return text;
-}
-
-bool asksForDenseHair(const ChildOptions& options)
-{
-    return options.children > 0 || options.widthsGiven || !options.keepGuides;
 }

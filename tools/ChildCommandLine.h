@@ -16,7 +16,4 @@ OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std:
 // The help lines of the child options.
 std::string childOptionsHelp();
 
-// Whether the options change what is written: children, widths or dropped guides.
-bool asksForDenseHair(const ChildOptions& options);
-
 #endif
