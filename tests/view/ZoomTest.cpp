@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -104,6 +105,10 @@ protected:
         frame.width = kViewWidth;
         frame.height = kViewHeight;
         renderer().render(view, scene, frame.rgb);
+        if (frame.rgb.size() != static_cast<size_t>(kViewWidth) * kViewHeight * 3) {
+            ADD_FAILURE() << "no frame drawn";
+            frame.rgb.assign(static_cast<size_t>(kViewWidth) * kViewHeight * 3, 0);
+        }
         return frame;
     }
 
@@ -190,8 +195,9 @@ TEST_F(Zoom, HairTipsShowUntilTheyLeaveTheSquare)
         for (const ViewState& view : views) {
             const Frame frame = draw(view);
             // The tube's radius of 1 in pixels, and two for the rasteriser's rounding.
-            // (Below zoom 1 a tube under two pixels across covers some pixel centres
-            // and misses others, so a tip may show a few pixels short of its end.)
+            // (Below zoom 1 a tube is under two pixels across and covers some pixel
+            // centres but not others, so a tip may show a few pixels short of its
+            // end; hence the views here zoom 1 and in.)
             const int reach = static_cast<int>(std::ceil(view.zoomFactor * kViewWidth / 400.0)) + 2;
             int tips = 0;
             int lost = 0;
