@@ -149,7 +149,7 @@ double depthAlong(const double towardViewer[3], const float point[3])
 
 double controlNetDepth(const SceneInputs& scene, const double towardViewer[3])
 {
-    if (!netsShown(scene)) {
+    if (!netsShown(scene) || scene.store == nullptr) {
         return 0.0;
     }
     double depth = 0.0;

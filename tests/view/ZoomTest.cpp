@@ -224,6 +224,55 @@ TEST_F(Zoom, HairTipsShowUntilTheyLeaveTheSquare)
     }
 }
 
+// The depth the pass asks of the camera holds every sample of every surface it
+// draws and every point of the nets it shows, in every view.
+TEST_F(Zoom, SceneDepthHoldsEverythingThePassDraws)
+{
+    const ViewState views[] = {{1.0f, 0.0f, 0.0f, 0.0f, 0.0f}, {3.0f, 75.0f, -20.0f, 10.0f, 5.0f},
+                               {0.2f, -130.0f, 310.0f, 0.0f, 0.0f}};
+    for (UnderlyingShape shape : {UnderlyingShape::Sphere, UnderlyingShape::Torus, UnderlyingShape::Plane}) {
+        grow(shape, HairStyle::Combed, 3, 5, 30);
+        ASSERT_FALSE(HasFatalFailure());
+        std::vector<SurfaceVertex> samples;
+        if (shape != UnderlyingShape::Plane) {
+            samples = wholeGrid(underlyingSurface);
+        }
+        for (int p = 0; p < hairStore.clusterCount; ++p) {
+            for (int q = 0; q < hairStore.hairClusters[p].strandCount; ++q) {
+                const std::vector<SurfaceVertex> tube = wholeGrid(hairStore.hairClusters[p].strands[q]);
+                samples.insert(samples.end(), tube.begin(), tube.end());
+            }
+        }
+        ASSERT_GT(samples.size(), 1000u);
+        for (const ViewState& view : views) {
+            double farthest = 0.0;
+            if (shape == UnderlyingShape::Plane) {
+                for (float x : {-kPlaneHalfSide, kPlaneHalfSide}) {
+                    for (float z : {-kPlaneHalfSide, kPlaneHalfSide}) {
+                        const float corner[3] = {x, 0.0f, z};
+                        farthest = std::max(farthest, std::fabs(seenAt(view, corner).nearness));
+                    }
+                }
+            }
+            for (const SurfaceVertex& sample : samples) {
+                farthest = std::max(farthest, std::fabs(seenAt(view, sample.position).nearness));
+            }
+            scene.controlPoints = false;
+            const double depth = sceneDepth(view, scene);
+            EXPECT_LE(farthest, depth) << shape << ", " << show(view);
+            EXPECT_GT(farthest, 0.7 * depth) << "a bound, but not a loose one";
+            // The nets are pulled toward the viewer by a hundredth of the depth seen.
+            scene.controlPoints = true;
+            for (int k = 0; k < kShapeNetSize * kShapeNetSize && shape != UnderlyingShape::Plane; ++k) {
+                const ControlPoint& c = underlyingSurface.controlNet[k];
+                const float point[3] = {c.x / c.w, c.y / c.w, c.z / c.w};
+                EXPECT_LE(std::fabs(seenAt(view, point).nearness), 0.99 * sceneDepth(view, scene))
+                    << "net point " << k << ", " << shape << ", " << show(view);
+            }
+        }
+    }
+}
+
 // Every control point of the sphere's net that is not behind the sphere shows in
 // its own colour, however far in front of the sphere it lies.
 TEST_F(Zoom, SphereNetStaysInSight)
