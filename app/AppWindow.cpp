@@ -9,6 +9,7 @@
 #include <FL/Fl_Window.H>
 
 #include "app/HairSettings.h"
+#include "app/ProgramText.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
@@ -191,15 +192,6 @@ void AppWindow::runCommand(void (HairSettings::*operation)())
 
 namespace {
 
-// Menu items in this FLTK have no tooltips of their own, so the bar's says what
-// every menu holds.
-constexpr const char* kMenuTooltip =
-    "File: save the hair as .hair, .obj or .usda, or load a saved .hair file.\n"
-    "Under Lying Shape: grow hair on a plane, a sphere or a torus.\n"
-    "Style: messy or combed hair, grown again at once.\n"
-    "Model: show the control points and polygon; wireframe, smooth or textured.\n"
-    "View: what a press or drag in the view does.\n"
-    "Exit: quit at once.";
 constexpr const char* kPickShapeFirst = "Pick a shape from Under Lying Shape first.";
 
 void setSliderTooltip(Fl_Value_Slider* slider, const std::string& meaning,
@@ -215,9 +207,12 @@ void setSliderTooltip(Fl_Value_Slider* slider, const std::string& meaning,
 void AppWindow::updateTooltips()
 {
     const bool shapeChosen = settings->shape != UnderlyingShape::NoShape;
-    menuBar->tooltip(kMenuTooltip);
-    view->tooltip(shapeChosen ? "Press or drag to turn, move or zoom the scene, as the View "
-                                "menu sets (Rotate, Translate, Zoom In or Zoom Out)."
+    // Menu items in this FLTK have no tooltips of their own, so the bar's says
+    // what every menu holds.
+    menuBar->copy_tooltip(menuBarTooltip().c_str());
+    view->tooltip(shapeChosen ? "Drag to turn the scene once View > Rotate is on (it is off at "
+                                "start). View > Translate moves it as you drag; Zoom In and "
+                                "Zoom Out scale it at every press."
                               : "Nothing to show yet. Pick a shape from Under Lying Shape to "
                                 "grow hair on it.");
     setSliderTooltip(lengthSlider, "The largest rise of a strand per part", kLengthRange,

@@ -118,9 +118,9 @@ void BM_PictureAgainstFloor(benchmark::State& state)
         state.SkipWithError(problem.c_str());
         return;
     }
-    const ViewState view;
     const SceneInputs scene = {UnderlyingShape::Sphere, DisplayMode::Smooth, false, false,
                                &hairStore, &underlyingSurface};
+    const ViewState view = lines.holdingView(ViewState(), scene);
     const MultiDrawArrays multiDraw = renderer.multiDrawArrays();
 
     std::vector<LineBatch> prepared;
@@ -138,7 +138,7 @@ void BM_PictureAgainstFloor(benchmark::State& state)
         for (const LineBatch& batch : prepared) {
             drawStrandLines(batch, multiDraw);
         }
-        endStrandLines();
+        endStrandLines(view);
         renderer.finishFrame(frame);
     };
     auto passAlone = [&]() {

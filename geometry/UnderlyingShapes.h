@@ -34,6 +34,16 @@ constexpr float kSphereRadius = 100.0f;
 constexpr float kTorusCentreRadius = 100.0f;  // the circle the tube's centre runs along
 constexpr float kTorusTubeRadius = 50.0f;
 
+// How far from the origin a point of the shape lies at most: the plane square's
+// corners, the sphere's radius, the torus's outer equator.
+constexpr float shapeReach(UnderlyingShape shape)
+{
+    return shape == UnderlyingShape::Plane    ? 1.41421356f * kPlaneHalfSide
+           : shape == UnderlyingShape::Sphere ? kSphereRadius
+           : shape == UnderlyingShape::Torus  ? kTorusCentreRadius + kTorusTubeRadius
+                                              : 0.0f;
+}
+
 // The point inside a curved shape that its surface lies around, nearest p: the
 // sphere's centre, or the nearest point of the torus's centre circle (the origin
 // for a point on the axis). Outward from a point of the shape is away from it.

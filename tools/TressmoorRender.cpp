@@ -277,10 +277,14 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
                                      ? turntableFrameName(picture.image, static_cast<int>(frame))
                                      : picture.image;
         const ToolClock::time_point start = ToolClock::now();
-        renderer.drawPass(views[frame].view, scene);
+        ViewState view = views[frame].view;
         if (lines) {
             std::copy(views[frame].offset, views[frame].offset + 3, lines->offset);
-            lines->draw(views[frame].view, renderer.multiDrawArrays());
+            view = lines->holdingView(view, scene);
+        }
+        renderer.drawPass(view, scene);
+        if (lines) {
+            lines->draw(view, renderer.multiDrawArrays());
         }
         renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);

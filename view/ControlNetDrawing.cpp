@@ -2,6 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 #include "view/DrawPass.h"
@@ -19,14 +22,17 @@ constexpr int kOppositeRingPoint = (kStrandRingPoints - 1) / 2;
 constexpr float kDepthPull = 0.01f;
 
 // The orthographic box sits on the model-view matrix, so a shift applied before
-// the whole of it moves along the clip-space depth; nearer is smaller.
+// the whole of it moves along the clip-space depth; nearer is smaller. A zoomed
+// camera scales that depth once more on the projection, which the shift undoes.
 void pushPulledTowardViewer()
 {
     GLfloat scene[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, scene);
+    GLfloat projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -kDepthPull);
+    glTranslatef(0.0f, 0.0f, -kDepthPull / projection[10]);
     glMultMatrixf(scene);
 }
 
@@ -117,20 +123,65 @@ void drawPoints(const NurbsSurface* surface, const HairStore& store)
     glEnd();
 }
 
-}  // namespace
+bool netsShown(const SceneInputs& scene)
+{
+    const bool sceneShown = isUnderlyingShape(scene.shape);
+    return sceneShown && (scene.controlPoints || scene.controlPolygon);
+}
 
-void drawControlNets(const SceneInputs& scene)
+// The surface's net when the scene shows it.
+const NurbsSurface* shownSurface(const SceneInputs& scene)
 {
     const bool surfaceShown =
         scene.shape == UnderlyingShape::Sphere || scene.shape == UnderlyingShape::Torus;
-    const bool sceneShown = surfaceShown || scene.shape == UnderlyingShape::Plane;
-    if (!sceneShown || (!scene.controlPoints && !scene.controlPolygon)) {
+    return surfaceShown && scene.surface != nullptr && scene.surface->controlNet != nullptr
+               ? scene.surface
+               : nullptr;
+}
+
+double depthAlong(const double towardViewer[3], const float point[3])
+{
+    return std::fabs(towardViewer[0] * point[0] + towardViewer[1] * point[1] +
+                     towardViewer[2] * point[2]);
+}
+
+}  // namespace
+
+double controlNetDepth(const SceneInputs& scene, const double towardViewer[3])
+{
+    if (!netsShown(scene) || scene.store == nullptr) {
+        return 0.0;
+    }
+    double depth = 0.0;
+    if (const NurbsSurface* surface = shownSurface(scene)) {
+        for (int k = 0; k < surface->numCtrlU * surface->numCtrlV; ++k) {
+            const ControlPoint& c = surface->controlNet[k];
+            const float point[3] = {c.x / c.w, c.y / c.w, c.z / c.w};
+            depth = std::max(depth, depthAlong(towardViewer, point));
+        }
+    }
+    for (int p = 0; p < scene.store->clusterCount; ++p) {
+        const HairCluster& cluster = scene.store->hairClusters[p];
+        for (int q = 0; q < cluster.strandCount; ++q) {
+            if (hasStrandNet(cluster.strands[q])) {
+                float centre[3];
+                for (int row = 0; row < cluster.strands[q].numCtrlU; ++row) {
+                    strandCentre(cluster.strands[q], row, centre);
+                    depth = std::max(depth, depthAlong(towardViewer, centre));
+                }
+            }
+        }
+    }
+    // Pulled toward the viewer by a share of the depth seen, the nets must still be within it.
+    return depth / (1.0 - kDepthPull);
+}
+
+void drawControlNets(const SceneInputs& scene)
+{
+    if (!netsShown(scene)) {
         return;
     }
-    const NurbsSurface* surface = surfaceShown && scene.surface != nullptr &&
-                                          scene.surface->controlNet != nullptr
-                                      ? scene.surface
-                                      : nullptr;
+    const NurbsSurface* surface = shownSurface(scene);
 
     // Restores lighting, texturing, depth function, point size, line width and
     // the current colour, normal and texture coordinate the scene relies on.

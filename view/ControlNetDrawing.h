@@ -15,4 +15,9 @@ const float kControlPolygonColour[3] = {1.0f, 0.0f, 1.0f};
 // leaves every GL state it touches as it found it.
 void drawControlNets(const SceneInputs& scene);
 
+// How far the nets the scene shows reach from the origin along towardViewer (a
+// unit vector), as a depth the camera must see to hold them once they are
+// pulled toward the viewer; 0 when none is shown.
+double controlNetDepth(const SceneInputs& scene, const double towardViewer[3]);
+
 #endif

@@ -1,6 +1,7 @@
 #include "view/DenseHairLines.h"
 
 #include <algorithm>
+#include <cmath>
 
 DenseHairLines::DenseHairLines(const GuideStrands& guides, UnderlyingShape shape,
                                const ChildOptions& options)
@@ -35,6 +36,52 @@ uint64_t DenseHairLines::linePointCount() const
 {
     const uint64_t guidePoints = guides.strandCount() > 0 ? guides.starts.back() : 0;
     return generator.childPointCount() + (guidesAsLines ? guidePoints : 0);
+}
+
+double DenseHairLines::depth(const ViewState& view) const
+{
+    double rotation[3][3];
+    viewRotation(view, rotation);
+    const double* towardViewer = rotation[2];
+    double guideDepth = 0.0;
+    double longestFromRoot = 0.0;
+    for (uint64_t g = 0; g < guides.strandCount(); ++g) {
+        float root[3] = {0.0f, 0.0f, 0.0f};
+        for (uint64_t n = guides.starts[g]; n < guides.starts[g + 1]; ++n) {
+            float p[3];
+            guides.point(n, p);
+            if (n == guides.starts[g]) {
+                std::copy(p, p + 3, root);
+            }
+            double along = 0.0;
+            double fromRootSq = 0.0;
+            for (int a = 0; a < 3; ++a) {
+                // The offset is added in float as the lines are made, hence here too.
+                along += towardViewer[a] * static_cast<double>(p[a] + offset[a]);
+                const double fromRoot = static_cast<double>(p[a]) - root[a];
+                fromRootSq += fromRoot * fromRoot;
+            }
+            guideDepth = std::max(guideDepth, std::fabs(along));
+            longestFromRoot = std::max(longestFromRoot, std::sqrt(fromRootSq));
+        }
+    }
+    if (options.children == 0) {
+        return guideDepth;
+    }
+    // A child around a guide keeps within its radius of the guide and strays by
+    // the frizz at most; one between guides stands on the shape and takes a
+    // blend of their shapes, no longer than the longest.
+    if (options.mode == ChildMode::Between) {
+        return std::max(guideDepth, shapeReach(shape) + longestFromRoot + options.frizz);
+    }
+    return guideDepth + options.radius + options.frizz;
+}
+
+ViewState DenseHairLines::holdingView(const ViewState& view, const SceneInputs& scene) const
+{
+    ViewState holding = view;
+    holding.depthReach = std::max({view.depthReach, sceneDepth(view, scene), depth(view)});
+    return holding;
 }
 
 void DenseHairLines::appendStrip(const float* points, uint32_t count, const float normal[3])
@@ -107,5 +154,5 @@ void DenseHairLines::draw(const ViewState& view, MultiDrawArrays multiDrawArrays
     forEachBatch(view, [multiDrawArrays](const LineBatch& batch) {
         drawStrandLines(batch, multiDrawArrays);
     });
-    endStrandLines();
+    endStrandLines(view);
 }

@@ -35,8 +35,16 @@ public:
     // facing the viewer. Each batch is handed over, then cleared and refilled.
     void forEachBatch(const ViewState& view, const std::function<void(const LineBatch&)>& use);
 
+    // How far the lines reach from the origin along the view's line of sight, at
+    // most, in model units, the offset included.
+    double depth(const ViewState& view) const;
+
+    // The view to draw both the pass of scene and these lines with: its depth
+    // holds them all.
+    ViewState holdingView(const ViewState& view, const SceneInputs& scene) const;
+
     // All of them, in the current context after the draw pass, under its camera,
-    // lighting and material.
+    // lighting and material; the view as holdingView gives it.
     void draw(const ViewState& view, MultiDrawArrays multiDrawArrays);
 
     // Draw the guides as lines before their children.

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/UnderlyingShapes.h"
@@ -27,8 +28,20 @@ const GLfloat kMaterialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 constexpr float kTiltDegrees = 30.0f;
 constexpr float kTurnDegrees = 30.0f;
 
-// Projection and lighting; the program never switches matrix mode, so the
-// orthographic box goes onto the model-view matrix.
+// What the depth of a scene is widened by, so that rounding in the camera's
+// transform cannot carry its nearest or farthest point out of sight.
+constexpr double kDepthRounding = 1.001;
+
+// At zoom 1, with the scene inside its depth, the orthographic box alone is the
+// camera and every frame is drawn as it always was.
+bool boxHoldsTheView(const ViewState& view, double depth)
+{
+    return view.zoomFactor == 1.0f && depth * kDepthRounding <= kSceneHalfSize;
+}
+
+// Projection and lighting. The orthographic box goes onto the model-view
+// matrix; the projection matrix stays the identity but while a zoomed camera
+// is pushed.
 void initialiseGl(int width, int height)
 {
     glClearColor(kClearColour[0], kClearColour[1], kClearColour[2], kClearColour[3]);
@@ -100,12 +113,67 @@ void drawScene(const SceneInputs& scene)
 
 }  // namespace
 
-void applyViewCamera(const ViewState& view)
+double sceneDepth(const ViewState& view, const SceneInputs& scene)
 {
-    glTranslatef(view.translationX, -view.translationY, 0.0f);
+    if (scene.store == nullptr || !scene.store->hairGrown || !isUnderlyingShape(scene.shape)) {
+        return 0.0;
+    }
+    double rotation[3][3];
+    viewRotation(view, rotation);
+    const double* towardViewer = rotation[2];
+    double depth = shapeReach(scene.shape);
+    // A tube lies within the hull of its control points.
+    const HairStore& store = *scene.store;
+    for (int p = 0; p < store.clusterCount; ++p) {
+        const HairCluster& cluster = store.hairClusters[p];
+        for (int q = 0; q < cluster.strandCount; ++q) {
+            const NurbsSurface& strand = cluster.strands[q];
+            const int points = strand.controlNet != nullptr ? strand.numCtrlU * strand.numCtrlV : 0;
+            for (int k = 0; k < points; ++k) {
+                const ControlPoint& c = strand.controlNet[k];
+                const double along = (towardViewer[0] * c.x + towardViewer[1] * c.y +
+                                      towardViewer[2] * c.z) / c.w;
+                depth = std::max(depth, std::fabs(along));
+            }
+        }
+    }
+    return std::max(depth, controlNetDepth(scene, towardViewer));
+}
+
+void pushViewCamera(const ViewState& view, double depth)
+{
+    glPushMatrix();
+    if (boxHoldsTheView(view, depth)) {
+        glTranslatef(view.translationX, -view.translationY, 0.0f);
+        glRotatef(view.rotationX + kTiltDegrees, 1.0f, 0.0f, 0.0f);
+        glRotatef(kTurnDegrees - view.rotationZ, 0.0f, 0.0f, 1.0f);
+        glScalef(view.zoomFactor, view.zoomFactor, view.zoomFactor);
+        return;
+    }
+    // A scale on the model-view matrix would scale the normals as well, and so
+    // the light, and carry the scene out of the box's depth. The projection
+    // comes after the lighting: it takes the zoom, the translation (which the
+    // zoom must not scale) and a depth that holds the scene, and never less than
+    // the box gives at this zoom.
+    const double zoom = view.zoomFactor;
+    const double seen = std::max(kSceneHalfSize / zoom, depth * kDepthRounding);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glTranslated(view.translationX / kSceneHalfSize, -view.translationY / kSceneHalfSize, 0.0);
+    glScaled(zoom, zoom, kSceneHalfSize / seen);
+    glMatrixMode(GL_MODELVIEW);
     glRotatef(view.rotationX + kTiltDegrees, 1.0f, 0.0f, 0.0f);
     glRotatef(kTurnDegrees - view.rotationZ, 0.0f, 0.0f, 1.0f);
-    glScalef(view.zoomFactor, view.zoomFactor, view.zoomFactor);
+}
+
+void popViewCamera(const ViewState& view, double depth)
+{
+    glPopMatrix();
+    if (!boxHoldsTheView(view, depth)) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+    }
 }
 
 void viewRotation(const ViewState& view, double rotation[3][3])
@@ -136,12 +204,12 @@ void drawScenePass(const ViewState& view, const SceneInputs& scene, const DrawTa
                   scene.displayMode == DisplayMode::Wireframe ? GL_LINE : GL_FILL);
     applyMaterial();
 
-    glPushMatrix();
-    applyViewCamera(view);
+    const double depth = std::max(view.depthReach, sceneDepth(view, scene));
+    pushViewCamera(view, depth);
     if (scene.store != nullptr && scene.store->hairGrown) {
         drawScene(scene);
         drawControlNets(scene);
     }
-    glPopMatrix();
+    popViewCamera(view, depth);
     glEnable(GL_LIGHTING);
 }

@@ -18,6 +18,10 @@ struct ViewState {
     float rotationZ = 0.0f;
     float translationX = 0.0f;
     float translationY = 0.0f;
+    // The depth the camera must see on either side of the origin, in model units,
+    // for what is drawn beyond the pass's own scene (strands drawn as lines after
+    // it); the pass holds the deeper of this and its scene.
+    double depthReach = 0.0;
 };
 
 // The zoom presses keep zoomFactor within these. Below a thousandth the whole
@@ -52,12 +56,20 @@ struct DrawTarget {
 };
 
 // Half the side of the orthographic cube the pass looks through, in scene units:
-// after the camera's transform, -kSceneHalfSize to kSceneHalfSize on every axis
-// is what the picture shows.
+// after the camera's transform, -kSceneHalfSize to kSceneHalfSize across and up
+// is what the picture shows. Along the line of sight the camera sees at least as
+// far, and further when the scene reaches further.
 constexpr double kSceneHalfSize = 200.0;
 
-// The camera's transform of the scene, as a pass applies it after the projection.
-void applyViewCamera(const ViewState& view);
+// How far the pass's scene reaches from the origin along the line of sight, in
+// model units, at most: the shape, the strand tubes and the control nets shown.
+double sceneDepth(const ViewState& view, const SceneInputs& scene);
+
+// The camera's transform of the scene, on top of the orthographic box: pushed
+// before drawing and taken off after, with depth what the drawing between
+// reaches along the line of sight (as sceneDepth).
+void pushViewCamera(const ViewState& view, double depth);
+void popViewCamera(const ViewState& view, double depth);
 
 // The two turns of that transform as a matrix, row by row: a model point p,
 // once scaled by the zoom, goes to rotation p before the translation.

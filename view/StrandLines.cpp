@@ -43,8 +43,7 @@ void LineBatch::closeStrip(int count, const float normal[3])
 
 void beginStrandLines(const ViewState& view)
 {
-    glPushMatrix();
-    applyViewCamera(view);
+    pushViewCamera(view, view.depthReach);
     glLineWidth(1.0f);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
@@ -67,9 +66,9 @@ void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays)
     }
 }
 
-void endStrandLines()
+void endStrandLines(const ViewState& view)
 {
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
-    glPopMatrix();
+    popViewCamera(view, view.depthReach);
 }

@@ -23,10 +23,12 @@ struct LineBatch {
 // glMultiDrawArrays, where the GL has it; null draws strip by strip.
 using MultiDrawArrays = void (*)(unsigned mode, const int* first, const int* count, int drawcount);
 
-// Between begin and end the model-view matrix is the draw pass's camera and the
-// vertex and normal arrays are on; the lighting and material are the pass's own.
+// Between begin and end the camera is the draw pass's and the vertex and normal
+// arrays are on; the lighting and material are the pass's own. The view's
+// depthReach must hold the lines and the pass's scene alike, so that both are
+// drawn with one depth.
 void beginStrandLines(const ViewState& view);
 void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays);
-void endStrandLines();
+void endStrandLines(const ViewState& view);
 
 #endif

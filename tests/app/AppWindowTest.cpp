@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -10,6 +11,7 @@
 
 #include "app/AppWindow.h"
 #include "app/HairSettings.h"
+#include "app/ProgramText.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
@@ -436,6 +438,8 @@ TEST(Tooltips, EveryControlSaysWhatItDoesAndToPickAShapeFirst)
             << c.name << ": " << tooltip(c.widget);
     }
     EXPECT_NE(tooltip(a.partsSlider).find("from 8 to 16 in steps of 2"), std::string::npos);
+    EXPECT_EQ(tooltip(a.view).find("Rotate"), std::string::npos)
+        << "before a shape there is nothing to turn: " << tooltip(a.view);
 
     // Through the menu, as a person picks it.
     pick("Plane");
@@ -444,4 +448,33 @@ TEST(Tooltips, EveryControlSaysWhatItDoesAndToPickAShapeFirst)
             << c.name << ": " << tooltip(c.widget);
     }
     EXPECT_NE(tooltip(a.renderButton).find("Grow the hair anew"), std::string::npos);
+    // Rotate is off at start, so a drag turns nothing until it is picked.
+    EXPECT_NE(tooltip(a.view).find("once View > Rotate is on (it is off at start)"), std::string::npos)
+        << tooltip(a.view);
+}
+
+// The bar's tooltip and --help name every menu of the real bar, a line each.
+TEST(Tooltips, MenuBarTipAndHelpNameEveryMenuOnItsOwnLine)
+{
+    std::vector<std::string> menus;
+    int depth = 0;
+    for (const Fl_Menu_Item& item : kMenuItems) {
+        if (item.text == nullptr) {
+            --depth;
+        } else {
+            if (depth == 0) {
+                menus.push_back(item.text);
+            }
+            depth += (item.flags & FL_SUBMENU) != 0 ? 1 : 0;
+        }
+    }
+    ASSERT_EQ(menus.size(), 6u);
+    const std::string tip = menuBarTooltip();
+    const std::string help = programHelp();
+    for (const std::string& menu : menus) {
+        EXPECT_TRUE(tip.rfind(menu + ": ", 0) == 0 || tip.find("\n" + menu + ": ") != std::string::npos)
+            << menu << " in " << tip;
+        EXPECT_NE(help.find("\n  " + menu + "  "), std::string::npos) << menu << " in " << help;
+    }
+    EXPECT_EQ(std::string(app().menuBar->tooltip()), tip);
 }

@@ -326,11 +326,43 @@ TEST_F(ProgramWindow, AnswersVersionAndIgnoresEveryOtherArgument)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(printed, "tressmoor " TRESSMOOR_VERSION "\n");
 
-    RunningProgram program("--help");
+    RunningProgram program("--geometry");
     const Window window = waitForWindow(20);
     ASSERT_NE(window, 0u) << "the window did not open with an argument it ignores";
     closeByWindowManager(window);
     EXPECT_EQ(program.waitForExit(10), 0);
+}
+
+// --help and -h say what the program is, its menus a line each, its companion
+// tools and its options, without a display and without opening the window.
+TEST_F(ProgramWindow, AnswersHelpWithoutADisplay)
+{
+    for (const char* arguments : {"--help", "-h", "--ignored --help"}) {
+        SCOPED_TRACE(arguments);
+        FILE* output = popen((std::string("env -u DISPLAY " TRESSMOOR_BINARY " ") + arguments).c_str(), "r");
+        ASSERT_NE(output, nullptr);
+        std::string printed;
+        char buffer[256];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, output)) > 0;) {
+            printed.append(buffer, n);
+        }
+        const int status = pclose(output);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(printed.rfind("Usage: tressmoor", 0), 0u) << printed;
+        EXPECT_NE(printed.find("hair and fur modeller"), std::string::npos) << printed;
+        for (const char* menu : {"File", "Under Lying Shape", "Style", "Model", "View", "Exit"}) {
+            EXPECT_NE(printed.find(std::string("\n  ") + menu + "  "), std::string::npos)
+                << menu << " has no line of its own in:\n" << printed;
+        }
+        for (const char* tool : {"tressmoor-grow", "tressmoor-render", "tressmoor-convert", "--version"}) {
+            EXPECT_NE(printed.find(std::string("\n  ") + tool + " "), std::string::npos)
+                << tool << " in:\n" << printed;
+        }
+        size_t start = 0;
+        for (size_t end; (end = printed.find('\n', start)) != std::string::npos; start = end + 1) {
+            EXPECT_LE(end - start, 79u) << printed.substr(start, end - start);
+        }
+    }
 }
 
 // The window manager finds the desktop entry's icon on the window, pixel for pixel.

@@ -282,6 +282,94 @@ TEST(TressmoorRenderPictures, ControlNetsShowInTheirOwnColoursOnlyWhenAsked)
     EXPECT_EQ(countPixels(polygon, isYellow), 0);
 }
 
+namespace {
+
+// Pixels of the clear colour in the middle 50 x 50 of a picture.
+int clearInTheMiddle(const PngPicture& shown)
+{
+    int clear = 0;
+    for (int y = shown.height / 2 - 25; y < shown.height / 2 + 25; ++y) {
+        for (int x = shown.width / 2 - 25; x < shown.width / 2 + 25; ++x) {
+            clear += isClear(shown.at(x, y)) ? 1 : 0;
+        }
+    }
+    return clear;
+}
+
+// Of the pixels drawn in the middle half of a picture at zoom 1, those that the
+// picture zoomed by a factor does not draw near where the zoom carries them.
+// One-pixel lines stay one pixel wide, so a line may land two pixels off.
+int lostInTheZoom(const PngPicture& atOne, const PngPicture& zoomed, int factor, int* drawn)
+{
+    const double middleX = atOne.width / 2.0;
+    const double middleY = atOne.height / 2.0;
+    int lost = 0;
+    *drawn = 0;
+    for (int y = 0; y < atOne.height; ++y) {
+        for (int x = 0; x < atOne.width; ++x) {
+            const double fromX = x + 0.5 - middleX;
+            const double fromY = y + 0.5 - middleY;
+            if (!isDrawn(atOne.at(x, y)) || std::fabs(fromX) * factor > middleX - 3 ||
+                std::fabs(fromY) * factor > middleY - 3) {
+                continue;
+            }
+            ++*drawn;
+            const int toX = static_cast<int>(std::floor(middleX + factor * fromX));
+            const int toY = static_cast<int>(std::floor(middleY + factor * fromY));
+            bool found = false;
+            for (int dy = -2; dy <= 2 && !found; ++dy) {
+                for (int dx = -2; dx <= 2 && !found; ++dx) {
+                    found = isDrawn(zoomed.at(toX + dx, toY + dy));
+                }
+            }
+            lost += found ? 0 : 1;
+        }
+    }
+    return lost;
+}
+
+}  // namespace
+
+// Zoomed in, the picture is the middle of the scene magnified: the sphere's lit
+// surface, the children and another program's strands, none cut away by the
+// depth of the box the scene is drawn in.
+TEST(TressmoorRenderPictures, ZoomingInMagnifiesTheMiddleAndCutsNothingAway)
+{
+    const std::string folder = freshFolder("render-zoom");
+    for (const char* zoom : {"2.5", "20", "1000"}) {
+        SCOPED_TRACE(zoom);
+        const std::string image = folder + "/sphere-" + zoom + ".png";
+        ASSERT_EQ(render("--shape sphere --display smooth " + kSmallHair + "--zoom " + zoom +
+                         " --image " + image)
+                      .status,
+                  0);
+        EXPECT_EQ(clearInTheMiddle(picture(image)), 0);
+    }
+    const std::string children = folder + "/children.png";
+    ASSERT_EQ(render("--shape sphere --display smooth " + kSmallHair +
+                     "--children 20 --child-radius 5 --guides drop --zoom 2.5 --image " + children)
+                  .status,
+              0);
+    EXPECT_EQ(clearInTheMiddle(picture(children)), 0);
+
+    // The tuft is framed to fill the box's depth at zoom 1, turned to lie along the line of sight.
+    const std::string file = folder + "/tuft.hair";
+    writeBytes(file, foreignTuft(30.0f, -20.0f, 10.0f, 100.0f).bytes());
+    for (const char* picture : {"grown", "tuft"}) {
+        SCOPED_TRACE(picture);
+        const std::string scene = std::string(picture) == "tuft"
+                                      ? "--hair " + file + " --rotate-x 75 "
+                                      : "--shape torus --style combed " + kSmallHair;
+        ASSERT_EQ(render(scene + " --image " + folder + "/one.png").status, 0);
+        ASSERT_EQ(render(scene + " --zoom 2 --image " + folder + "/two.png").status, 0);
+        int drawn = 0;
+        const int lost = lostInTheZoom(::picture(folder + "/one.png"), ::picture(folder + "/two.png"),
+                                       2, &drawn);
+        EXPECT_GT(drawn, 500);
+        EXPECT_LE(lost, drawn / 100) << "of " << drawn;
+    }
+}
+
 // The frames come from one context, pass after pass; each must be the picture
 // a fresh run draws at that angle.
 TEST(TressmoorRenderPictures, TurntableWritesNumberedFramesTurningAboutZ)
