@@ -211,7 +211,7 @@ bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& pr
 }
 
 void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
-                     bool displayPrimvars, OutputBuffer& out, const WriteProgress& progress)
+                     const ExportSettings& settings, OutputBuffer& out, const WriteProgress& progress)
 {
     const std::string recipe = own.known ? formatRecipe(own.recipe) : std::string();
     if (format == HairFileFormat::Hair) {
@@ -234,13 +234,15 @@ void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, Ha
         extras.recipe = recipe;
         extras.hairsPerCluster = own.known ? static_cast<uint32_t>(own.recipe.hairs) : 0;
         extras.rootSt = own.rootSt;
-        extras.displayPrimvars = displayPrimvars;
+        extras.displayPrimvars = settings.displayPrimvars;
+        extras.unit = settings.unit;
         writeUsdCurves(stream, extras, out, progress);
     }
 }
 
 std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
-                                            NurbsSurface& shapeSurface, HairFileFormat format)
+                                            NurbsSurface& shapeSurface, HairFileFormat format,
+                                            const ExportSettings& settings)
 {
     std::vector<unsigned char> hair = encodeHairFile(contents);
     if (format == HairFileFormat::Hair) {
@@ -255,7 +257,7 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
     OutputBuffer out(appendingTo(bytes));
     const StrandStream stream(strands, contents.recipe.shape, ChildOptions());
     writeHairFileAs(stream, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
-                    false, out);
+                    settings, out);
     out.finish();
     return bytes;
 }

@@ -16,6 +16,7 @@
 #include "formats/StrandStream.h"
 #include "tools/ChildCommandLine.h"
 #include "tools/StrandOutput.h"
+#include "tools/UnitOption.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ std::string helpText()
            "points) or OUT cannot be written.\n"
            "\n"
            "Options:\n" +
-           childOptionsHelp() + helpLine("--help", "show this text") +
+           childOptionsHelp() + unitOptionHelp() + helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
            helpLine("--", "end of options: the names that follow may begin with '-'") +
            "\n"
@@ -66,6 +67,7 @@ struct ConvertCommand {
     std::string out;
     HairFileFormat format = HairFileFormat::Hair;
     ChildOptions children;
+    LengthUnit unit = kDefaultLengthUnit;
     bool showHelp = false;
     bool showVersion = false;
 };
@@ -96,7 +98,10 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
             return 0;
         } else {
             std::string message;
-            const OptionResult result = readChildOption(reader, command.children, message);
+            OptionResult result = readChildOption(reader, command.children, message);
+            if (result == OptionResult::NotMine) {
+                result = readUnitOption(reader, command.unit, message);
+            }
             if (result == OptionResult::Bad) {
                 return usageError(message);
             }
@@ -178,7 +183,10 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kFailure;
     }
-    if (!writeStrandFile(command.out, stream, own, command.format, true, kProgram, start, problem)) {
+    ExportSettings settings;
+    settings.displayPrimvars = true;
+    settings.unit = command.unit;
+    if (!writeStrandFile(command.out, stream, own, command.format, settings, kProgram, start, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kFailure;

@@ -108,7 +108,8 @@ TEST(TressmoorConvertFiles, ForeignFilesWithEveryArrayOrNoneBecomeUsdObjAndHair)
         EXPECT_EQ(result.err, "");
         const UsdLayer layer = parseUsdLayer(readText(folder + "/out.USDA"));
         ASSERT_EQ(layer.problem, "");
-        EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "upAxis = \"Y\""}));
+        EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "metersPerUnit = 0.001",
+                                                            "upAxis = \"Y\""}));
         const auto& a = layer.attributes;
         EXPECT_EQ(a.count("primvars:clusterId") + a.count("primvars:st"), 0u) << "unknown for a foreign file";
         EXPECT_EQ(usdIntegers(a.at("curveVertexCounts").value), std::vector<long long>(3, 5));
@@ -157,11 +158,13 @@ TEST(TressmoorConvertFiles, TressmoorsOwnFileGivesTheLayerTressmoorGrowWrites)
     const UsdLayer fromConvert = parseUsdLayer(readText(folder + "/converted.usda"));
     ASSERT_EQ(fromGrow.problem, "");
     ASSERT_EQ(fromConvert.problem, "");
-    EXPECT_EQ(fromGrow.metadata[3],
+    EXPECT_EQ(fromGrow.metadata[4],
               "string tressmoorRecipe = \"tressmoor-hair 1 torus combed length=10 restAngle=1 hairs=4 "
               "clusters=3 parts=12\"");
-    EXPECT_EQ(fromGrow.attributeOrder, (std::vector<std::string>{"type", "curveVertexCounts", "points", "widths",
-                                                                 "extent", "primvars:clusterId", "primvars:st"}));
+    EXPECT_EQ(fromGrow.attributeOrder,
+              (std::vector<std::string>{"type", "curveVertexCounts", "points", "widths", "extent",
+                                        "primvars:clusterId", "primvars:st", "primvars:groom_group_id",
+                                        "primvars:groom_root_uv", "primvars:groom_guide"}));
     EXPECT_EQ(fromConvert.attributes.at("primvars:displayColor").value, "[(0.1, 0.5, 0.8)]");
     EXPECT_EQ(fromConvert.attributes.at("primvars:displayOpacity").value, "[1]");
     fromGrow.attributes["primvars:displayColor"] = fromConvert.attributes.at("primvars:displayColor");
@@ -327,7 +330,8 @@ TEST(ChildOptions, BadValuesGiveOneLineAndStatusTwoAndWriteNothing)
                  {"--frizz -2", "--frizz"},             {"--clump 1.5", "--clump"},
                  {"--root-width 1e9", "--root-width"},  {"--tip-width=", "--tip-width"},
                  {"--seed -1", "--seed"},               {"--child-mode sideways", "--child-mode"},
-                 {"--guides maybe", "--guides"}};
+                 {"--guides maybe", "--guides"},        {"--units furlong", "--units"},
+                 {"--units", "--units"}};
     for (const auto& c : cases) {
         for (bool converting : {false, true}) {
             const std::string out = folder + "/out.usda";
