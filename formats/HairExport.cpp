@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/DenseHairInfo.h"
 #include "formats/FileIo.h"
 #include "formats/ObjWriter.h"
 #include "formats/ParallelText.h"
@@ -102,7 +103,12 @@ public:
         if (stream.options.widthsGiven) {
             header.defaultThickness = stream.options.rootWidth;
         }
-        header.info = denseHairInfo(own.known ? &own.recipe : nullptr, stream.options);
+        DenseHairInfo info;
+        info.hasRecipe = own.known;
+        info.recipe = own.recipe;
+        info.growth = own.growth;
+        info.options = stream.options;
+        header.info = formatDenseHairInfo(info);
         std::vector<unsigned char> bytes;
         appendHairHeader(bytes, header);
         out.append(bytes.data(), bytes.size());

@@ -26,6 +26,7 @@ HairFileFormat formatForPath(const std::string& path);
 struct TressmoorStrands {
     bool known = false;
     HairRecipe recipe = {};
+    int growth = 1;  // which growth of a fresh run, as tressmoor-grow's --growth
     std::vector<float> rootSt;  // s, t per strand; empty when unknown
 };
 

@@ -147,7 +147,8 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kWriteError;
     }
-    const TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
+    TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
+    own.growth = command.growth.growth;
     const StrandStream stream(strands, recipe.shape, command.children);
     const HairFileFormat format = formatForPath(command.out);
     if (!canWrite(stream, format, problem)) {
