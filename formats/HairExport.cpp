@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/DenseHairInfo.h"
 #include "formats/FileIo.h"
 #include "formats/ObjWriter.h"
 #include "formats/ParallelText.h"
@@ -102,7 +103,12 @@ public:
         if (stream.options.widthsGiven) {
             header.defaultThickness = stream.options.rootWidth;
         }
-        header.info = denseHairInfo(own.known ? &own.recipe : nullptr, stream.options);
+        DenseHairInfo info;
+        info.hasRecipe = own.known;
+        info.recipe = own.recipe;
+        info.growth = own.growth;
+        info.options = stream.options;
+        header.info = formatDenseHairInfo(info);
         std::vector<unsigned char> bytes;
         appendHairHeader(bytes, header);
         out.append(bytes.data(), bytes.size());
@@ -211,7 +217,7 @@ bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& pr
 }
 
 void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
-                     bool displayPrimvars, OutputBuffer& out, const WriteProgress& progress)
+                     const ExportSettings& settings, OutputBuffer& out, const WriteProgress& progress)
 {
     const std::string recipe = own.known ? formatRecipe(own.recipe) : std::string();
     if (format == HairFileFormat::Hair) {
@@ -234,13 +240,15 @@ void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, Ha
         extras.recipe = recipe;
         extras.hairsPerCluster = own.known ? static_cast<uint32_t>(own.recipe.hairs) : 0;
         extras.rootSt = own.rootSt;
-        extras.displayPrimvars = displayPrimvars;
+        extras.displayPrimvars = settings.displayPrimvars;
+        extras.unit = settings.unit;
         writeUsdCurves(stream, extras, out, progress);
     }
 }
 
 std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
-                                            NurbsSurface& shapeSurface, HairFileFormat format)
+                                            NurbsSurface& shapeSurface, HairFileFormat format,
+                                            const ExportSettings& settings)
 {
     std::vector<unsigned char> hair = encodeHairFile(contents);
     if (format == HairFileFormat::Hair) {
@@ -255,7 +263,7 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
     OutputBuffer out(appendingTo(bytes));
     const StrandStream stream(strands, contents.recipe.shape, ChildOptions());
     writeHairFileAs(stream, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
-                    false, out);
+                    settings, out);
     out.finish();
     return bytes;
 }

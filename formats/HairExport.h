@@ -6,6 +6,7 @@
 
 #include "formats/HairCodec.h"
 #include "formats/HairFile.h"
+#include "formats/LengthUnit.h"
 #include "formats/OutputBuffer.h"
 #include "formats/StrandStream.h"
 
@@ -25,6 +26,7 @@ HairFileFormat formatForPath(const std::string& path);
 struct TressmoorStrands {
     bool known = false;
     HairRecipe recipe = {};
+    int growth = 1;  // which growth of a fresh run, as tressmoor-grow's --growth
     std::vector<float> rootSt;  // s, t per strand; empty when unknown
 };
 
@@ -35,6 +37,12 @@ TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe
 
 // The shape the strands grew on, when they are known to be Tressmoor's.
 UnderlyingShape knownShape(const TressmoorStrands& own);
+
+// How a file is written beyond its strands.
+struct ExportSettings {
+    bool displayPrimvars = false;          // USD's display colour and opacity
+    LengthUnit unit = kDefaultLengthUnit;  // the unit USD states
+};
 
 // False with the reason when a HAIR file, whose counts are 32-bit, could not count
 // this many strands or points.
@@ -51,14 +59,16 @@ bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& pr
 // points, the widths when they vary and the guides' transparency and colour,
 // and the child options in the information text. OBJ and USD carry the recipe,
 // and USD the clusters and roots, when they are known, and the child options.
-// displayPrimvars adds USD's display colour and opacity.
+// USD states the settings' unit; displayPrimvars adds its display colour and
+// opacity.
 void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
-                     bool displayPrimvars, OutputBuffer& out,
+                     const ExportSettings& settings, OutputBuffer& out,
                      const WriteProgress& progress = WriteProgress());
 
 // Tressmoor's own hair in the format: the HAIR file of the contents, or what
 // converting it would write, with the roots found on shapeSurface.
 std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
-                                            NurbsSurface& shapeSurface, HairFileFormat format);
+                                            NurbsSurface& shapeSurface, HairFileFormat format,
+                                            const ExportSettings& settings = ExportSettings());
 
 #endif

@@ -29,13 +29,4 @@ std::string shortestText(float value);
 // tipWidth=2 guides=keep", each number the shortest text of its float.
 std::string formatChildOptions(const ChildOptions& options);
 
-// The HAIR header's 88-byte information text of hair with children or widths:
-// "tressmoor-dense 1", the recipe's shape, style and five numbers when it has
-// one, then "children=N", the mode, and the options that differ from their
-// defaults, as many as fit, the widths as one word; e.g. "tressmoor-dense 1
-// sphere combed 10 1 50 10 16 children=200 between radius=6 widths=3:0.5".
-// Readers take it for no recipe of their own.
-constexpr const char* kDenseHairTag = "tressmoor-dense";
-std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options);
-
 #endif

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <charconv>
 #include <mutex>
 
 #include "formats/ParallelText.h"
@@ -121,7 +122,12 @@ public:
 
     void header()
     {
-        out.append("#usda 1.0\n(\n    defaultPrim = \"hair\"\n    upAxis = \"Y\"\n");
+        out.append("#usda 1.0\n(\n    defaultPrim = \"hair\"\n    metersPerUnit = ");
+        char number[32];
+        out.append(number, static_cast<size_t>(
+                               std::to_chars(number, number + sizeof number, metersPerUnit(extras.unit)).ptr -
+                               number));
+        out.append("\n    upAxis = \"Y\"\n");
         if (!extras.recipe.empty() || stream.dense()) {
             out.append("    customLayerData = {\n");
             if (!extras.recipe.empty()) {
@@ -136,7 +142,9 @@ public:
             }
             out.append("    }\n");
         }
-        out.append(")\n\ndef Xform \"hair\"\n{\n    def BasisCurves \"strands\"\n    {\n"
+        // GroomAPI marks the curves as hair for importers that look for it.
+        out.append(")\n\ndef Xform \"hair\"\n{\n    def BasisCurves \"strands\" (\n"
+                   "        prepend apiSchemas = [\"GroomAPI\"]\n    )\n    {\n"
                    "        uniform token type = \"linear\"\n");
     }
 
@@ -238,11 +246,11 @@ public:
     }
 
     // A child takes its guide's cluster; between guides, that of the nearest.
-    void clusters()
+    void clusters(const char* declaration)
     {
         const uint64_t hairs = extras.hairsPerCluster;
         if (childrenFollowOthers()) {
-            runArray("int[] primvars:clusterId", "uniform", [&](const StrandRun& run, uint64_t, ArrayElements& elements) {
+            runArray(declaration, "uniform", [&](const StrandRun& run, uint64_t, ArrayElements& elements) {
                 for (uint32_t guide : run.guides) {
                     elements.integer(guide / hairs);
                 }
@@ -250,15 +258,15 @@ public:
             });
             return;
         }
-        strandArray("int[] primvars:clusterId", "uniform", [&](uint64_t s, ArrayElements& elements) {
+        strandArray(declaration, "uniform", [&](uint64_t s, ArrayElements& elements) {
             elements.integer(stream.turnGuideOf(s) / hairs);
         });
     }
 
     // A guide keeps its root's coordinates on the grid; a child has its own root's.
-    void surfaceCoordinates()
+    void surfaceCoordinates(const char* declaration)
     {
-        runArray("texCoord2f[] primvars:st", "uniform", [&](const StrandRun& run, uint64_t firstStrand, ArrayElements& elements) {
+        runArray(declaration, "uniform", [&](const StrandRun& run, uint64_t firstStrand, ArrayElements& elements) {
             size_t first = 0;
             for (size_t k = 0; k < run.pointCounts.size(); ++k) {
                 const uint64_t s = firstStrand + k;
@@ -276,10 +284,10 @@ public:
         });
     }
 
-    void guideFlags()
+    void guideFlags(const char* declaration)
     {
-        strandArray("int[] primvars:guide", "uniform", [&](uint64_t s, ArrayElements& elements) {
-            elements.integer(s < stream.keptGuides() ? 1 : 0);
+        strandArray(declaration, "uniform", [&](uint64_t s, ArrayElements& elements) {
+            elements.integer(stream.dense() && s < stream.keptGuides() ? 1 : 0);
         });
     }
 
@@ -403,13 +411,21 @@ void writeUsdCurves(const StrandStream& stream, const UsdCurvesExtras& extras, O
         layer.displayPrimvars();
     }
     if (extras.hairsPerCluster > 0) {
-        layer.clusters();
+        layer.clusters("int[] primvars:clusterId");
     }
     if (!extras.rootSt.empty()) {
-        layer.surfaceCoordinates();
+        layer.surfaceCoordinates("texCoord2f[] primvars:st");
     }
     if (stream.dense()) {
-        layer.guideFlags();
+        layer.guideFlags("int[] primvars:guide");
     }
+    // The same values again under the names groom importers keep.
+    if (extras.hairsPerCluster > 0) {
+        layer.clusters("int[] primvars:groom_group_id");
+    }
+    if (!extras.rootSt.empty()) {
+        layer.surfaceCoordinates("float2[] primvars:groom_root_uv");
+    }
+    layer.guideFlags("int[] primvars:groom_guide");
     out.append("    }\n}\n");
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/LengthUnit.h"
 #include "formats/OutputBuffer.h"
 #include "formats/StrandStream.h"
 
@@ -14,10 +15,11 @@ struct UsdCurvesExtras {
     uint32_t hairsPerCluster = 0; // primvars:clusterId = guide / hairsPerCluster; none when 0
     std::vector<float> rootSt;    // primvars:st, s and t per guide; none when empty
     bool displayPrimvars = false; // primvars:displayColor and primvars:displayOpacity
+    LengthUnit unit = kDefaultLengthUnit;  // stated as metersPerUnit
 };
 
 // The strands as one USD ASCII layer: /hair (an Xform, the default prim) holding
-// the linear BasisCurves /hair/strands, Y up. Points run root to tip in file
+// the linear BasisCurves /hair/strands, Y up, with its unit as metersPerUnit. Points run root to tip in file
 // order; widths are the thickness, per vertex when the file has the array and
 // constant otherwise, as are displayColor and displayOpacity (1 - transparency).
 // The extent is the points' bounding box grown by half the widest width, the
@@ -29,6 +31,11 @@ struct UsdCurvesExtras {
 // guide's cluster and, where the guides' roots have coordinates, its own root's,
 // its guide's thickness, colour and transparency point for point, and
 // primvars:guide tells guides (1) from children (0).
+//
+// For groom importers, the curves apply the GroomAPI schema and carry the
+// cluster, root coordinates and guide flags again as primvars:groom_group_id,
+// primvars:groom_root_uv and primvars:groom_guide (every strand 0 without
+// children, so that each is drawn as hair).
 void writeUsdCurves(const StrandStream& stream, const UsdCurvesExtras& extras, OutputBuffer& out,
                     const WriteProgress& progress = WriteProgress());
 

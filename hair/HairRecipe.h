@@ -36,6 +36,9 @@ inline constexpr SettingRange kRestAngleRange = {"restAngle", 0, 90, 1, 1};
 inline constexpr SettingRange kHairsRange = {"hairs", 1, 50, 1, 1};
 inline constexpr SettingRange kClustersRange = {"clusters", 1, 10, 1, 1};
 inline constexpr SettingRange kPartsRange = {"parts", 8, 16, 2, 10};
+// Which growth of a fresh run: 1 is the hair grown when the shape is picked, N
+// the hair after N - 1 further growths.
+inline constexpr SettingRange kGrowthRange = {"growth", 1, 1000000, 1, 1};
 
 // The one table of the five numbers, in the order recipes write them. The sliders,
 // the recipe check, and tressmoor-grow's defaults, options and help all read it.

@@ -14,7 +14,6 @@ class NurbsSurface;
 
 constexpr int kUsageError = 2;
 constexpr int kWriteError = 1;
-inline constexpr SettingRange kGrowthRange = {"growth", 1, 1000000, 1, 1};
 
 struct GrowthOptions {
     HairRecipe recipe = defaultRecipe(UnderlyingShape::Plane);

@@ -34,7 +34,7 @@ public:
 }  // namespace
 
 bool writeStrandFile(const std::string& path, const StrandStream& stream,
-                     const TressmoorStrands& own, HairFileFormat format, bool displayPrimvars,
+                     const TressmoorStrands& own, HairFileFormat format, const ExportSettings& settings,
                      const char* program, ToolClock::time_point start, std::string& problem)
 {
     AtomicFileWriter writer;
@@ -45,7 +45,7 @@ bool writeStrandFile(const std::string& path, const StrandStream& stream,
         return writer.write(data, size);
     });
     ProgressLines progress(program, start);
-    writeHairFileAs(stream, own, format, displayPrimvars, out,
+    writeHairFileAs(stream, own, format, settings, out,
                     [&progress](uint64_t done, uint64_t total) { progress.report(done, total); });
     out.finish();
     if (progress.reported) {

@@ -12,7 +12,7 @@
 // reports its progress on standard error, under the program's name. False with
 // the reason when the file cannot be written; an existing file is then kept.
 bool writeStrandFile(const std::string& path, const StrandStream& stream,
-                     const TressmoorStrands& own, HairFileFormat format, bool displayPrimvars,
+                     const TressmoorStrands& own, HairFileFormat format, const ExportSettings& settings,
                      const char* program, ToolClock::time_point start, std::string& problem);
 
 #endif

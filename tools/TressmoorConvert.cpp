@@ -7,15 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "formats/DenseHairFile.h"
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairExport.h"
 #include "formats/HairFile.h"
 #include "formats/OutputBuffer.h"
-#include "geometry/UnderlyingShapes.h"
+#include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
 #include "tools/StrandOutput.h"
+#include "tools/UnitOption.h"
 
 namespace {
 
@@ -36,11 +40,16 @@ std::string helpText()
            "  .usda   USD curves: one linear BasisCurves prim /hair/strands with widths from\n"
            "          the thickness, primvars:displayColor from the colours and\n"
            "          primvars:displayOpacity from the transparency (per point where IN has\n"
-           "          the array, else constant from its header); for Tressmoor's own files\n"
-           "          also the recipe, primvars:clusterId and the roots' primvars:st\n"
+           "          the array, else constant from its header)\n"
            "  .obj    one v line per point and one l line per strand\n"
            "  .hair   HAIR again, with every array IN has; with children or widths, the\n"
            "          points, the widths when they taper, and IN's transparency and colour\n"
+           "\n"
+           "A file Tressmoor wrote, with or without children, becomes exactly what\n"
+           "tressmoor-grow writes for the same hair: children are made again from the\n"
+           "guides, grown again from the recipe when the file dropped them, and only when\n"
+           "that gives every byte of IN; otherwise a note says why and IN is converted as\n"
+           "another program's file. Child options replace the file's own.\n"
            "\n"
            "Every field of IN is checked first; a bad file is refused with one line naming\n"
            "it and the problem, and nothing is written. OUT is replaced only once it is\n"
@@ -54,7 +63,7 @@ std::string helpText()
            "points) or OUT cannot be written.\n"
            "\n"
            "Options:\n" +
-           childOptionsHelp() + helpLine("--help", "show this text") +
+           childOptionsHelp() + unitOptionHelp() + helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
            helpLine("--", "end of options: the names that follow may begin with '-'") +
            "\n"
@@ -66,6 +75,8 @@ struct ConvertCommand {
     std::string out;
     HairFileFormat format = HairFileFormat::Hair;
     ChildOptions children;
+    bool childrenGiven = false;  // any child option at all
+    LengthUnit unit = kDefaultLengthUnit;
     bool showHelp = false;
     bool showVersion = false;
 };
@@ -96,7 +107,11 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
             return 0;
         } else {
             std::string message;
-            const OptionResult result = readChildOption(reader, command.children, message);
+            OptionResult result = readChildOption(reader, command.children, message);
+            command.childrenGiven = command.childrenGiven || result == OptionResult::Taken;
+            if (result == OptionResult::NotMine) {
+                result = readUnitOption(reader, command.unit, message);
+            }
             if (result == OptionResult::Bad) {
                 return usageError(message);
             }
@@ -118,32 +133,96 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
     return 0;
 }
 
-// What Tressmoor knows of the strands; a recipe that does not fit them is said
-// once and left out, and so are roots that lie off the shape, which is set up
-// on the surface as its builder does.
-TressmoorStrands knownStrands(const HairStrands& strands, const ConvertCommand& command,
-                              NurbsSurface& surface)
+// What a conversion writes from: the file's strands and what Tressmoor knows of
+// them, or, for Tressmoor's own hair with children, its guides, from which the
+// children are made again as tressmoor-grow made them.
+struct ConvertSource {
+    const HairStrands* strands = nullptr;
+    TressmoorStrands own;
+    ChildOptions children;
+    HairStrands guides;
+    std::vector<unsigned char> guideBytes;  // what guides reads
+};
+
+void note(const ConvertCommand& command, const std::string& what)
 {
-    HairRecipe recipe;
-    bool hasTag = false;
-    std::string problem;
-    if (!readTressmoorRecipe(strands, recipe, hasTag, problem)) {
-        if (hasTag) {
-            fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
-                    "converting it as another program's file\n",
-                    kProgram, command.in.c_str(), problem.c_str());
-        }
-        return TressmoorStrands();
-    }
+    fprintf(stderr, "%s: note: \"%s\" %s\n", kProgram, command.in.c_str(), what.c_str());
+}
+
+// The roots' coordinates, found on the shape set up as its builder does; roots
+// that lie off the shape have none, which is said once.
+TressmoorStrands ownStrands(const HairStrands& strands, const HairRecipe& recipe,
+                            const ConvertCommand& command, NurbsSurface& surface)
+{
     setupShapeSurface(recipe.shape, surface);
     TressmoorStrands own = tressmoorStrandsOf(strands, recipe, surface);
     if (own.rootSt.empty() && strands.header.strandCount > 0 &&
         command.format == HairFileFormat::Usd) {
-        fprintf(stderr, "%s: note: the roots in \"%s\" do not all lie on its %s's sample grid; "
-                "primvars:st is left out\n",
-                kProgram, command.in.c_str(), shapeName(recipe.shape));
+        note(command, std::string("has roots that do not all lie on its ") + shapeName(recipe.shape) +
+                          "'s sample grid; primvars:st is left out");
     }
     return own;
+}
+
+// Tressmoor's hair with children: its guides, kept in the file or grown again
+// from the recipe and growth, and only when the file holds exactly what they and
+// its child options make. False when it is not such a file, said once when it
+// claims to be.
+bool denseSource(const std::vector<unsigned char>& bytes, const HairStrands& strands,
+                 const ConvertCommand& command, ConvertSource& source)
+{
+    DenseHairGuides dense;
+    bool hasTag = false;
+    std::string problem;
+    HairFileContents& guides = dense.guides;
+    bool read = readDenseHairGuides(strands, dense, hasTag, problem);
+    if (read && !dense.guidesKept) {
+        GrowthOptions growth;
+        growth.recipe = dense.info.recipe;
+        growth.growth = dense.info.growth;
+        problem = "its guides cannot be grown again";
+        read = growRequestedHair(growth, underlyingSurface, hairStore, kProgram) &&
+               adoptStoreLayout(hairStore, growth.recipe, problem) &&
+               storedHairContents(hairStore, growth.recipe, guides, problem);
+    }
+    if (read) {
+        source.guideBytes = encodeHairFile(guides);
+        if (decodeHairStrands(source.guideBytes.data(), source.guideBytes.size(), FLT_MAX,
+                              source.guides, problem) &&
+            denseHairMatches(bytes.data(), bytes.size(), source.guides, dense.info, problem)) {
+            source.strands = &source.guides;
+            source.own = ownStrands(source.guides, dense.info.recipe, command, underlyingSurface);
+            source.own.growth = dense.info.growth;
+            source.children = command.childrenGiven ? command.children : dense.info.options;
+            return true;
+        }
+    }
+    if (hasTag) {
+        note(command, "is Tressmoor's hair with children, but " + problem +
+                          "; converting it as another program's file");
+    }
+    return false;
+}
+
+ConvertSource sourceOf(const std::vector<unsigned char>& bytes, const HairStrands& strands,
+                       const ConvertCommand& command)
+{
+    ConvertSource source;
+    source.strands = &strands;
+    source.children = command.children;
+    HairRecipe recipe;
+    bool hasTag = false;
+    std::string problem;
+    if (readTressmoorRecipe(strands, recipe, hasTag, problem)) {
+        source.own = ownStrands(strands, recipe, command, underlyingSurface);
+    } else if (hasTag) {
+        note(command, "has a Tressmoor recipe that does not fit it (" + problem +
+                          "); converting it as another program's file");
+    } else if (!denseSource(bytes, strands, command, source)) {
+        source.strands = &strands;
+        source.children = command.children;
+    }
+    return source;
 }
 
 }  // namespace
@@ -171,14 +250,20 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kFailure;
     }
-    const TressmoorStrands own = knownStrands(strands, command, underlyingSurface);
-    const StrandStream stream(strands, knownShape(own), command.children);
+    const ConvertSource source = sourceOf(bytes, strands, command);
+    const StrandStream stream(*source.strands, knownShape(source.own), source.children);
     if (!canWrite(stream, command.format, problem)) {
         fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
                 problem.c_str());
         return kFailure;
     }
-    if (!writeStrandFile(command.out, stream, own, command.format, true, kProgram, start, problem)) {
+    // Tressmoor's own files are written as tressmoor-grow writes them; another
+    // program's carry the display values of their arrays.
+    ExportSettings settings;
+    settings.displayPrimvars = !source.own.known;
+    settings.unit = command.unit;
+    if (!writeStrandFile(command.out, stream, source.own, command.format, settings, kProgram, start,
+                         problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kFailure;

@@ -14,6 +14,7 @@
 #include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
 #include "tools/StrandOutput.h"
+#include "tools/UnitOption.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::string helpText()
            "were made.\n"
            "\n"
            "Options (defaults are the window's):\n" +
-           growthOptionsHelp() + childOptionsHelp() +
+           growthOptionsHelp() + childOptionsHelp() + unitOptionHelp() +
            helpLine("--out FILE", "the file to write (.hair, .obj or .usda); required") +
            helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
@@ -47,6 +48,7 @@ std::string helpText()
 struct GrowCommand {
     GrowthOptions growth;
     ChildOptions children;
+    ExportSettings settings;
     std::string out;
     bool showHelp = false;
     bool showVersion = false;
@@ -77,6 +79,9 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
         OptionResult result = readGrowthOption(reader, command.growth, message);
         if (result == OptionResult::NotMine) {
             result = readChildOption(reader, command.children, message);
+        }
+        if (result == OptionResult::NotMine) {
+            result = readUnitOption(reader, command.settings.unit, message);
         }
         if (result == OptionResult::Bad) {
             return usageError(message);
@@ -142,13 +147,14 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kWriteError;
     }
-    const TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
+    TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
+    own.growth = command.growth.growth;
     const StrandStream stream(strands, recipe.shape, command.children);
     const HairFileFormat format = formatForPath(command.out);
     if (!canWrite(stream, format, problem)) {
         return usageError(problem);
     }
-    if (!writeStrandFile(command.out, stream, own, format, false, kProgram, start, problem)) {
+    if (!writeStrandFile(command.out, stream, own, format, command.settings, kProgram, start, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kWriteError;

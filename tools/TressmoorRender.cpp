@@ -22,6 +22,7 @@
 #include "tools/GrowthCommandLine.h"
 #include "tools/PngWriter.h"
 #include "tools/RenderCommandLine.h"
+#include "tools/UnitOption.h"
 #include "view/DenseHairLines.h"
 #include "view/OffscreenRenderer.h"
 #include "view/StrandFraming.h"
@@ -57,7 +58,9 @@ std::string helpText()
            childOptionsHelp() +
            "\n"
            "Picture options (defaults are the view's as the window starts):\n" +
-           pictureOptionsHelp() + helpLine("--help", "show this text") +
+           pictureOptionsHelp() + unitOptionHelp() +
+           helpLine("", "(taken as the other tools take it; a picture") +
+           helpLine("", "is the same in every unit)") + helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
            "\n"
            "Options take their value as the next argument or after '=' (--zoom=1.5).\n"
@@ -72,6 +75,7 @@ struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
     ChildOptions children;
+    LengthUnit unit = kDefaultLengthUnit;
     std::string hairFile;
     std::string growthOption;  // the first growth option given, which --hair does not take
     bool showHelp = false;
@@ -114,6 +118,9 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
         }
         if (result == OptionResult::NotMine) {
             result = readChildOption(reader, command.children, message);
+        }
+        if (result == OptionResult::NotMine) {
+            result = readUnitOption(reader, command.unit, message);
         }
         if (result == OptionResult::Bad) {
             return usageError(message);

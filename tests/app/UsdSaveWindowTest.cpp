@@ -89,7 +89,7 @@ TEST(SaveHairDataAsUsd, WritesTheLayerOfTheHairShownAndWhatTressmoorGrowWrites)
 
     const UsdLayer layer = parseUsdLayer(readText(path));
     ASSERT_EQ(layer.problem, "");
-    EXPECT_EQ(layer.metadata[3], "string tressmoorRecipe = \"tressmoor-hair 1 sphere messy length=10 "
+    EXPECT_EQ(layer.metadata[4], "string tressmoorRecipe = \"tressmoor-hair 1 sphere messy length=10 "
                                  "restAngle=1 hairs=5 clusters=2 parts=14\"");
     const auto& attributes = layer.attributes;
     EXPECT_EQ(usdIntegers(attributes.at("curveVertexCounts").value), std::vector<long long>(20, 14));

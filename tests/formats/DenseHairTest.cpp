@@ -49,7 +49,7 @@ std::string written(const GrownHair& hair, const ChildOptions& options, HairFile
     EXPECT_TRUE(canWrite(stream, format, problem)) << problem;
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes), 4096);
-    writeHairFileAs(stream, hair.own, format, false, out);
+    writeHairFileAs(stream, hair.own, format, ExportSettings(), out);
     EXPECT_TRUE(out.finish());
     return std::string(bytes.begin(), bytes.end());
 }
@@ -176,6 +176,11 @@ TEST(DenseHair, UsdCarriesWidthsClustersRootsAndGuideFlagsForEveryChild)
             EXPECT_NEAR(st[2 * s + 1], std::clamp((root[2] + 100.0f) / 200.0f, 0.0f, 1.0f), 1e-6f)
                 << label << " strand " << s;
         }
+        // The groom importers' names carry the very same values.
+        const auto& a = layer.attributes;
+        EXPECT_EQ(a.at("primvars:groom_group_id").value, a.at("primvars:clusterId").value) << label;
+        EXPECT_EQ(a.at("primvars:groom_root_uv").value, a.at("primvars:st").value) << label;
+        EXPECT_EQ(a.at("primvars:groom_guide").value, a.at("primvars:guide").value) << label;
         bool saysChildren = false;
         for (const std::string& line : layer.metadata) {
             saysChildren = saysChildren || line == "string tressmoorChildren = \"" +

@@ -38,7 +38,7 @@ HandMadeHairFile foreignFileWithEveryArray()
     return file;
 }
 
-std::string written(const Bytes& file, HairFileFormat format)
+std::string written(const Bytes& file, HairFileFormat format, LengthUnit unit = kDefaultLengthUnit)
 {
     HairStrands strands;
     std::string problem;
@@ -46,7 +46,10 @@ std::string written(const Bytes& file, HairFileFormat format)
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes), 64);
     const StrandStream stream(strands, UnderlyingShape::NoShape, ChildOptions());
-    writeHairFileAs(stream, TressmoorStrands(), format, true, out);
+    ExportSettings settings;
+    settings.displayPrimvars = true;
+    settings.unit = unit;
+    writeHairFileAs(stream, TressmoorStrands(), format, settings, out);
     EXPECT_TRUE(out.finish());
     return std::string(bytes.begin(), bytes.end());
 }
@@ -57,8 +60,9 @@ TEST(HairExport, EveryArrayOfAForeignFileBecomesAVertexPrimvar)
 {
     const std::string usd = written(foreignFileWithEveryArray().bytes(), HairFileFormat::Usd);
     EXPECT_EQ(usd,
-              "#usda 1.0\n(\n    defaultPrim = \"hair\"\n    upAxis = \"Y\"\n)\n\n"
-              "def Xform \"hair\"\n{\n    def BasisCurves \"strands\"\n    {\n"
+              "#usda 1.0\n(\n    defaultPrim = \"hair\"\n    metersPerUnit = 0.001\n    upAxis = \"Y\"\n)\n\n"
+              "def Xform \"hair\"\n{\n    def BasisCurves \"strands\" (\n"
+              "        prepend apiSchemas = [\"GroomAPI\"]\n    )\n    {\n"
               "        uniform token type = \"linear\"\n"
               "        int[] curveVertexCounts = [3, 2]\n"
               "        point3f[] points = [(0, 0, 0), (1, 2, 3), (-1.5, 0.25, 4), (10, -20, 30), (10, -20, 30)]\n"
@@ -68,10 +72,41 @@ TEST(HairExport, EveryArrayOfAForeignFileBecomesAVertexPrimvar)
               "(0.5, 0.5, 0.5)] (\n            interpolation = \"vertex\"\n        )\n"
               "        float[] primvars:displayOpacity = [1, 0.75, 0.5, 0, 0] (\n"
               "            interpolation = \"vertex\"\n        )\n"
+              "        int[] primvars:groom_guide = [0, 0] (\n"
+              "            interpolation = \"uniform\"\n        )\n"
               "    }\n}\n");
 
     EXPECT_EQ(written(foreignFileWithEveryArray().bytes(), HairFileFormat::Obj),
               "v 0 0 0\nv 1 2 3\nv -1.5 0.25 4\nv 10 -20 30\nl 1 2 3\nl 4 4\n");
+}
+
+// The unit is stated and nothing else changes: the coordinates are the same
+// numbers in every unit, and OBJ, which has no place for it, is the same file.
+TEST(HairExport, EveryUnitIsStatedAsMetersPerUnitWithTheSameCoordinates)
+{
+    const Bytes file = foreignFileWithEveryArray().bytes();
+    const std::string inMillimetres = written(file, HairFileFormat::Usd);
+    const struct {
+        LengthUnit unit;
+        const char* stated;
+    } units[] = {{LengthUnit::Millimetre, "metersPerUnit = 0.001"},
+                 {LengthUnit::Centimetre, "metersPerUnit = 0.01"},
+                 {LengthUnit::Metre, "metersPerUnit = 1"},
+                 {LengthUnit::Inch, "metersPerUnit = 0.0254"}};
+    for (const auto& u : units) {
+        SCOPED_TRACE(lengthUnitName(u.unit));
+        const std::string usd = written(file, HairFileFormat::Usd, u.unit);
+        const UsdLayer layer = parseUsdLayer(usd);
+        ASSERT_EQ(layer.problem, "");
+        EXPECT_EQ(layer.metadata[1], u.stated);
+        std::string rest = usd;
+        rest.replace(rest.find(u.stated), strlen(u.stated), "metersPerUnit = 0.001");
+        EXPECT_EQ(rest, inMillimetres);
+        EXPECT_EQ(written(file, HairFileFormat::Obj, u.unit), written(file, HairFileFormat::Obj));
+        LengthUnit named;
+        ASSERT_TRUE(lengthUnitFromName(lengthUnitName(u.unit), named));
+        EXPECT_EQ(named, u.unit);
+    }
 }
 
 TEST(HairExport, WithoutOptionalArraysTheHeaderDefaultsAreConstant)
@@ -85,10 +120,12 @@ TEST(HairExport, WithoutOptionalArraysTheHeaderDefaultsAreConstant)
     }
     const UsdLayer layer = parseUsdLayer(written(file.bytes(), HairFileFormat::Usd));
     ASSERT_EQ(layer.problem, "");
-    EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "upAxis = \"Y\""}));
+    EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "metersPerUnit = 0.001",
+                                                        "upAxis = \"Y\""}));
     EXPECT_EQ(layer.attributeOrder,
               (std::vector<std::string>{"type", "curveVertexCounts", "points", "widths", "extent",
-                                        "primvars:displayColor", "primvars:displayOpacity"}));
+                                        "primvars:displayColor", "primvars:displayOpacity",
+                                        "primvars:groom_guide"}));
     const auto& a = layer.attributes;
     EXPECT_EQ(usdIntegers(a.at("curveVertexCounts").value), (std::vector<long long>{2, 2, 2}));
     EXPECT_EQ(bitDifference(file.points, usdFloats(a.at("points").value)), "");

@@ -78,11 +78,15 @@ TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
         ASSERT_EQ(layer.problem, "");
 
         EXPECT_EQ(layer.metadata, (std::vector<std::string>{
-                                      "defaultPrim = \"hair\"", "upAxis = \"Y\"", "customLayerData = {",
+                                      "defaultPrim = \"hair\"", "metersPerUnit = 0.001", "upAxis = \"Y\"",
+                                      "customLayerData = {",
                                       "string tressmoorRecipe = \"" + formatRecipe(recipe) + "\"", "}"}));
+        EXPECT_EQ(layer.primMetadata, std::vector<std::string>{"prepend apiSchemas = [\"GroomAPI\"]"});
         EXPECT_EQ(layer.attributeOrder,
                   (std::vector<std::string>{"type", "curveVertexCounts", "points", "widths", "extent",
-                                            "primvars:clusterId", "primvars:st"}));
+                                            "primvars:clusterId", "primvars:st",
+                                            "primvars:groom_group_id", "primvars:groom_root_uv",
+                                            "primvars:groom_guide"}));
         const auto& a = layer.attributes;
         EXPECT_EQ(a.at("type").type, "uniform token");
         EXPECT_EQ(a.at("type").value, "\"linear\"");
@@ -118,6 +122,15 @@ TEST(UsdCurves, GrownHairOfEveryShapeHasTheLayerAndItsNumbers)
         for (float value : st) {
             EXPECT_TRUE(value >= 0.0f && value <= 1.0f) << value;
         }
+
+        // The groom importers' names carry the same values; no strand is a guide.
+        EXPECT_EQ(a.at("primvars:groom_group_id").type, "int[]");
+        EXPECT_EQ(a.at("primvars:groom_group_id").interpolation, "uniform");
+        EXPECT_EQ(a.at("primvars:groom_group_id").value, a.at("primvars:clusterId").value);
+        EXPECT_EQ(a.at("primvars:groom_root_uv").type, "float2[]");
+        EXPECT_EQ(a.at("primvars:groom_root_uv").interpolation, "uniform");
+        EXPECT_EQ(a.at("primvars:groom_root_uv").value, a.at("primvars:st").value);
+        EXPECT_EQ(usdIntegers(a.at("primvars:groom_guide").value), std::vector<long long>(12, 0));
     }
 }
 

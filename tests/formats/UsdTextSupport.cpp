@@ -68,9 +68,14 @@ UsdLayer parseUsdLayer(const std::string& text)
     while (layer.problem.empty() && i < lines.size() && lines[i] != ")") {
         layer.metadata.push_back(trimmed(lines[i++]));
     }
-    for (const char* wanted : {")", "", "def Xform \"hair\"", "{", "    def BasisCurves \"strands\"", "    {"}) {
+    for (const char* wanted : {")", "", "def Xform \"hair\"", "{", "    def BasisCurves \"strands\" ("}) {
         expect(wanted);
     }
+    while (layer.problem.empty() && i < lines.size() && lines[i] != "    )") {
+        layer.primMetadata.push_back(trimmed(lines[i++]));
+    }
+    expect("    )");
+    expect("    {");
     while (layer.problem.empty() && i < lines.size() && lines[i] != "    }") {
         UsdAttribute attribute;
         std::string name;

@@ -17,6 +17,7 @@ struct UsdAttribute {
 // is where the layout puts it.
 struct UsdLayer {
     std::vector<std::string> metadata;  // the lines between "(" and ")", trimmed
+    std::vector<std::string> primMetadata;  // the strands prim's, trimmed
     std::map<std::string, UsdAttribute> attributes;
     std::vector<std::string> attributeOrder;
     std::string problem;

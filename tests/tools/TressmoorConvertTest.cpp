@@ -108,7 +108,8 @@ TEST(TressmoorConvertFiles, ForeignFilesWithEveryArrayOrNoneBecomeUsdObjAndHair)
         EXPECT_EQ(result.err, "");
         const UsdLayer layer = parseUsdLayer(readText(folder + "/out.USDA"));
         ASSERT_EQ(layer.problem, "");
-        EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "upAxis = \"Y\""}));
+        EXPECT_EQ(layer.metadata, (std::vector<std::string>{"defaultPrim = \"hair\"", "metersPerUnit = 0.001",
+                                                            "upAxis = \"Y\""}));
         const auto& a = layer.attributes;
         EXPECT_EQ(a.count("primvars:clusterId") + a.count("primvars:st"), 0u) << "unknown for a foreign file";
         EXPECT_EQ(usdIntegers(a.at("curveVertexCounts").value), std::vector<long long>(3, 5));
@@ -139,43 +140,83 @@ TEST(TressmoorConvertFiles, ForeignFilesWithEveryArrayOrNoneBecomeUsdObjAndHair)
     }
 }
 
-// The converter writes what tressmoor-grow writes, plus the display primvars
-// from the HAIR header, and the window's sibling tool writes USD itself.
-TEST(TressmoorConvertFiles, TressmoorsOwnFileGivesTheLayerTressmoorGrowWrites)
+// Tressmoor's own files convert to what tressmoor-grow writes for the same hair,
+// byte for byte: plain hair, hair with children around or between, tapered,
+// with guides dropped (grown again from the recipe and growth), and options too
+// many for the header's words (packed instead).
+TEST(TressmoorConvertFiles, TressmoorsOwnFilesGiveWhatTressmoorGrowWrites)
 {
     const std::string folder = freshFolder("convert-own");
-    const std::string options = "--shape torus --style combed --hairs 4 --clusters 3 --parts 12 --growth 2";
-    ASSERT_EQ(run(TRESSMOOR_GROW_BINARY, options + " --out " + folder + "/grown.hair").status, 0);
-    const ToolRun grown = run(TRESSMOOR_GROW_BINARY, options + " --out " + folder + "/grown.usda");
-    ASSERT_EQ(grown.status, 0) << grown.err;
-    EXPECT_NE(grown.out.find("wrote 36 strands, 432 points to " + folder + "/grown.usda"), std::string::npos);
-    const ToolRun converted = convert(folder + "/grown.hair", folder + "/converted.usda");
-    ASSERT_EQ(converted.status, 0) << converted.err;
-    EXPECT_EQ(converted.err, "");
-
-    UsdLayer fromGrow = parseUsdLayer(readText(folder + "/grown.usda"));
-    const UsdLayer fromConvert = parseUsdLayer(readText(folder + "/converted.usda"));
-    ASSERT_EQ(fromGrow.problem, "");
-    ASSERT_EQ(fromConvert.problem, "");
-    EXPECT_EQ(fromGrow.metadata[3],
-              "string tressmoorRecipe = \"tressmoor-hair 1 torus combed length=10 restAngle=1 hairs=4 "
-              "clusters=3 parts=12\"");
-    EXPECT_EQ(fromGrow.attributeOrder, (std::vector<std::string>{"type", "curveVertexCounts", "points", "widths",
-                                                                 "extent", "primvars:clusterId", "primvars:st"}));
-    EXPECT_EQ(fromConvert.attributes.at("primvars:displayColor").value, "[(0.1, 0.5, 0.8)]");
-    EXPECT_EQ(fromConvert.attributes.at("primvars:displayOpacity").value, "[1]");
-    fromGrow.attributes["primvars:displayColor"] = fromConvert.attributes.at("primvars:displayColor");
-    fromGrow.attributes["primvars:displayOpacity"] = fromConvert.attributes.at("primvars:displayOpacity");
-    EXPECT_EQ(fromGrow.metadata, fromConvert.metadata);
-    for (const auto& attribute : fromConvert.attributes) {
-        EXPECT_EQ(fromGrow.attributes[attribute.first].value, attribute.second.value) << attribute.first;
-        EXPECT_EQ(fromGrow.attributes[attribute.first].interpolation, attribute.second.interpolation);
+    const char* hairs[] = {
+        "--shape torus --style combed --hairs 4 --clusters 3 --parts 12 --growth 2",
+        "--shape sphere --hairs 3 --clusters 2 --children 5",
+        "--shape plane --hairs 5 --clusters 2 --children 4 --child-mode between --root-width 3 --tip-width 0.5",
+        "--shape torus --hairs 2 --clusters 3 --children 3 --guides drop --growth 3 --units in",
+        "--shape sphere --style combed --hairs 6 --clusters 2 --parts 16 --children 2 --child-mode between "
+        "--guides drop --growth 2 --child-radius 6 --frizz 1.5 --seed 99 --tip-width 0.25",
+    };
+    for (const std::string hair : hairs) {
+        SCOPED_TRACE(hair);
+        const std::string units = hair.find("--units in") != std::string::npos ? "--units in " : "";
+        for (const char* extension : {".hair", ".usda", ".obj"}) {
+            const ToolRun grown = run(TRESSMOOR_GROW_BINARY, hair + " --out " + folder + "/grown" + extension);
+            ASSERT_EQ(grown.status, 0) << grown.err;
+        }
+        for (const char* extension : {".usda", ".obj", ".hair"}) {
+            const std::string out = folder + "/converted" + extension;
+            const ToolRun converted =
+                run(TRESSMOOR_CONVERT_BINARY, units + folder + "/grown.hair " + out);
+            ASSERT_EQ(converted.status, 0) << converted.err;
+            EXPECT_EQ(converted.err.find("note"), std::string::npos) << converted.err;
+            EXPECT_TRUE(readBytes(out) == readBytes(folder + "/grown" + extension)) << extension;
+        }
     }
-    EXPECT_EQ(fromGrow.attributes.size(), fromConvert.attributes.size());
+    // Grown and converted alike, the layer is Tressmoor's: no display values.
+    const UsdLayer layer = parseUsdLayer(readText(folder + "/converted.usda"));
+    ASSERT_EQ(layer.problem, "");
+    EXPECT_EQ(layer.attributes.count("primvars:displayColor"), 0u);
+    EXPECT_EQ(layer.metadata[1], "metersPerUnit = 0.001");
+}
 
-    ASSERT_EQ(run(TRESSMOOR_GROW_BINARY, options + " --out " + folder + "/grown.obj").status, 0);
-    ASSERT_EQ(convert(folder + "/grown.hair", folder + "/converted.obj").status, 0);
-    EXPECT_EQ(readText(folder + "/converted.obj"), readText(folder + "/grown.obj"));
+// A file that says it is Tressmoor's hair with children but does not hold what
+// its words make is said once and converted as another program's: its strands
+// as they are, with their display values and no recipe.
+TEST(TressmoorConvertFiles, HairWithChildrenThatDoesNotMatchItsWordsIsAnotherProgramsFile)
+{
+    const std::string folder = freshFolder("convert-mismatch");
+    const std::string hair = folder + "/grown.hair";
+    ASSERT_EQ(run(TRESSMOOR_GROW_BINARY, "--hairs 2 --clusters 2 --children 3 --out " + hair).status, 0);
+    const Bytes good = readBytes(hair);
+    ASSERT_EQ(good.size(), 128u + 32 * 10 * 12);
+    Bytes moved = good;
+    moved.at(moved.size() - 5) ^= 1;  // a child's last coordinate
+    Bytes reseeded = good;
+    const std::string info(good.begin() + 40, good.begin() + 128);
+    std::string words = info.substr(0, info.find('\0')) + " seed=5";
+    std::copy(words.begin(), words.end(), reseeded.begin() + 40);
+    Bytes newer = good;
+    newer[40 + std::string("tressmoor-dense ").size()] = '7';
+    const struct {
+        const char* name;
+        const Bytes& bytes;
+        const char* says;
+    } cases[] = {{"moved", moved, "does not hold what its recipe, growth and child options make"},
+                 {"reseeded", reseeded, "does not hold what its recipe, growth and child options make"},
+                 {"newer", newer, "from a newer Tressmoor"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBytes(folder + "/in.hair", c.bytes);
+        const ToolRun converted = convert(folder + "/in.hair", folder + "/out.usda");
+        ASSERT_EQ(converted.status, 0) << converted.err;
+        EXPECT_EQ(lineCount(converted.err), 1u) << converted.err;
+        EXPECT_NE(converted.err.find(c.says), std::string::npos) << converted.err;
+        EXPECT_NE(converted.err.find("converting it as another program's file"), std::string::npos);
+        const UsdLayer layer = parseUsdLayer(readText(folder + "/out.usda"));
+        ASSERT_EQ(layer.problem, "");
+        EXPECT_EQ(layer.attributes.count("primvars:displayColor"), 1u);
+        EXPECT_EQ(layer.attributes.count("primvars:clusterId"), 0u);
+        EXPECT_EQ(usdIntegers(layer.attributes.at("curveVertexCounts").value).size(), 32u);
+    }
 }
 
 TEST(TressmoorConvertFiles, BadInputIsRefusedInOneLineAndLeavesOutAsItWas)
@@ -327,7 +368,8 @@ TEST(ChildOptions, BadValuesGiveOneLineAndStatusTwoAndWriteNothing)
                  {"--frizz -2", "--frizz"},             {"--clump 1.5", "--clump"},
                  {"--root-width 1e9", "--root-width"},  {"--tip-width=", "--tip-width"},
                  {"--seed -1", "--seed"},               {"--child-mode sideways", "--child-mode"},
-                 {"--guides maybe", "--guides"}};
+                 {"--guides maybe", "--guides"},        {"--units furlong", "--units"},
+                 {"--units", "--units"}};
     for (const auto& c : cases) {
         for (bool converting : {false, true}) {
             const std::string out = folder + "/out.usda";

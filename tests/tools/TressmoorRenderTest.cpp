@@ -222,8 +222,8 @@ TEST(TressmoorRenderOptions, BadValuesGiveOneLineNamingTheOptionWithStatusTwo)
                                "--size", "--rotate-x", "--rotate-z", "--translate", "--zoom",
                                "--control-points", "--control-polygon", "--turntable", "--hair",
                                "--children", "--child-mode", "--child-radius", "--clump", "--frizz",
-                               "--seed", "--root-width", "--tip-width", "--guides", "--help",
-                               "--version"}) {
+                               "--seed", "--root-width", "--tip-width", "--guides", "--units",
+                               "--help", "--version"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
 
@@ -619,6 +619,7 @@ TEST(TressmoorRenderHairFile, BadFilesAndOptionsAreRefusedWithOneLineAndNoPictur
         {"--frizz inf", 2, "--frizz must be a number"},
         {"--child-mode clumps", 2, "--child-mode must be around or between"},
         {"--guides some", 2, "--guides must be keep or drop"},
+        {"--units MM", 2, "--units must be mm, cm, m or in"},
         {"--parts 16 --children 2000000", 1, "points for one guide, the most drawn at once"},
     };
     for (const auto& c : cases) {

@@ -31,6 +31,10 @@ function attributes(text) {
   const found = new Map();
   const declaration = /^\s*((?:uniform )?[A-Za-z0-9]+(?:\[\])?) ([A-Za-z:]+) = (.*?)\s*(\()?$/gm;
   for (const m of text.matchAll(declaration)) {
+    // Prim metadata such as "prepend apiSchemas = [...]" is no attribute.
+    if (m[1] === 'prepend') {
+      continue;
+    }
     let interpolation = null;
     if (m[4]) {
       const rest = text.slice(m.index + m[0].length, m.index + m[0].length + 200);
@@ -80,6 +84,17 @@ for (const [name, attribute] of mine) {
 if (!/def BasisCurves "strands"/.test(read)) {
   console.error('TinyUSDZ found no BasisCurves prim /hair/strands');
   ++problems;
+}
+// The layer's unit and up axis, as stated and as read.
+for (const key of ['metersPerUnit', 'upAxis']) {
+  const stated = (text) => (text.match(new RegExp(`^    ${key} = (.*)$`, 'm')) || [null, null])[1];
+  const mineValue = stated(written);
+  const theirValue = stated(read);
+  const same = key === 'metersPerUnit' ? Number(mineValue) === Number(theirValue) : mineValue === theirValue;
+  if (mineValue === null || !same) {
+    console.error(`${key}: ${mineValue} written, ${theirValue} read`);
+    ++problems;
+  }
 }
 const layerData = (text) => (text.match(/customLayerData = \{([^}]*)\}/) || ['', ''])[1].trim().split(/\s*\n\s*/).sort();
 if (JSON.stringify(layerData(written)) !== JSON.stringify(layerData(read))) {

@@ -16,7 +16,7 @@ mkdir -p "$out"
   --child-mode between --frizz 1 --root-width 3 --tip-width 0.5 --out "$out/between.usda" > /dev/null
 "$grow" --shape torus --hairs 10 --clusters 4 --children 6 --root-width 2 --tip-width 1 \
   --out "$out/tapered.hair" > /dev/null
-"$convert" --children 3 --guides drop "$out/tapered.hair" "$out/converted.usda" > /dev/null
+"$convert" --children 3 --guides drop --units in "$out/tapered.hair" "$out/converted.usda" > /dev/null
 for layer in between converted; do
   TINYUSDZ="$tinyusdz" node "$here/check-usd.mjs" "$out/$layer.usda"
 done

@@ -1,0 +1,120 @@
+// The information text of hair with children: everything it was made with comes
+// back, in 88 bytes, and a damaged or newer text is told apart.
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "formats/DenseHairInfo.h"
+#include "formats/HairCodec.h"
+
+namespace {
+
+DenseHairInfo randomInfo(std::mt19937& random)
+{
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    DenseHairInfo info;
+    info.hasRecipe = pick(0, 4) != 0;
+    if (info.hasRecipe) {
+        const UnderlyingShape shapes[] = {UnderlyingShape::Plane, UnderlyingShape::Sphere,
+                                          UnderlyingShape::Torus};
+        info.recipe = defaultRecipe(shapes[pick(0, 2)]);
+        info.recipe.style = pick(0, 1) ? HairStyle::Combed : HairStyle::Messy;
+        for (const RecipeNumber& number : kRecipeNumbers) {
+            const SettingRange& range = *number.range;
+            info.recipe.*number.field =
+                range.minimum + range.step * pick(0, (range.maximum - range.minimum) / range.step);
+        }
+        info.growth = pick(0, 2) ? 1 : pick(1, kGrowthRange.maximum);
+    }
+    ChildOptions& options = info.options;
+    options.children = pick(0, 3) ? uint32_t(pick(0, 300)) : uint32_t(random());
+    options.mode = pick(0, 1) ? ChildMode::Between : ChildMode::Around;
+    for (const ChildNumber& number : kChildNumbers) {
+        // Defaults, round numbers and arbitrary floats, so both forms are taken.
+        const int kind = std::max(0, pick(-3, 2));
+        if (kind == 1) {
+            options.*number.field = static_cast<float>(pick(0, static_cast<int>(number.maximum)));
+        } else if (kind == 2) {
+            options.*number.field =
+                std::uniform_real_distribution<float>(number.minimum, number.maximum)(random);
+        }
+    }
+    options.widthsGiven = options.rootWidth != 2.0f || options.tipWidth != 2.0f || pick(0, 1);
+    options.seed = pick(0, 1) ? 1 : (uint64_t(random()) << 32 | random());
+    options.keepGuides = pick(0, 1) != 0;
+    return info;
+}
+
+}  // namespace
+
+TEST(DenseHairInfo, EveryValueComesBackFromAtMost88Bytes)
+{
+    std::mt19937 random(27);
+    int packed = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        const DenseHairInfo info = randomInfo(random);
+        const std::string text = formatDenseHairInfo(info);
+        SCOPED_TRACE(text);
+        ASSERT_LE(text.size(), kHairInfoSize);
+        packed += text.compare(0, 18, "tressmoor-dense 2 ") == 0;
+        DenseHairInfo read;
+        bool hasTag = false;
+        std::string problem;
+        ASSERT_TRUE(parseDenseHairInfo(text, read, hasTag, problem)) << problem;
+        EXPECT_EQ(formatDenseHairInfo(read), text);
+        EXPECT_EQ(read.hasRecipe, info.hasRecipe);
+        if (info.hasRecipe) {
+            EXPECT_EQ(read.recipe.shape, info.recipe.shape);
+            EXPECT_EQ(read.recipe.style, info.recipe.style);
+            for (const RecipeNumber& number : kRecipeNumbers) {
+                EXPECT_EQ(read.recipe.*number.field, info.recipe.*number.field);
+            }
+            EXPECT_EQ(read.growth, info.growth);
+        }
+        EXPECT_EQ(read.options.children, info.options.children);
+        EXPECT_EQ(read.options.mode, info.options.mode);
+        for (const ChildNumber& number : kChildNumbers) {
+            EXPECT_EQ(read.options.*number.field, info.options.*number.field) << number.name;
+        }
+        EXPECT_EQ(read.options.widthsGiven, info.options.widthsGiven);
+        EXPECT_EQ(read.options.seed, info.options.seed);
+        EXPECT_EQ(read.options.keepGuides, info.options.keepGuides);
+    }
+    // Both forms were tried many times.
+    EXPECT_GT(packed, 100);
+    EXPECT_LT(packed, 1900);
+}
+
+TEST(DenseHairInfo, DamagedNewerAndForeignTextsAreToldApart)
+{
+    const struct {
+        const char* text;
+        bool hasTag;
+        const char* says;
+    } cases[] = {
+        {"exported by another tool", false, "does not describe hair with children"},
+        {"tressmoor-hair 1 sphere messy length=10", false, "does not describe hair with children"},
+        {"tressmoor-dense 3 sphere messy 10 1 1 1 10 children=3 around", true, "newer Tressmoor"},
+        {"tressmoor-dense", true, "damaged"},
+        {"tressmoor-dense 1 sphere messy 10 1 1 children=3 around", true, "damaged"},
+        {"tressmoor-dense 1 sphere messy 10 1 1 1 10 children=3", true, "damaged"},
+        {"tressmoor-dense 1 sphere messy 10 1 1 1 10 children=3 around clump=2", true, "damaged"},
+        {"tressmoor-dense 1 sphere messy 10 1 1 1 10 children=3 around seed=1 seed=2", true, "twice"},
+        {"tressmoor-dense 1 sphere messy 10 1 1 1 10 children=3 around curly", true, "damaged"},
+        {"tressmoor-dense 1 sphere messy 99 1 1 1 10 children=3 around", true, "outside"},
+        {"tressmoor-dense 1 children=3 around growth=0", true, "damaged"},
+        {"tressmoor-dense 2 AQcKAQEBCgEAAAACAAAAAADAQJqZmT4AAABAAAAAQAAAAEAHAAAAAAAA", true, "damaged"},
+        {"tressmoor-dense 2 AQcKAQEBCgEAAAACAAAAAADAQJqZmT4AAABAAAAAQAAAAEAHAAAAAAAAA!", true, "damaged"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        DenseHairInfo info;
+        bool hasTag = !c.hasTag;
+        std::string problem;
+        EXPECT_FALSE(parseDenseHairInfo(c.text, info, hasTag, problem));
+        EXPECT_EQ(hasTag, c.hasTag);
+        EXPECT_NE(problem.find(c.says), std::string::npos) << problem;
+    }
+}
