@@ -162,22 +162,24 @@ int main(int argc, char** argv)
     }
 
     const ToolClock::time_point start = ToolClock::now();
-    std::vector<unsigned char> bytes;
-    HairStrands strands;
+    HairBytes input;
+    const HairStrands& strands = input.strands;
     std::string problem;
-    if (!readWholeFile(command.in, kMaxInputSize, bytes, problem, "tressmoor-convert reads") ||
-        !decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, strands, problem)) {
+    if (!readWholeFile(command.in, kMaxInputSize, input.bytes, problem, "tressmoor-convert reads") ||
+        !decodeHairStrands(input.bytes.data(), input.bytes.size(), FLT_MAX, input.strands, problem)) {
         fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
                 problem.c_str());
         return kFailure;
     }
     const TressmoorStrands own = knownStrands(strands, command, underlyingSurface);
-    const StrandStream stream(strands, knownShape(own), command.children);
-    if (!canWrite(stream, command.format, problem)) {
+    const std::optional<StrandStream> made =
+        StrandStream::make(strands, knownShape(own), command.children, problem);
+    if (!made || !canWrite(*made, command.format, problem)) {
         fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
                 problem.c_str());
         return kFailure;
     }
+    const StrandStream& stream = *made;
     if (!writeStrandFile(command.out, stream, own, command.format, true, kProgram, start, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());

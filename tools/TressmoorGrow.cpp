@@ -133,21 +133,23 @@ int main(int argc, char** argv)
     // The grown hair is written as its HAIR file would hold it, whatever the
     // format, so that every format reads the same strands.
     HairRecipe recipe = command.growth.recipe;
-    std::vector<unsigned char> hair;
-    HairStrands strands;
+    HairBytes hair;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !storedHairStrands(hairStore, recipe, hair, strands, problem)) {
+        !storedHairStrands(hairStore, recipe, hair, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kWriteError;
     }
+    const HairStrands& strands = hair.strands;
     const TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
-    const StrandStream stream(strands, recipe.shape, command.children);
+    const std::optional<StrandStream> made =
+        StrandStream::make(strands, recipe.shape, command.children, problem);
     const HairFileFormat format = formatForPath(command.out);
-    if (!canWrite(stream, format, problem)) {
+    if (!made || !canWrite(*made, format, problem)) {
         return usageError(problem);
     }
+    const StrandStream& stream = *made;
     if (!writeStrandFile(command.out, stream, own, format, false, kProgram, start, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());

@@ -6,7 +6,7 @@
 #include <cfloat>
 #include <chrono>
 #include <cstdio>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -145,13 +145,13 @@ int refuseFile(const std::string& path, const std::string& problem)
 
 // What the pictures show: the scene of the draw pass (a shape and its strand
 // tubes, or nothing for another program's strands), and the guides of the
-// strands drawn as lines, read in place from HAIR bytes.
+// strands drawn as lines, read in place from HAIR bytes it owns; it may be
+// moved, not copied.
 struct PictureHair {
     UnderlyingShape shape = UnderlyingShape::NoShape;
     bool foreign = false;  // another program's strands: no shape, no tubes, fitted to the view
     uint64_t tubes = 0;    // strands the draw pass draws as tubes
-    std::vector<unsigned char> bytes;
-    HairStrands strands;
+    HairBytes file;
     GuideStrands guides;
 };
 
@@ -160,10 +160,10 @@ struct PictureHair {
 bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, PictureHair& hair,
                        std::string& problem)
 {
-    if (!storedHairStrands(store, recipe, hair.bytes, hair.strands, problem)) {
+    if (!storedHairStrands(store, recipe, hair.file, problem)) {
         return false;
     }
-    hair.guides = guideStrandsOf(hair.strands);
+    hair.guides = guideStrandsOf(hair.file.strands);
     return true;
 }
 
@@ -174,14 +174,15 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
                  PictureHair& hair)
 {
     std::string problem;
-    if (!readWholeFile(path, kMaxHairInputSize, hair.bytes, problem, "tressmoor-render reads") ||
-        !decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem)) {
+    HairBytes& file = hair.file;
+    if (!readWholeFile(path, kMaxHairInputSize, file.bytes, problem, "tressmoor-render reads") ||
+        !decodeHairStrands(file.bytes.data(), file.bytes.size(), FLT_MAX, file.strands, problem)) {
         return refuseFile(path, problem);
     }
-    hair.guides = guideStrandsOf(hair.strands);
+    hair.guides = guideStrandsOf(file.strands);
     HairRecipe recipe;
     bool hasTag = false;
-    if (!readTressmoorRecipe(hair.strands, recipe, hasTag, problem)) {
+    if (!readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
         if (hasTag) {
             fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
                     "drawing it as another program's file\n",
@@ -192,14 +193,14 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
     }
     // The window's own checks, which also bound the coordinates the tubes are built from.
     HairFileContents contents;
-    if (!decodeHairFile(hair.bytes.data(), hair.bytes.size(), contents, problem)) {
+    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
         return refuseFile(path, problem);
     }
     if (!applyHairFile(contents, surface, store)) {
         return refuseFile(path, "its recipe cannot be rebuilt");
     }
     hair.shape = recipe.shape;
-    hair.tubes = hair.strands.header.strandCount;
+    hair.tubes = file.strands.header.strandCount;
     return 0;
 }
 
@@ -243,20 +244,17 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
 {
     const PictureOptions& picture = command.picture;
     const ChildOptions& childOptions = command.children;
+    // Without the guides the pass draws the shape alone.
     const SceneInputs scene = {hair.shape, picture.displayMode, picture.controlPoints,
                                picture.controlPolygon, hair.foreign ? nullptr : &store,
-                               &surface};
-    // Without the guides the pass draws the shape alone: a store with no strands.
-    if (!childOptions.keepGuides) {
-        store.clusterCount = 0;
-    }
+                               &surface, childOptions.keepGuides};
 
-    std::unique_ptr<DenseHairLines> lines;
+    std::optional<DenseHairLines> lines;
     if (hair.foreign || childOptions.children > 0) {
-        lines = std::make_unique<DenseHairLines>(hair.guides, hair.shape, childOptions);
-        lines->guidesAsLines = hair.foreign && childOptions.keepGuides;
         std::string problem;
-        if (!lines->check(problem)) {
+        lines = DenseHairLines::make(hair.guides, hair.shape, childOptions,
+                                     hair.foreign && childOptions.keepGuides, problem);
+        if (!lines) {
             if (!hair.foreign) {
                 return cannotDraw(problem);
             }
@@ -269,8 +267,8 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
     const uint64_t tubes = childOptions.keepGuides ? hair.tubes : 0;
     const unsigned long long strands = tubes + (lines ? lines->lineStrandCount() : 0);
 
-    const float reach = childOptions.children > 0 ? childOptions.radius + childOptions.frizz : 0.0f;
-    const std::vector<FrameView> views = frameViews(picture, hair, reach);
+    const std::vector<FrameView> views =
+        frameViews(picture, hair, lines ? lines->childReach() : 0.0f);
     std::vector<unsigned char> rgb;
     for (size_t frame = 0; frame < views.size(); ++frame) {
         const std::string path = picture.turntable > 0
@@ -279,8 +277,7 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
         const ToolClock::time_point start = ToolClock::now();
         renderer.drawPass(views[frame].view, scene);
         if (lines) {
-            std::copy(views[frame].offset, views[frame].offset + 3, lines->offset);
-            lines->draw(views[frame].view, renderer.multiDrawArrays());
+            lines->draw(views[frame].view, views[frame].offset, renderer.multiDrawArrays());
         }
         renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);

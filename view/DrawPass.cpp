@@ -61,6 +61,9 @@ void applyMaterial()
 
 void drawHairInOwnMatrix(const SceneInputs& scene)
 {
+    if (!scene.hairTubes) {
+        return;
+    }
     glPushMatrix();
     drawHair(*scene.store, scene.displayMode);
     glPopMatrix();

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,17 +45,18 @@ void grow(const HairRecipe& recipe, GrownHair& hair)
 
 std::string written(const GrownHair& hair, const ChildOptions& options, HairFileFormat format)
 {
-    const StrandStream stream(hair.strands, hair.own.recipe.shape, options);
     std::string problem;
-    EXPECT_TRUE(canWrite(stream, format, problem)) << problem;
+    const std::optional<StrandStream> stream =
+        StrandStream::make(hair.strands, hair.own.recipe.shape, options, problem);
+    EXPECT_TRUE(stream && canWrite(*stream, format, problem)) << problem;
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes), 4096);
-    writeHairFileAs(stream, hair.own, format, false, out);
+    writeHairFileAs(*stream, hair.own, format, false, out);
     EXPECT_TRUE(out.finish());
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The guides' points, then every turn's children, as the generator makes them.
+// The guides' points, then every brood of children, as the generator makes them.
 std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& options,
                                   std::vector<uint32_t>* followed = nullptr)
 {
@@ -65,10 +67,12 @@ std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& opt
         guides.point(n, xyz);
         points.insert(points.end(), xyz, xyz + 3);
     }
-    const ChildGenerator generator(guides, hair.own.recipe.shape, options);
+    std::string problem;
+    const std::optional<ChildGenerator> generator =
+        ChildGenerator::make(guides, hair.own.recipe.shape, options, problem);
     for (uint64_t g = 0; g < guides.strandCount(); ++g) {
         StrandRun batch;
-        generator.generate(g, batch);
+        generator->generate(g, batch);
         points.insert(points.end(), batch.points.begin(), batch.points.end());
         if (followed != nullptr) {
             followed->insert(followed->end(), batch.guides.begin(), batch.guides.end());
