@@ -241,3 +241,74 @@ TEST(DenseHair, WithoutChildrenEveryFormatIsTheFileItself)
         EXPECT_EQ(line.find("tressmoorChildren"), std::string::npos);
     }
 }
+
+// Broods far larger than a unit are cut into pieces: every unit holds at most
+// kUnitPoints points, the units cover every strand once, and a file of many
+// spans and rounds holds, point for point, the guides and then every brood as
+// the generator makes it whole.
+TEST(DenseHair, AFileOfManySpansHoldsEveryBroodAsTheGeneratorMakesIt)
+{
+    for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
+        const std::string label = childModeName(mode);
+        GrownHair hair;
+        grow(makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 2, 3, 8), hair);
+        // 12 guides with 6000 children of 8 points: 576,000 points, over four spans.
+        const ChildOptions options = taperedChildren(mode, 6000);
+        std::string problem;
+        const std::optional<StrandStream> stream =
+            StrandStream::make(hair.strands, hair.own.recipe.shape, options, problem);
+        ASSERT_TRUE(stream) << problem;
+        EXPECT_GT(stream->pointCount(), 4 * StrandStream::kSpanPoints);
+        ASSERT_EQ(stream->firstStrandOf(0), 0u);
+        for (uint64_t unit = 0; unit < stream->unitCount(); ++unit) {
+            uint64_t points = 0;
+            stream->forEachStrand(unit, unit + 1, [&](uint64_t, uint32_t n, uint64_t) { points += n; });
+            EXPECT_GT(stream->firstStrandOf(unit + 1), stream->firstStrandOf(unit)) << label;
+            EXPECT_LE(points, StrandStream::kUnitPoints) << label << " unit " << unit;
+        }
+        EXPECT_EQ(stream->firstStrandOf(stream->unitCount()), stream->strandCount()) << label;
+
+        const std::string text = written(hair, options, HairFileFormat::Hair);
+        const std::vector<unsigned char> bytes(text.begin(), text.end());
+        HairStrands dense;
+        ASSERT_TRUE(decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, dense, problem)) << problem;
+        ASSERT_EQ(dense.header.pointCount, 12u * 6001 * 8) << label;
+        std::vector<float> actual(3 * size_t(dense.header.pointCount));
+        for (uint64_t n = 0; n < dense.header.pointCount; ++n) {
+            for (int axis = 0; axis < 3; ++axis) {
+                actual[3 * n + axis] = dense.coordinate(n, axis);
+            }
+        }
+        const std::vector<float> expected = expectedPoints(hair, options);
+        EXPECT_EQ(bitDifference(expected, actual), "") << label;
+        ASSERT_NE(dense.thickness, nullptr) << label;
+        for (uint64_t n = 0; n < dense.header.pointCount; n += 97) {
+            EXPECT_EQ(dense.thicknessOf(n), strandWidth(options, n % 8, 8)) << label << " point " << n;
+        }
+
+        // OBJ's spans number their points on from the spans before them.
+        const std::string obj = written(hair, options, HairFileFormat::Obj);
+        std::vector<float> points;
+        uint64_t nextIndex = 1;
+        size_t strands = 0;
+        for (size_t at = 0; at < obj.size();) {
+            const size_t end = obj.find('\n', at);
+            const std::string line = obj.substr(at, end - at);
+            at = end + 1;
+            if (line[0] == 'v') {
+                for (float value : usdFloats(line.substr(1))) {
+                    points.push_back(value);
+                }
+            } else if (line[0] == 'l') {
+                std::string indices;
+                for (int i = 0; i < 8; ++i) {
+                    indices += " " + std::to_string(nextIndex++);
+                }
+                ASSERT_EQ(line, "l" + indices) << label << " strand " << strands;
+                ++strands;
+            }
+        }
+        EXPECT_EQ(strands, 12u * 6001) << label;
+        EXPECT_EQ(bitDifference(expected, points), "") << label;
+    }
+}

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -311,4 +312,49 @@ TEST(ChildStrands, WidthsTaperLinearlyFromRootToTip)
     }
     EXPECT_TRUE(widthsAreConstant(ChildOptions()));
     EXPECT_EQ(strandWidth(ChildOptions(), 4, 16), 2.0f);
+}
+
+// Writers make a large brood in pieces on several threads: each piece from a
+// cursor drawn past the children before it, or carried on from the piece
+// before, comes out exactly as that part of the whole brood.
+TEST(ChildStrands, ABroodMadeInPiecesIsTheWholeBrood)
+{
+    const int n = 7;
+    for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
+        for (float frizz : {0.0f, 2.0f}) {
+            const Guides guides = standingGuides(UnderlyingShape::Torus, 20, n);
+            ChildOptions options;
+            options.children = 300;
+            options.mode = mode;
+            options.frizz = frizz;
+            const ChildGenerator generator = generatorFor(guides.strands, UnderlyingShape::Torus, options);
+            srand(5);
+            for (uint64_t g = 0; g < 20; g += 3) {
+                const std::string where = std::string(childModeName(mode)) + " frizz " +
+                                          std::to_string(frizz) + " brood " + std::to_string(g);
+                StrandRun whole;
+                generator.generate(g, whole);
+                StrandRun carried;
+                ChildCursor cursor = generator.broodStart(g);
+                for (uint64_t start = 0; start < options.children;) {
+                    const uint64_t end = std::min<uint64_t>(start + 1 + rand() % 60, options.children);
+                    // A piece on its own starts from a fresh cursor drawn past the others.
+                    ChildCursor skipped = generator.broodStart(g);
+                    generator.skip(skipped, start);
+                    EXPECT_EQ(skipped.state, cursor.state) << where << " child " << start;
+                    StrandRun alone;
+                    generator.generate(skipped, end, alone);
+                    ASSERT_EQ(alone.points.size(), (end - start) * n * 3) << where;
+                    EXPECT_TRUE(std::equal(alone.points.begin(), alone.points.end(),
+                                           whole.points.begin() + start * n * 3))
+                        << where << " children " << start << " to " << end;
+                    generator.generate(cursor, end, carried);
+                    EXPECT_EQ(cursor.child, end) << where;
+                    start = end;
+                }
+                EXPECT_EQ(carried.points, whole.points) << where;
+                EXPECT_EQ(carried.guides, whole.guides) << where;
+            }
+        }
+    }
 }
