@@ -29,8 +29,8 @@ bool normalise(float v[3])
     return true;
 }
 
-// Tangents at right angles to the normal: the turn about the shape's z axis where
-// there is one, else whichever axis lies least along the normal.
+// Tangents at right angles to the normal: the direction of rotation about the
+// shape's z axis where there is one, else whichever axis lies least along the normal.
 void completeFrame(RootFrame& frame, const float* around)
 {
     float tangent[3] = {0.0f, 0.0f, 0.0f};
