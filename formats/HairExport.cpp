@@ -99,8 +99,8 @@ public:
         if (oneLength && stream.strandCount() > 0) {
             header.defaultSegments = stream.pointsOf(0) - 1;
         }
-        if (stream.options.widthsGiven) {
-            header.defaultThickness = stream.options.rootWidth;
+        if (stream.options.output.widthsGiven) {
+            header.defaultThickness = stream.options.output.rootWidth;
         }
         header.info = denseHairInfo(own.known ? &own.recipe : nullptr, stream.options);
         std::vector<unsigned char> bytes;
@@ -251,7 +251,7 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
     OutputBuffer out(appendingTo(bytes));
     // Without children every stream can be made.
     const std::optional<StrandStream> stream =
-        StrandStream::make(strands, contents.recipe.shape, ChildOptions(), problem);
+        StrandStream::make(strands, contents.recipe.shape, ChildRequest(), problem);
     writeHairFileAs(*stream, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
                     false, out);
     out.finish();

@@ -146,20 +146,21 @@ std::string shortestText(float value)
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-std::string formatChildOptions(const ChildOptions& options)
+std::string formatChildOptions(const ChildRequest& request)
 {
+    const ChildOptions& options = request.generation;
     std::string text = "children=" + std::to_string(options.children) + " mode=" +
                        childModeName(options.mode);
     for (const ChildNumber& number : kChildNumbers) {
-        if (number.field == &ChildOptions::rootWidth) {
+        if (number.outputField == &ChildOutput::rootWidth) {
             text += " seed=" + std::to_string(options.seed);
         }
-        text += " " + std::string(number.name) + "=" + shortestText(options.*number.field);
+        text += " " + std::string(number.name) + "=" + shortestText(number.in(request));
     }
-    return text + " guides=" + (options.keepGuides ? "keep" : "drop");
+    return text + " guides=" + (request.output.keepGuides ? "keep" : "drop");
 }
 
-std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options)
+std::string denseHairInfo(const HairRecipe* recipe, const ChildRequest& request)
 {
     std::string text = std::string(kDenseHairTag) + " 1";
     if (recipe != nullptr) {
@@ -168,25 +169,25 @@ std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options)
             text += " " + std::to_string(recipe->*number.field);
         }
     }
-    const ChildOptions defaults;
+    const ChildOptions& options = request.generation;
+    const ChildOutput& output = request.output;
+    const ChildRequest defaults;
     std::vector<std::string> words = {"children=" + std::to_string(options.children),
                                       childModeName(options.mode)};
     for (const ChildNumber& number : kChildNumbers) {
-        const bool width = number.field == &ChildOptions::rootWidth ||
-                           number.field == &ChildOptions::tipWidth;
-        if (!width && options.*number.field != defaults.*number.field) {
-            words.push_back(std::string(number.name) + "=" + shortestText(options.*number.field));
+        if (!number.isWidth() && number.in(request) != number.in(defaults)) {
+            words.push_back(std::string(number.name) + "=" + shortestText(number.in(request)));
         }
     }
     // The two widths in one word, root first: the header has little room.
-    if (options.rootWidth != defaults.rootWidth || options.tipWidth != defaults.tipWidth) {
-        words.push_back("widths=" + shortestText(options.rootWidth) + ":" +
-                        shortestText(options.tipWidth));
+    if (output.rootWidth != defaults.output.rootWidth || output.tipWidth != defaults.output.tipWidth) {
+        words.push_back("widths=" + shortestText(output.rootWidth) + ":" +
+                        shortestText(output.tipWidth));
     }
-    if (options.seed != defaults.seed) {
+    if (options.seed != defaults.generation.seed) {
         words.push_back("seed=" + std::to_string(options.seed));
     }
-    if (!options.keepGuides) {
+    if (!output.keepGuides) {
         words.push_back("drop");
     }
     // The header holds 88 bytes; the USD and OBJ files carry every option in full.

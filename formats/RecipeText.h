@@ -27,7 +27,7 @@ std::string shortestText(float value);
 // How children were made, beside the recipe in the OBJ comment and the USD layer:
 // "children=200 mode=around radius=4 clump=0.5 frizz=0 seed=1 rootWidth=2
 // tipWidth=2 guides=keep", each number the shortest text of its float.
-std::string formatChildOptions(const ChildOptions& options);
+std::string formatChildOptions(const ChildRequest& request);
 
 // The HAIR header's 88-byte information text of hair with children or widths:
 // "tressmoor-dense 1", the recipe's shape, style and five numbers when it has
@@ -36,6 +36,6 @@ std::string formatChildOptions(const ChildOptions& options);
 // sphere combed 10 1 50 10 16 children=200 between radius=6 widths=3:0.5".
 // Readers take it for no recipe of their own.
 constexpr const char* kDenseHairTag = "tressmoor-dense";
-std::string denseHairInfo(const HairRecipe* recipe, const ChildOptions& options);
+std::string denseHairInfo(const HairRecipe* recipe, const ChildRequest& request);
 
 #endif

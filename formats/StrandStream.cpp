@@ -17,10 +17,10 @@ GuideStrands guideStrandsOf(const HairStrands& strands)
 }
 
 std::optional<StrandStream> StrandStream::make(const HairStrands& guides, UnderlyingShape shape,
-                                               const ChildOptions& options, std::string& problem)
+                                               const ChildRequest& options, std::string& problem)
 {
     std::optional<ChildGenerator> generator =
-        ChildGenerator::make(guideStrandsOf(guides), shape, options, problem);
+        ChildGenerator::make(guideStrandsOf(guides), shape, options.generation, problem);
     if (!generator) {
         return std::nullopt;
     }
@@ -30,12 +30,13 @@ std::optional<StrandStream> StrandStream::make(const HairStrands& guides, Underl
 }
 
 StrandStream::StrandStream(const HairStrands& guides, UnderlyingShape shape,
-                           const ChildOptions& options, ChildGenerator generator)
+                           const ChildRequest& options, ChildGenerator generator)
     : guides(guides),
       shape(shape),
       options(options),
       generator(std::move(generator)),
-      isDense(options.children > 0 || options.widthsGiven || !options.keepGuides)
+      isDense(options.generation.children > 0 || options.output.widthsGiven ||
+              !options.output.keepGuides)
 {
     divideIntoUnits();
 }
@@ -56,7 +57,7 @@ void StrandStream::divideIntoUnits()
     for (uint64_t g = 0; g < keptGuides(); ++g) {
         take(g, 0, guidePoints(g));
     }
-    const uint64_t children = options.children;
+    const uint64_t children = options.generation.children;
     for (uint64_t g = 0; children > 0 && g < guideCount(); ++g) {
         const uint64_t first = keptGuides() + g * children;
         ChildCursor cursor = generator.broodStart(g);
@@ -77,7 +78,7 @@ void StrandStream::divideIntoUnits()
 
 uint64_t StrandStream::pointCount() const
 {
-    return (options.keepGuides ? uint64_t(guides.header.pointCount) : 0) +
+    return (options.output.keepGuides ? uint64_t(guides.header.pointCount) : 0) +
            generator.childPointCount();
 }
 
@@ -93,7 +94,7 @@ uint64_t StrandStream::guidePointAt(uint64_t guide, uint32_t i) const
 
 uint64_t StrandStream::broodGuideOf(uint64_t strand) const
 {
-    return strand < keptGuides() ? strand : (strand - keptGuides()) / options.children;
+    return strand < keptGuides() ? strand : (strand - keptGuides()) / options.generation.children;
 }
 
 uint32_t StrandStream::pointsOf(uint64_t strand) const
@@ -126,11 +127,11 @@ void StrandStream::fill(uint64_t first, uint64_t end, StrandRun& run) const
     // The range starts a unit or a brood, whose first child's state is known.
     ChildCursor cursor;
     cursor.guide = broodGuideOf(s);
-    cursor.child = (s - keptGuides()) % options.children;
+    cursor.child = (s - keptGuides()) % options.generation.children;
     cursor.state = s == firstStrandOf(first) ? units[first].state
                                              : generator.broodStart(cursor.guide).state;
     while (s < last) {
-        const uint64_t broodEnd = keptGuides() + (cursor.guide + 1) * options.children;
+        const uint64_t broodEnd = keptGuides() + (cursor.guide + 1) * options.generation.children;
         const uint64_t stop = std::min(last, broodEnd);
         generator.generate(cursor, cursor.child + (stop - s), run);
         s = stop;
@@ -142,21 +143,22 @@ void StrandStream::fill(uint64_t first, uint64_t end, StrandRun& run) const
 
 float StrandStream::widthAt(uint64_t guide, uint32_t i, uint32_t n) const
 {
-    if (options.widthsGiven) {
-        return strandWidth(options, i, n);
+    if (options.output.widthsGiven) {
+        return strandWidth(options.output, i, n);
     }
     return guides.thicknessOf(guidePointAt(guide, i));
 }
 
 bool StrandStream::widthsVary() const
 {
-    return options.widthsGiven ? !widthsAreConstant(options) : guides.thickness != nullptr;
+    return options.output.widthsGiven ? !widthsAreConstant(options.output)
+                                      : guides.thickness != nullptr;
 }
 
 float StrandStream::widestWidth() const
 {
-    if (options.widthsGiven) {
-        return std::max({options.rootWidth, options.tipWidth, 0.0f});
+    if (options.output.widthsGiven) {
+        return std::max({options.output.rootWidth, options.output.tipWidth, 0.0f});
     }
     float widest = std::max(guides.header.defaultThickness, 0.0f);
     if (guides.thickness != nullptr) {

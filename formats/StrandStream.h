@@ -23,7 +23,7 @@ public:
     // None, with the reason, when the children cannot be made: between guides
     // needs the shape and guides of one length.
     static std::optional<StrandStream> make(const HairStrands& guides, UnderlyingShape shape,
-                                            const ChildOptions& options, std::string& problem);
+                                            const ChildRequest& options, std::string& problem);
     StrandStream(StrandStream&&) = default;
     StrandStream(const StrandStream&) = delete;
     StrandStream& operator=(const StrandStream&) = delete;
@@ -32,7 +32,7 @@ public:
     bool dense() const { return isDense; }
 
     uint64_t guideCount() const { return guideView().strandCount(); }
-    uint64_t keptGuides() const { return options.keepGuides ? guideCount() : 0; }
+    uint64_t keptGuides() const { return options.output.keepGuides ? guideCount() : 0; }
     uint64_t strandCount() const { return keptGuides() + generator.childCount(); }
     uint64_t pointCount() const;
 
@@ -81,7 +81,7 @@ public:
     // A view of the bytes, kept by value so that no copy of a view can dangle.
     const HairStrands guides;
     const UnderlyingShape shape;
-    const ChildOptions options;
+    const ChildRequest options;
 
 private:
     // Where a unit starts, and for children the random state of its first.
@@ -90,7 +90,7 @@ private:
         uint64_t state;
     };
 
-    StrandStream(const HairStrands& guides, UnderlyingShape shape, const ChildOptions& options,
+    StrandStream(const HairStrands& guides, UnderlyingShape shape, const ChildRequest& options,
                  ChildGenerator generator);
     const GuideStrands& guideView() const { return generator.guideStrands(); }
     void divideIntoUnits();

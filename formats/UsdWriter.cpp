@@ -177,8 +177,8 @@ public:
     {
         if (!stream.widthsVary()) {
             openArray(out, "float[] widths");
-            ArrayElements(out, true).number(stream.options.widthsGiven
-                                                ? stream.options.rootWidth
+            ArrayElements(out, true).number(stream.options.output.widthsGiven
+                                                ? stream.options.output.rootWidth
                                                 : stream.guides.thicknessOf(0));
             closeArray(out, "constant");
             return;
@@ -289,7 +289,8 @@ public:
 private:
     bool childrenFollowOthers() const
     {
-        return stream.options.children > 0 && stream.options.mode == ChildMode::Between;
+        const ChildOptions& children = stream.options.generation;
+        return children.children > 0 && children.mode == ChildMode::Between;
     }
 
     template <typename MakeSpanValues>

@@ -95,14 +95,14 @@ bool childModeFromName(const std::string& name, ChildMode& mode)
     return false;
 }
 
-float strandWidth(const ChildOptions& options, uint64_t point, uint64_t points)
+float strandWidth(const ChildOutput& output, uint64_t point, uint64_t points)
 {
-    return options.rootWidth + (options.tipWidth - options.rootWidth) * fractionAlong(point, points);
+    return output.rootWidth + (output.tipWidth - output.rootWidth) * fractionAlong(point, points);
 }
 
-bool widthsAreConstant(const ChildOptions& options)
+bool widthsAreConstant(const ChildOutput& output)
 {
-    return options.rootWidth == options.tipWidth;
+    return output.rootWidth == output.tipWidth;
 }
 
 void GuideStrands::point(uint64_t n, float out[3]) const

@@ -14,6 +14,7 @@
 // whole shape, each blended from the guides whose roots are nearest its own.
 enum class ChildMode : int32_t { Around = 0, Between = 1 };
 
+// What the generator needs to make children.
 struct ChildOptions {
     uint32_t children = 0;  // per guide; none by default
     ChildMode mode = ChildMode::Around;
@@ -21,37 +22,60 @@ struct ChildOptions {
     float clump = 0.5f;     // 0 keeps the root's offset to the tip, 1 brings tips onto the guide's
     float frizz = 0.0f;     // the most a tip strays at random; none at the root
     uint64_t seed = 1;
+};
+
+// What a file or a picture makes of the guides and their children.
+struct ChildOutput {
     float rootWidth = 2.0f;
     float tipWidth = 2.0f;
-    bool keepGuides = true;  // guides first, then children; otherwise children alone
     // Whether the widths were asked for; otherwise a file's own thickness stands.
     bool widthsGiven = false;
+    bool keepGuides = true;  // guides first, then children; otherwise children alone
+};
+
+// The child options as the tools take them: the children, and what is made of them.
+struct ChildRequest {
+    ChildOptions generation;
+    ChildOutput output;
 };
 
 // The child options that are numbers with a unit or a share, in the order the
 // text form writes them. The tools' options, their help and the README's table
-// all follow it.
+// all follow it. Each is a field of the generation's options or of the output's.
 struct ChildNumber {
     const char* option;  // the tools' option
     const char* name;    // in the text form a file carries
-    float ChildOptions::*field;
+    float ChildOptions::*generationField;
+    float ChildOutput::*outputField;
     float minimum;
     float maximum;
     const char* meaning;  // how the help describes it
+
+    float& in(ChildRequest& request) const
+    {
+        return generationField != nullptr ? request.generation.*generationField
+                                          : request.output.*outputField;
+    }
+    float in(const ChildRequest& request) const
+    {
+        return generationField != nullptr ? request.generation.*generationField
+                                          : request.output.*outputField;
+    }
+    bool isWidth() const { return outputField != nullptr; }
 };
 
 inline constexpr float kLargestChildLength = 1000.0f;
 inline constexpr int kChildNumberCount = 5;
 inline constexpr ChildNumber kChildNumbers[kChildNumberCount] = {
-    {"--child-radius", "radius", &ChildOptions::radius, 0.0f, kLargestChildLength,
+    {"--child-radius", "radius", &ChildOptions::radius, nullptr, 0.0f, kLargestChildLength,
      "radius of the disc children root in"},
-    {"--clump", "clump", &ChildOptions::clump, 0.0f, 1.0f,
+    {"--clump", "clump", &ChildOptions::clump, nullptr, 0.0f, 1.0f,
      "how far children draw in to the tip"},
-    {"--frizz", "frizz", &ChildOptions::frizz, 0.0f, kLargestChildLength,
+    {"--frizz", "frizz", &ChildOptions::frizz, nullptr, 0.0f, kLargestChildLength,
      "the most a child's tip strays"},
-    {"--root-width", "rootWidth", &ChildOptions::rootWidth, 0.0f, kLargestChildLength,
+    {"--root-width", "rootWidth", nullptr, &ChildOutput::rootWidth, 0.0f, kLargestChildLength,
      "width of every strand at its root"},
-    {"--tip-width", "tipWidth", &ChildOptions::tipWidth, 0.0f, kLargestChildLength,
+    {"--tip-width", "tipWidth", nullptr, &ChildOutput::tipWidth, 0.0f, kLargestChildLength,
      "width of every strand at its tip"},
 };
 
@@ -60,9 +84,9 @@ const char* childModeName(ChildMode mode);
 bool childModeFromName(const std::string& name, ChildMode& mode);
 
 // The width of point i of a strand of n points: root width to tip width, linearly.
-float strandWidth(const ChildOptions& options, uint64_t point, uint64_t points);
+float strandWidth(const ChildOutput& output, uint64_t point, uint64_t points);
 // Whether every point of a strand has the same width.
-bool widthsAreConstant(const ChildOptions& options);
+bool widthsAreConstant(const ChildOutput& output);
 
 // The guides, read in place: strand s holds points starts[s] .. starts[s + 1] - 1,
 // each three little-endian floats x, y, z, root first.

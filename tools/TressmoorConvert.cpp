@@ -65,7 +65,7 @@ struct ConvertCommand {
     std::string in;
     std::string out;
     HairFileFormat format = HairFileFormat::Hair;
-    ChildOptions children;
+    ChildRequest children;
     bool showHelp = false;
     bool showVersion = false;
 };

@@ -46,7 +46,7 @@ std::string helpText()
 
 struct GrowCommand {
     GrowthOptions growth;
-    ChildOptions children;
+    ChildRequest children;
     std::string out;
     bool showHelp = false;
     bool showVersion = false;
@@ -102,7 +102,8 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     // Every strand of a growth has the recipe's parts, and so has every child.
     const HairRecipe& recipe = command.growth.recipe;
     const uint64_t guides = strandTotal(recipe);
-    const uint64_t strands = guides * (uint64_t(command.children.keepGuides) + command.children.children);
+    const uint64_t strands = guides * (uint64_t(command.children.output.keepGuides) +
+                                       command.children.generation.children);
     std::string problem;
     if (formatForPath(command.out) == HairFileFormat::Hair &&
         !hairCountsFit(strands, strands * uint64_t(recipe.parts), problem)) {

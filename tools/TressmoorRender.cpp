@@ -71,7 +71,7 @@ std::string helpText()
 struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
-    ChildOptions children;
+    ChildRequest children;
     std::string hairFile;
     std::string growthOption;  // the first growth option given, which --hair does not take
     bool showHelp = false;
@@ -243,17 +243,18 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
                  NurbsSurface& surface, OffscreenRenderer& renderer)
 {
     const PictureOptions& picture = command.picture;
-    const ChildOptions& childOptions = command.children;
+    const ChildOptions& childOptions = command.children.generation;
+    const bool keepGuides = command.children.output.keepGuides;
     // Without the guides the pass draws the shape alone.
     const SceneInputs scene = {hair.shape, picture.displayMode, picture.controlPoints,
                                picture.controlPolygon, hair.foreign ? nullptr : &store,
-                               &surface, childOptions.keepGuides};
+                               &surface, keepGuides};
 
     std::optional<DenseHairLines> lines;
     if (hair.foreign || childOptions.children > 0) {
         std::string problem;
         lines = DenseHairLines::make(hair.guides, hair.shape, childOptions,
-                                     hair.foreign && childOptions.keepGuides, problem);
+                                     hair.foreign && keepGuides, problem);
         if (!lines) {
             if (!hair.foreign) {
                 return cannotDraw(problem);
@@ -264,7 +265,7 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
             return refuseFile(command.hairFile, problem);
         }
     }
-    const uint64_t tubes = childOptions.keepGuides ? hair.tubes : 0;
+    const uint64_t tubes = keepGuides ? hair.tubes : 0;
     const unsigned long long strands = tubes + (lines ? lines->lineStrandCount() : 0);
 
     const std::vector<FrameView> views =
@@ -329,7 +330,7 @@ int main(int argc, char** argv)
         }
         hair.shape = command.growth.recipe.shape;
         hair.tubes = strandTotal(command.growth.recipe);
-        if (command.children.children > 0 &&
+        if (command.children.generation.children > 0 &&
             !guidesOfGrownHair(command.growth.recipe, hairStore, hair, problem)) {
             return cannotDraw(problem);
         }

@@ -43,7 +43,7 @@ void grow(const HairRecipe& recipe, GrownHair& hair)
     hair.own = tressmoorStrandsOf(hair.strands, recipe, shapeSurface);
 }
 
-std::string written(const GrownHair& hair, const ChildOptions& options, HairFileFormat format)
+std::string written(const GrownHair& hair, const ChildRequest& options, HairFileFormat format)
 {
     std::string problem;
     const std::optional<StrandStream> stream =
@@ -57,19 +57,19 @@ std::string written(const GrownHair& hair, const ChildOptions& options, HairFile
 }
 
 // The guides' points, then every brood of children, as the generator makes them.
-std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& options,
+std::vector<float> expectedPoints(const GrownHair& hair, const ChildRequest& options,
                                   std::vector<uint32_t>* followed = nullptr)
 {
     const GuideStrands guides = guideStrandsOf(hair.strands);
     std::vector<float> points;
-    for (uint64_t n = 0; options.keepGuides && n < hair.strands.header.pointCount; ++n) {
+    for (uint64_t n = 0; options.output.keepGuides && n < hair.strands.header.pointCount; ++n) {
         float xyz[3];
         guides.point(n, xyz);
         points.insert(points.end(), xyz, xyz + 3);
     }
     std::string problem;
     const std::optional<ChildGenerator> generator =
-        ChildGenerator::make(guides, hair.own.recipe.shape, options, problem);
+        ChildGenerator::make(guides, hair.own.recipe.shape, options.generation, problem);
     for (uint64_t g = 0; g < guides.strandCount(); ++g) {
         StrandRun batch;
         generator->generate(g, batch);
@@ -81,15 +81,15 @@ std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& opt
     return points;
 }
 
-ChildOptions taperedChildren(ChildMode mode, uint32_t children)
+ChildRequest taperedChildren(ChildMode mode, uint32_t children)
 {
-    ChildOptions options;
-    options.children = children;
-    options.mode = mode;
-    options.frizz = 1.5f;
-    options.rootWidth = 3.0f;
-    options.tipWidth = 0.5f;
-    options.widthsGiven = true;
+    ChildRequest options;
+    options.generation.children = children;
+    options.generation.mode = mode;
+    options.generation.frizz = 1.5f;
+    options.output.rootWidth = 3.0f;
+    options.output.tipWidth = 0.5f;
+    options.output.widthsGiven = true;
     return options;
 }
 
@@ -101,7 +101,7 @@ TEST(DenseHair, HairHoldsGuidesThenChildrenWithTaperedThickness)
 {
     GrownHair hair;
     grow(makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 2, 3, 8), hair);
-    const ChildOptions options = taperedChildren(ChildMode::Around, 5);
+    const ChildRequest options = taperedChildren(ChildMode::Around, 5);
     const std::string text = written(hair, options, HairFileFormat::Hair);
     const std::vector<unsigned char> bytes(text.begin(), text.end());
 
@@ -126,7 +126,7 @@ TEST(DenseHair, HairHoldsGuidesThenChildrenWithTaperedThickness)
     EXPECT_EQ(bitDifference(expected, actual), "");
     for (uint64_t n = 0; n < dense.header.pointCount; ++n) {
         const uint32_t i = n % 8;
-        EXPECT_EQ(dense.thicknessOf(n), strandWidth(options, i, 8)) << "point " << n;
+        EXPECT_EQ(dense.thicknessOf(n), strandWidth(options.output, i, 8)) << "point " << n;
     }
     EXPECT_EQ(dense.thicknessOf(0), 3.0f);
     EXPECT_EQ(dense.thicknessOf(7), 0.5f);
@@ -140,7 +140,7 @@ TEST(DenseHair, UsdCarriesWidthsClustersRootsAndGuideFlagsForEveryChild)
     for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
         GrownHair hair;
         grow(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 4, 10), hair);
-        const ChildOptions options = taperedChildren(mode, 7);
+        const ChildRequest options = taperedChildren(mode, 7);
         const std::string label = childModeName(mode);
         const UsdLayer layer = parseUsdLayer(written(hair, options, HairFileFormat::Usd));
         ASSERT_EQ(layer.problem, "") << label;
@@ -159,7 +159,7 @@ TEST(DenseHair, UsdCarriesWidthsClustersRootsAndGuideFlagsForEveryChild)
         const std::vector<float> width = usdFloats(widths.value);
         ASSERT_EQ(width.size(), strands * 10) << label;
         for (size_t n = 0; n < width.size(); ++n) {
-            EXPECT_EQ(width[n], strandWidth(options, n % 10, 10)) << label << " vertex " << n;
+            EXPECT_EQ(width[n], strandWidth(options.output, n % 10, 10)) << label << " vertex " << n;
         }
 
         const std::vector<long long> clusters = usdIntegers(layer.attributes.at("primvars:clusterId").value);
@@ -193,9 +193,9 @@ TEST(DenseHair, ObjAndDroppedGuidesHoldTheChildrenAlone)
 {
     GrownHair hair;
     grow(makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 1, 5, 8), hair);
-    ChildOptions options;
-    options.children = 3;
-    options.keepGuides = false;
+    ChildRequest options;
+    options.generation.children = 3;
+    options.output.keepGuides = false;
     const std::string obj = written(hair, options, HairFileFormat::Obj);
     const std::vector<float> expected = expectedPoints(hair, options);
     ASSERT_EQ(expected.size(), 15u * 8 * 3);
@@ -233,9 +233,9 @@ TEST(DenseHair, WithoutChildrenEveryFormatIsTheFileItself)
 {
     GrownHair hair;
     grow(makeRecipe(UnderlyingShape::Torus, HairStyle::Combed, 2, 2, 12), hair);
-    EXPECT_EQ(written(hair, ChildOptions(), HairFileFormat::Hair),
+    EXPECT_EQ(written(hair, ChildRequest(), HairFileFormat::Hair),
               std::string(hair.bytes.begin(), hair.bytes.end()));
-    const UsdLayer layer = parseUsdLayer(written(hair, ChildOptions(), HairFileFormat::Usd));
+    const UsdLayer layer = parseUsdLayer(written(hair, ChildRequest(), HairFileFormat::Usd));
     EXPECT_EQ(layer.attributes.count("primvars:guide"), 0u);
     for (const std::string& line : layer.metadata) {
         EXPECT_EQ(line.find("tressmoorChildren"), std::string::npos);
@@ -253,7 +253,7 @@ TEST(DenseHair, AFileOfManySpansHoldsEveryBroodAsTheGeneratorMakesIt)
         GrownHair hair;
         grow(makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 2, 3, 8), hair);
         // 12 guides with 6000 children of 8 points: 576,000 points, over four spans.
-        const ChildOptions options = taperedChildren(mode, 6000);
+        const ChildRequest options = taperedChildren(mode, 6000);
         std::string problem;
         const std::optional<StrandStream> stream =
             StrandStream::make(hair.strands, hair.own.recipe.shape, options, problem);
@@ -283,7 +283,7 @@ TEST(DenseHair, AFileOfManySpansHoldsEveryBroodAsTheGeneratorMakesIt)
         EXPECT_EQ(bitDifference(expected, actual), "") << label;
         ASSERT_NE(dense.thickness, nullptr) << label;
         for (uint64_t n = 0; n < dense.header.pointCount; n += 97) {
-            EXPECT_EQ(dense.thicknessOf(n), strandWidth(options, n % 8, 8)) << label << " point " << n;
+            EXPECT_EQ(dense.thicknessOf(n), strandWidth(options.output, n % 8, 8)) << label << " point " << n;
         }
 
         // OBJ's spans number their points on from the spans before them.

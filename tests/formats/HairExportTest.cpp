@@ -48,7 +48,7 @@ std::string written(const Bytes& file, HairFileFormat format)
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes), 64);
     const std::optional<StrandStream> stream =
-        StrandStream::make(strands, UnderlyingShape::NoShape, ChildOptions(), problem);
+        StrandStream::make(strands, UnderlyingShape::NoShape, ChildRequest(), problem);
     writeHairFileAs(*stream, TressmoorStrands(), format, true, out);
     EXPECT_TRUE(out.finish());
     return std::string(bytes.begin(), bytes.end());

@@ -300,18 +300,18 @@ TEST(ChildStrands, BetweenGuidesNeedsAShapeAndGuidesOfOneLength)
 
 TEST(ChildStrands, WidthsTaperLinearlyFromRootToTip)
 {
-    ChildOptions options;
-    options.rootWidth = 3.0f;
-    options.tipWidth = 0.5f;
-    EXPECT_FALSE(widthsAreConstant(options));
-    EXPECT_EQ(strandWidth(options, 0, 11), 3.0f);
-    EXPECT_EQ(strandWidth(options, 10, 11), 0.5f);
-    EXPECT_FLOAT_EQ(strandWidth(options, 5, 11), 1.75f);
+    ChildOutput output;
+    output.rootWidth = 3.0f;
+    output.tipWidth = 0.5f;
+    EXPECT_FALSE(widthsAreConstant(output));
+    EXPECT_EQ(strandWidth(output, 0, 11), 3.0f);
+    EXPECT_EQ(strandWidth(output, 10, 11), 0.5f);
+    EXPECT_FLOAT_EQ(strandWidth(output, 5, 11), 1.75f);
     for (int i = 1; i < 11; ++i) {
-        EXPECT_LT(strandWidth(options, i, 11), strandWidth(options, i - 1, 11));
+        EXPECT_LT(strandWidth(output, i, 11), strandWidth(output, i - 1, 11));
     }
-    EXPECT_TRUE(widthsAreConstant(ChildOptions()));
-    EXPECT_EQ(strandWidth(ChildOptions(), 4, 16), 2.0f);
+    EXPECT_TRUE(widthsAreConstant(ChildOutput()));
+    EXPECT_EQ(strandWidth(ChildOutput(), 4, 16), 2.0f);
 }
 
 // Writers make a large brood in pieces on several threads: each piece from a
