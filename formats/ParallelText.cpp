@@ -10,6 +10,8 @@ namespace {
 
 // More workers than this would hold more spans in memory than they gain in speed.
 constexpr unsigned kMostWorkers = 16;
+// A worker's span gathers in chunks of this size before they join its bytes.
+constexpr size_t kSpanChunkSize = size_t(1) << 16;
 
 // What ended a worker, said as one reason.
 std::string reasonOf(const std::exception_ptr& thrown)
@@ -51,7 +53,7 @@ void writeSpansInParallel(OutputBuffer& out, uint64_t units, uint64_t unitsPerSp
         auto make = [&](unsigned w) {
             try {
                 const uint64_t first = roundStart + w * unitsPerSpan;
-                OutputBuffer span(appendingTo(spans[w]), size_t(1) << 16);
+                OutputBuffer span(appendingTo(spans[w]), kSpanChunkSize);
                 values[w] = makeSpan(first, std::min(first + unitsPerSpan, units), span);
                 span.finish();
                 failures[w] = span.failed() ? span.failure() : std::string();

@@ -16,6 +16,7 @@
 #include "formats/RecipeText.h"
 #include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
+#include "formats/UsdWriter.h"
 #include "hair/HairStore.h"
 
 namespace {
@@ -311,4 +312,29 @@ TEST(DenseHair, AFileOfManySpansHoldsEveryBroodAsTheGeneratorMakesIt)
         EXPECT_EQ(strands, 12u * 6001) << label;
         EXPECT_EQ(bitDifference(expected, points), "") << label;
     }
+}
+
+// A child whose root has no coordinates on the shape fails the layer with the
+// reason, and nothing after it is handed on.
+TEST(DenseHair, AChildRootWithoutSurfaceCoordinatesFailsTheLayer)
+{
+    GrownHair hair;
+    grow(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 2, 8), hair);
+    ASSERT_FALSE(hair.own.rootSt.empty());
+    ChildRequest options;
+    options.generation.children = 3;
+    std::string problem;
+    // Strands of no known shape, yet with their guides' coordinates.
+    const std::optional<StrandStream> stream =
+        StrandStream::make(hair.strands, UnderlyingShape::NoShape, options, problem);
+    ASSERT_TRUE(stream) << problem;
+    UsdCurvesExtras extras;
+    extras.rootSt = hair.own.rootSt;
+    std::vector<unsigned char> bytes;
+    OutputBuffer out(appendingTo(bytes), 4096);
+    writeUsdCurves(*stream, extras, out);
+    EXPECT_FALSE(out.finish());
+    EXPECT_NE(out.failure().find("surface coordinates"), std::string::npos) << out.failure();
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.find("primvars:st"), std::string::npos) << "what was buffered when it failed is not handed on";
 }
