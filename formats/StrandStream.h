@@ -51,6 +51,8 @@ public:
     // it is longer), in file order: kept guides, then whole broods or pieces of
     // one. The first strand of unit unitCount() is strandCount(), so units
     // first .. end - 1 hold strands firstStrandOf(first) .. firstStrandOf(end) - 1.
+    // Small enough that a large brood's pieces spread over every worker, large
+    // enough that the table of units stays a few bytes per thousand points.
     static constexpr uint64_t kUnitPoints = uint64_t(1) << 13;
     uint64_t unitCount() const { return units.size() - 1; }
     uint64_t firstStrandOf(uint64_t unit) const { return units[unit].strand; }
