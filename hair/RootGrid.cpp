@@ -76,8 +76,8 @@ void RootGrid::cellOf(const float point[3], int cell[3]) const
 
 size_t RootGrid::cellIndex(const int cell[3]) const
 {
-    return (static_cast<size_t>(cell[2]) * gridSize[1] + static_cast<size_t>(cell[1])) * gridSize[0] +
-           static_cast<size_t>(cell[0]);
+    const size_t row = static_cast<size_t>(cell[2]) * gridSize[1] + static_cast<size_t>(cell[1]);
+    return row * gridSize[0] + static_cast<size_t>(cell[0]);
 }
 
 // Shells of cells outward from the point's cell, until no cell further out can

@@ -90,7 +90,8 @@ std::string childOptionsHelp()
                                  " (default " + shortestText(number.in(defaults)) + ")");
     }
     text += helpLine("--seed S", "the children's seed: one seed, the same");
-    text += helpLine("", "children on any machine (default " + std::to_string(defaults.generation.seed) + ")");
+    text += helpLine("", "children on any machine (default " +
+                             std::to_string(defaults.generation.seed) + ")");
     text += helpLine("--guides keep|drop", "the guides first, then their children;");
     text += helpLine("", "or the children alone (default keep)");
     return text;

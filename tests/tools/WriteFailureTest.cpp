@@ -50,10 +50,11 @@ void expectFailedAndKept(const FailedRun& failed, const std::string& folder,
         err.erase(0, err.find('\n') + 1);
     }
     EXPECT_EQ(lineCount(err), 1u) << name << ": " << failed.run.err;
-    EXPECT_EQ(err.rfind("tressmoor-grow: cannot write \"" + folder + "/saves-" + name + "/" + name + "\": ", 0), 0u)
-        << err;
+    const std::string path = folder + "/saves-" + name + "/" + name;
+    EXPECT_EQ(err.rfind("tressmoor-grow: cannot write \"" + path + "\": ", 0), 0u) << err;
     EXPECT_NE(err.find(reason), std::string::npos) << name << ": " << err;
-    EXPECT_EQ(failed.run.out.find("wrote"), std::string::npos) << name << ": no summary for a failed save";
+    EXPECT_EQ(failed.run.out.find("wrote"), std::string::npos)
+        << name << ": no summary for a failed save";
     const std::string saves = folder + "/saves-" + name;
     EXPECT_EQ(folderEntries(saves), std::vector<std::string>{name});
     EXPECT_EQ(readBytes(saves + "/" + name), (Bytes{'o', 'l', 'd'})) << name;
