@@ -21,9 +21,10 @@ struct FailedRun {
 };
 
 // Grow into saves-NAME/NAME, over an old file, with the machine failing as the
-// environment says.
+// environment says through the interposer.
 FailedRun growFailing(const std::string& folder, const std::string& environment,
-                      const std::string& arguments, const std::string& name)
+                      const std::string& arguments, const std::string& name,
+                      const char* interposer = WRITE_FAULT_INTERPOSER)
 {
     const std::string saves = folder + "/saves-" + name;
     mkdir(saves.c_str(), 0755);
@@ -34,8 +35,8 @@ FailedRun growFailing(const std::string& folder, const std::string& environment,
                              "/" + name,
                          folder,
                          // A sanitized tool accepts a library loaded before its runtime.
-                         "LD_PRELOAD=" WRITE_FAULT_INTERPOSER
-                         " ASAN_OPTIONS=\"${ASAN_OPTIONS}:verify_asan_link_order=0\" " +
+                         "LD_PRELOAD=" + std::string(interposer) +
+                             " ASAN_OPTIONS=\"${ASAN_OPTIONS}:verify_asan_link_order=0\" " +
                              environment + " ");
     failed.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -106,6 +107,7 @@ TEST(WriteFailure, MemoryThatRunsOutEndsTheRunWithOneLine)
 #endif
     const std::string folder = freshFolder("write-no-memory");
     const FailedRun failed =
-        growFailing(folder, "TRESSMOOR_TEST_ALLOCATION_LIMIT=4194304", kLargeGrowth, "dense.usda");
+        growFailing(folder, "TRESSMOOR_TEST_ALLOCATION_LIMIT=4194304", kLargeGrowth, "dense.usda",
+                    ALLOCATION_FAULT_INTERPOSER);
     expectFailedAndKept(failed, folder, "dense.usda", "not enough memory");
 }

@@ -3,7 +3,6 @@
 //   TRESSMOOR_TEST_DISK_BYTES=N      writes to regular files fail with ENOSPC once
 //                                    N bytes have gone to them, as on a full disk
 //   TRESSMOOR_TEST_THREADS=fail      no thread can be started (EAGAIN)
-//   TRESSMOOR_TEST_ALLOCATION_LIMIT=N  every allocation of N bytes or more fails
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -15,8 +14,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-
-extern "C" void* __libc_malloc(size_t size);
 
 namespace {
 
@@ -62,14 +59,4 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
     using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
     static const Create realCreate = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
     return realCreate(thread, attributes, routine, argument);
-}
-
-extern "C" void* malloc(size_t size)
-{
-    static const unsigned long long limit = numberFromEnvironment("TRESSMOOR_TEST_ALLOCATION_LIMIT");
-    if (limit > 0 && size >= limit) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    return __libc_malloc(size);
 }
