@@ -141,7 +141,7 @@ void BM_DrawPassAgainstFloor(benchmark::State& state)
     }
     const PassStrips pass = collectPass();
     const SceneInputs scene = {UnderlyingShape::Sphere, DisplayMode::Smooth, false, false,
-                               &hairStore, &underlyingSurface};
+                               &hairStore, &underlyingSurface, true};
     const double depth = sceneDepth({view->zoomFactor, view->rotationX, view->rotationZ,
                                      view->translationX, view->translationY},
                                     scene);

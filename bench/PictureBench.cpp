@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,7 +87,7 @@ Round timed(Draw draw)
 
 // The guides as tressmoor-render takes them from grown hair: through the bytes
 // of the HAIR file that holds it.
-bool growGuides(std::vector<unsigned char>& bytes, HairStrands& strands, std::string& problem)
+bool growGuides(HairBytes& hair, std::string& problem)
 {
     HairRecipe recipe = defaultRecipe(UnderlyingShape::Sphere);
     recipe.clusters = kClustersRange.maximum;
@@ -96,40 +97,39 @@ bool growGuides(std::vector<unsigned char>& bytes, HairStrands& strands, std::st
         problem = "the growth was refused";
         return false;
     }
-    return storedHairStrands(hairStore, recipe, bytes, strands, problem);
+    return storedHairStrands(hairStore, recipe, hair, problem);
 }
 
 void BM_PictureAgainstFloor(benchmark::State& state)
 {
     OffscreenRenderer renderer;
-    std::vector<unsigned char> bytes;
-    HairStrands strands;
+    HairBytes hair;
     std::string problem;
-    if (!renderer.open(kPictureSide, kPictureSide, problem) ||
-        !growGuides(bytes, strands, problem)) {
+    if (!renderer.open(kPictureSide, kPictureSide, problem) || !growGuides(hair, problem)) {
         state.SkipWithError(problem.c_str());
         return;
     }
-    const GuideStrands guides = guideStrandsOf(strands);
     ChildOptions options;
     options.children = kChildrenPerGuide;
-    DenseHairLines lines(guides, UnderlyingShape::Sphere, options);
-    if (!lines.check(problem)) {
+    std::optional<DenseHairLines> lines = DenseHairLines::make(
+        guideStrandsOf(hair.strands), UnderlyingShape::Sphere, options, false, problem);
+    if (!lines) {
         state.SkipWithError(problem.c_str());
         return;
     }
+    const float noOffset[3] = {0.0f, 0.0f, 0.0f};
     const SceneInputs scene = {UnderlyingShape::Sphere, DisplayMode::Smooth, false, false,
-                               &hairStore, &underlyingSurface};
-    const ViewState view = lines.holdingView(ViewState(), scene);
+                               &hairStore, &underlyingSurface, true};
+    const ViewState view = lines->holdingView(ViewState(), noOffset, scene);
     const MultiDrawArrays multiDraw = renderer.multiDrawArrays();
 
     std::vector<LineBatch> prepared;
-    lines.forEachBatch(view, [&prepared](const LineBatch& batch) { prepared.push_back(batch); });
+    lines->forEachBatch(view, noOffset, [&prepared](const LineBatch& batch) { prepared.push_back(batch); });
 
     std::vector<unsigned char> frame;
     auto picture = [&]() {
         renderer.drawPass(view, scene);
-        lines.draw(view, multiDraw);
+        lines->draw(view, noOffset, multiDraw);
         renderer.finishFrame(frame);
     };
     auto floor = [&]() {
@@ -182,8 +182,8 @@ void BM_PictureAgainstFloor(benchmark::State& state)
     figures.floorCpuMs = median(floorCpu) * 1e3;
     figures.passMs = median(passWall) * 1e3;
     figures.ratio = median(ratios);
-    figures.points = static_cast<double>(lines.linePointCount());
-    figures.strands = static_cast<double>(lines.lineStrandCount());
+    figures.points = static_cast<double>(lines->linePointCount());
+    figures.strands = static_cast<double>(lines->lineStrandCount());
     const char* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     figures.renderer = name != nullptr ? name : "unknown";
     figures.multiDraw = multiDraw != nullptr;

@@ -20,11 +20,11 @@ bool readDenseHairGuides(const HairStrands& file, DenseHairGuides& dense, bool& 
     }
     const uint64_t guides = strandTotal(info.recipe);
     const uint64_t parts = uint64_t(info.recipe.parts);
-    const uint64_t kept = info.options.keepGuides ? guides : 0;
-    if (file.header.strandCount != kept + guides * info.options.children) {
+    const uint64_t kept = info.request.output.keepGuides ? guides : 0;
+    if (file.header.strandCount != kept + guides * info.request.generation.children) {
         problem = "it holds " + std::to_string(file.header.strandCount) + " strands where its " +
                   "recipe and child options make " +
-                  std::to_string(kept + guides * info.options.children);
+                  std::to_string(kept + guides * info.request.generation.children);
         return false;
     }
     for (uint64_t s = 0; s < file.header.strandCount; ++s) {
@@ -37,7 +37,7 @@ bool readDenseHairGuides(const HairStrands& file, DenseHairGuides& dense, bool& 
     DenseHairGuides read;
     read.info = info;
     read.guides.recipe = info.recipe;
-    read.guidesKept = info.options.keepGuides;
+    read.guidesKept = info.request.output.keepGuides;
     if (read.guidesKept) {
         read.guides.points.resize(3 * kept * parts);
         for (uint64_t n = 0; n < kept * parts; ++n) {
@@ -53,8 +53,9 @@ bool readDenseHairGuides(const HairStrands& file, DenseHairGuides& dense, bool& 
 bool denseHairMatches(const unsigned char* fileBytes, size_t size, const HairStrands& guides,
                       const DenseHairInfo& info, std::string& problem)
 {
-    const StrandStream stream(guides, info.recipe.shape, info.options);
-    if (!stream.check(problem)) {
+    const std::optional<StrandStream> stream =
+        StrandStream::make(guides, info.recipe.shape, info.request, problem);
+    if (!stream) {
         return false;
     }
     TressmoorStrands own;
@@ -69,7 +70,7 @@ bool denseHairMatches(const unsigned char* fileBytes, size_t size, const HairStr
         compared += count;
         return same;
     });
-    writeHairFileAs(stream, own, HairFileFormat::Hair, ExportSettings(), out);
+    writeHairFileAs(*stream, own, HairFileFormat::Hair, ExportSettings(), out);
     if (!out.finish() || !same || compared != size) {
         problem = "it does not hold what its recipe, growth and child options make";
         return false;

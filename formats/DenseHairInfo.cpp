@@ -108,28 +108,27 @@ bool hasPrefix(const std::string& word, const char* prefix, std::string& rest)
 
 std::vector<std::string> optionWords(const DenseHairInfo& info)
 {
-    const ChildOptions& options = info.options;
-    const ChildOptions defaults;
+    const ChildOptions& options = info.request.generation;
+    const ChildOutput& output = info.request.output;
+    const ChildRequest defaults;
     std::vector<std::string> words = {"children=" + std::to_string(options.children),
                                       childModeName(options.mode)};
     for (const ChildNumber& number : kChildNumbers) {
-        const bool width = number.field == &ChildOptions::rootWidth ||
-                           number.field == &ChildOptions::tipWidth;
-        if (!width && options.*number.field != defaults.*number.field) {
-            words.push_back(std::string(number.name) + "=" + shortestText(options.*number.field));
+        if (!number.isWidth() && number.in(info.request) != number.in(defaults)) {
+            words.push_back(std::string(number.name) + "=" + shortestText(number.in(info.request)));
         }
     }
     // The two widths in one word, root first: the header has little room. Widths
     // asked for are named even at their defaults, since they make the hair dense.
-    if (options.widthsGiven || options.rootWidth != defaults.rootWidth ||
-        options.tipWidth != defaults.tipWidth) {
-        words.push_back("widths=" + shortestText(options.rootWidth) + ":" +
-                        shortestText(options.tipWidth));
+    if (output.widthsGiven || output.rootWidth != defaults.output.rootWidth ||
+        output.tipWidth != defaults.output.tipWidth) {
+        words.push_back("widths=" + shortestText(output.rootWidth) + ":" +
+                        shortestText(output.tipWidth));
     }
-    if (options.seed != defaults.seed) {
+    if (options.seed != defaults.generation.seed) {
         words.push_back("seed=" + std::to_string(options.seed));
     }
-    if (!options.keepGuides) {
+    if (!output.keepGuides) {
         words.push_back("drop");
     }
     if (info.growth != 1) {
@@ -140,12 +139,13 @@ std::vector<std::string> optionWords(const DenseHairInfo& info)
 
 std::string packed(const DenseHairInfo& info)
 {
-    const ChildOptions& options = info.options;
+    const ChildOptions& options = info.request.generation;
+    const ChildOutput& output = info.request.output;
     std::vector<unsigned char> bytes;
     const unsigned char flags = (info.hasRecipe ? kHasRecipe : 0) |
                                 (options.mode == ChildMode::Between ? kBetween : 0) |
-                                (options.keepGuides ? kKeepGuides : 0) |
-                                (options.widthsGiven ? kWidthsGiven : 0) |
+                                (output.keepGuides ? kKeepGuides : 0) |
+                                (output.widthsGiven ? kWidthsGiven : 0) |
                                 (info.hasRecipe && info.recipe.style == HairStyle::Combed ? kCombed : 0);
     bytes.push_back(flags);
     bytes.push_back(info.hasRecipe ? static_cast<unsigned char>(info.recipe.shape) : 0);
@@ -155,7 +155,7 @@ std::string packed(const DenseHairInfo& info)
     appendU32(bytes, static_cast<uint32_t>(info.growth));
     appendU32(bytes, options.children);
     for (const ChildNumber& number : kChildNumbers) {
-        appendF32(bytes, options.*number.field);
+        appendF32(bytes, number.in(info.request));
     }
     appendU32(bytes, static_cast<uint32_t>(options.seed));
     appendU32(bytes, static_cast<uint32_t>(options.seed >> 32));
@@ -178,7 +178,7 @@ bool checkValues(const DenseHairInfo& info, std::string& problem)
         return damaged("growth " + std::to_string(info.growth), problem);
     }
     for (const ChildNumber& number : kChildNumbers) {
-        const float value = info.options.*number.field;
+        const float value = number.in(info.request);
         if (!(value >= number.minimum && value <= number.maximum)) {
             return damaged(std::string(number.name) + " " + shortestText(value), problem);
         }
@@ -206,10 +206,10 @@ bool parseWords(const std::vector<std::string>& words, DenseHairInfo& info, std:
     }
     std::string rest;
     if (w >= words.size() || !hasPrefix(words[w], "children=", rest) ||
-        !parseWhole(rest, info.options.children)) {
+        !parseWhole(rest, info.request.generation.children)) {
         return damaged("no child count", problem);
     }
-    if (++w >= words.size() || !childModeFromName(words[w], info.options.mode)) {
+    if (++w >= words.size() || !childModeFromName(words[w], info.request.generation.mode)) {
         return damaged("no child mode", problem);
     }
     std::vector<std::string> seen;
@@ -225,21 +225,21 @@ bool parseWords(const std::vector<std::string>& words, DenseHairInfo& info, std:
         bool known = false;
         for (const ChildNumber& number : kChildNumbers) {
             if (hasPrefix(word, (std::string(number.name) + "=").c_str(), rest)) {
-                known = parseFloat(rest, info.options.*number.field);
+                known = parseFloat(rest, number.in(info.request));
             }
         }
         if (hasPrefix(word, "widths=", rest)) {
             const size_t colon = rest.find(':');
             known = colon != std::string::npos &&
-                    parseFloat(rest.substr(0, colon), info.options.rootWidth) &&
-                    parseFloat(rest.substr(colon + 1), info.options.tipWidth);
-            info.options.widthsGiven = known;
+                    parseFloat(rest.substr(0, colon), info.request.output.rootWidth) &&
+                    parseFloat(rest.substr(colon + 1), info.request.output.tipWidth);
+            info.request.output.widthsGiven = known;
         } else if (hasPrefix(word, "seed=", rest)) {
-            known = parseWhole(rest, info.options.seed);
+            known = parseWhole(rest, info.request.generation.seed);
         } else if (hasPrefix(word, "growth=", rest)) {
             known = parseWhole(rest, info.growth);
         } else if (word == "drop") {
-            info.options.keepGuides = false;
+            info.request.output.keepGuides = false;
             known = true;
         }
         if (!known) {
@@ -264,10 +264,10 @@ bool parsePacked(const std::vector<std::string>& words, DenseHairInfo& info, std
             info.recipe.*kRecipeNumbers[k].field = bytes[2 + k];
         }
     }
-    ChildOptions& options = info.options;
+    ChildOptions& options = info.request.generation;
     options.mode = (flags & kBetween) != 0 ? ChildMode::Between : ChildMode::Around;
-    options.keepGuides = (flags & kKeepGuides) != 0;
-    options.widthsGiven = (flags & kWidthsGiven) != 0;
+    info.request.output.keepGuides = (flags & kKeepGuides) != 0;
+    info.request.output.widthsGiven = (flags & kWidthsGiven) != 0;
     const unsigned char* at = bytes.data() + 2 + kRecipeNumberCount;
     const uint32_t growth = readU32(at);
     if (growth > uint32_t(kGrowthRange.maximum)) {
@@ -277,7 +277,7 @@ bool parsePacked(const std::vector<std::string>& words, DenseHairInfo& info, std
     options.children = readU32(at + 4);
     at += 8;
     for (const ChildNumber& number : kChildNumbers) {
-        options.*number.field = readF32(at);
+        number.in(info.request) = readF32(at);
         at += 4;
     }
     options.seed = uint64_t(readU32(at)) | uint64_t(readU32(at + 4)) << 32;

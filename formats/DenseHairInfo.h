@@ -23,7 +23,7 @@ struct DenseHairInfo {
     bool hasRecipe = false;  // the guides grew in Tressmoor, from this recipe
     HairRecipe recipe = {};
     int growth = 1;          // which growth of a fresh run the guides are
-    ChildOptions options;
+    ChildRequest request;
 };
 
 std::string formatDenseHairInfo(const DenseHairInfo& info);

@@ -49,6 +49,20 @@ struct HairStrands {
     float colourOf(uint64_t n, int channel) const;
 };
 
+// A HAIR file's bytes and its checked strands read in place from them, owned
+// together: a move keeps the strands pointing into the bytes, and a copy, which
+// would leave them pointing into another's, cannot be made.
+struct HairBytes {
+    std::vector<unsigned char> bytes;
+    HairStrands strands;
+
+    HairBytes() = default;
+    HairBytes(HairBytes&&) = default;
+    HairBytes& operator=(HairBytes&&) = default;
+    HairBytes(const HairBytes&) = delete;
+    HairBytes& operator=(const HairBytes&) = delete;
+};
+
 // Check every field of a HAIR file: size and signature, reserved flags, counts
 // that agree with the file's size and with the segments, every coordinate finite
 // and within coordinateLimit, every other value and default a finite number. Reads nothing beyond size and allocates nothing.

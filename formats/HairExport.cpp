@@ -100,14 +100,14 @@ public:
         if (oneLength && stream.strandCount() > 0) {
             header.defaultSegments = stream.pointsOf(0) - 1;
         }
-        if (stream.options.widthsGiven) {
-            header.defaultThickness = stream.options.rootWidth;
+        if (stream.options.output.widthsGiven) {
+            header.defaultThickness = stream.options.output.rootWidth;
         }
         DenseHairInfo info;
         info.hasRecipe = own.known;
         info.recipe = own.recipe;
         info.growth = own.growth;
-        info.options = stream.options;
+        info.request = stream.options;
         header.info = formatDenseHairInfo(info);
         std::vector<unsigned char> bytes;
         appendHairHeader(bytes, header);
@@ -154,14 +154,11 @@ private:
     {
         writeSpansInParallel(out, stream.unitCount(), stream.unitsPerSpan(),
                              [&](uint64_t first, uint64_t end, OutputBuffer& span) {
-            const uint64_t last = stream.firstStrandOf(end);
-            for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
-                const uint32_t n = stream.pointsOf(s);
-                const uint64_t guide = stream.turnGuideOf(s);
+            stream.forEachStrand(first, end, [&](uint64_t, uint32_t n, uint64_t guide) {
                 for (uint32_t i = 0; i < n; ++i) {
                     write(guide, i, n, span);
                 }
-            }
+            });
             return uint64_t(0);
         });
     }
@@ -211,9 +208,8 @@ bool hairCountsFit(uint64_t strands, uint64_t points, std::string& problem)
 
 bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& problem)
 {
-    return stream.check(problem) &&
-           (format != HairFileFormat::Hair ||
-            hairCountsFit(stream.strandCount(), stream.pointCount(), problem));
+    return format != HairFileFormat::Hair ||
+           hairCountsFit(stream.strandCount(), stream.pointCount(), problem);
 }
 
 void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
@@ -261,8 +257,10 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
     decodeHairStrands(hair.data(), hair.size(), FLT_MAX, strands, problem);
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes));
-    const StrandStream stream(strands, contents.recipe.shape, ChildOptions());
-    writeHairFileAs(stream, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
+    // Without children every stream can be made.
+    const std::optional<StrandStream> stream =
+        StrandStream::make(strands, contents.recipe.shape, ChildRequest(), problem);
+    writeHairFileAs(*stream, tressmoorStrandsOf(strands, contents.recipe, shapeSurface), format,
                     settings, out);
     out.finish();
     return bytes;

@@ -48,9 +48,9 @@ struct ExportSettings {
 // this many strands or points.
 bool hairCountsFit(uint64_t strands, uint64_t points, std::string& problem);
 
-// False with the reason when the stream cannot be written in the format: its
-// children cannot be made, or a HAIR file, whose counts are 32-bit, could not
-// count its strands or points. Nothing need be written to find out.
+// False with the reason when the stream cannot be written in the format: a HAIR
+// file, whose counts are 32-bit, could not count its strands or points. Nothing
+// need be written to find out.
 bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& problem);
 
 // Write a stream of checked strands, and of the children they guide, in the

@@ -8,6 +8,7 @@ namespace {
 
 // A v line: its letter, three numbers with their spaces, the line end.
 constexpr size_t kLineRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 1);
+static_assert(kLineRoom <= OutputBuffer::kLargestReservation, "a line fits any buffer");
 
 }  // namespace
 
@@ -29,7 +30,7 @@ void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& 
         StrandRun run;
         stream.fill(first, end, run);
         for (size_t n = 0; n < run.points.size(); n += 3) {
-            char* at = span.reserve(kLineRoom);
+            char* at = span.reserve<kLineRoom>();
             *at++ = 'v';
             for (int axis = 0; axis < 3; ++axis) {
                 *at++ = ' ';
@@ -45,20 +46,15 @@ void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& 
     std::vector<uint64_t> firstIndex(units + 1, 1);
     for (uint64_t unit = 0; unit < units; ++unit) {
         uint64_t unitPoints = 0;
-        const uint64_t last = stream.firstStrandOf(unit + 1);
-        for (uint64_t s = stream.firstStrandOf(unit); s < last; ++s) {
-            unitPoints += stream.pointsOf(s);
-        }
+        stream.forEachStrand(unit, unit + 1, [&](uint64_t, uint32_t n, uint64_t) { unitPoints += n; });
         firstIndex[unit + 1] = firstIndex[unit] + unitPoints;
     }
     writeSpansInParallel(out, units, unitsPerSpan, [&](uint64_t first, uint64_t end, OutputBuffer& span) {
         uint64_t next = firstIndex[first];
-        const uint64_t last = stream.firstStrandOf(end);
-        for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
-            const uint64_t count = stream.pointsOf(s);
+        stream.forEachStrand(first, end, [&](uint64_t, uint32_t count, uint64_t) {
             span.append('l');
             for (uint64_t k = 0; k < count; ++k) {
-                char* at = span.reserve(kLineRoom);
+                char* at = span.reserve<kLineRoom>();
                 *at++ = ' ';
                 span.commit(OutputBuffer::writeInteger(at, next + k));
             }
@@ -68,7 +64,7 @@ void writeObjCurves(const StrandStream& stream, const std::vector<std::string>& 
             }
             span.append('\n');
             next += count;
-        }
+        });
         return next - firstIndex[first];
     }, counted);
 }

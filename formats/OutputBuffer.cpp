@@ -3,7 +3,7 @@
 #include <algorithm>
 
 OutputBuffer::OutputBuffer(Sink sink, size_t chunkSize)
-    : sink(std::move(sink)), buffer(std::max(chunkSize, 2 * kLongestNumber))
+    : sink(std::move(sink)), buffer(std::max({chunkSize, 2 * kLongestNumber, kLargestReservation}))
 {
 }
 
@@ -37,6 +37,15 @@ void OutputBuffer::append(const void* data, size_t size)
         refused = !sink(reinterpret_cast<const unsigned char*>(bytes), size);
         handedOn += size;
     }
+}
+
+void OutputBuffer::fail(const std::string& why)
+{
+    if (!refused) {
+        reason = why;
+    }
+    refused = true;
+    used = 0;
 }
 
 bool OutputBuffer::finish()

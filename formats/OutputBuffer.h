@@ -11,7 +11,7 @@
 
 // Text and bytes gathered in a fixed buffer and handed to a sink in large
 // chunks, so a large file is never whole in memory. Once the sink refuses a
-// chunk nothing more is handed on, and finish says so.
+// chunk, or a writer fails, nothing more is handed on, and finish says so.
 class OutputBuffer {
 public:
     using Sink = std::function<bool(const unsigned char* data, size_t size)>;
@@ -49,10 +49,14 @@ public:
         used = static_cast<size_t>(result.ptr - buffer.data());
     }
 
-    // For writers that put many short pieces together: room for size bytes (at
-    // most the chunk size), written straight into the buffer and ended by commit.
-    char* reserve(size_t size)
+    // The most a writer reserves at once; no buffer is smaller.
+    static constexpr size_t kLargestReservation = 128;
+    // For writers that put many short pieces together: room for size bytes,
+    // written straight into the buffer and ended by commit.
+    template <size_t size>
+    char* reserve()
     {
+        static_assert(size <= kLargestReservation, "a reservation must fit any buffer");
         makeRoom(size);
         return buffer.data() + used;
     }
@@ -69,9 +73,15 @@ public:
     // Longer than any float's shortest text or any 64-bit integer's.
     static constexpr size_t kLongestNumber = 32;
 
-    // Hand on what is left; true when the sink took every byte.
+    // Hand on what is left; true when the sink took every byte and no writer failed.
     bool finish();
     uint64_t bytesHandedOn() const { return handedOn; }
+
+    // Stop handing anything on, for the reason given; the first reason stands.
+    void fail(const std::string& reason);
+    bool failed() const { return refused; }
+    // Why a writer failed; empty when the sink refused (its owner knows why).
+    const std::string& failure() const { return reason; }
 
 private:
     void makeRoom(size_t size)
@@ -87,6 +97,7 @@ private:
     size_t used = 0;
     uint64_t handedOn = 0;
     bool refused = false;
+    std::string reason;
 };
 
 // How far a long write has got: done of total values, reported now and then.

@@ -17,12 +17,16 @@
 // values it wrote; first == 0 tells it that nothing of the array precedes it. It
 // runs on several threads at once. written(values) follows each span's handing on,
 // on the calling thread.
+//
+// Nothing is made once the output has failed. A span that fails its output, or
+// a worker that cannot be started or runs out of memory, fails the output with
+// the reason, and no later span is handed on or made.
 using MakeSpan = std::function<uint64_t(uint64_t first, uint64_t end, OutputBuffer& out)>;
 void writeSpansInParallel(OutputBuffer& out, uint64_t units, uint64_t unitsPerSpan,
                           const MakeSpan& makeSpan,
                           const std::function<void(uint64_t values)>& written = nullptr);
 
-// How many threads make spans: the machine's cores, at least one.
+// How many threads make spans: the machine's cores, at least one and at most 16.
 unsigned spanWorkers();
 
 #endif

@@ -146,15 +146,16 @@ std::string shortestText(float value)
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-std::string formatChildOptions(const ChildOptions& options)
+std::string formatChildOptions(const ChildRequest& request)
 {
+    const ChildOptions& options = request.generation;
     std::string text = "children=" + std::to_string(options.children) + " mode=" +
                        childModeName(options.mode);
     for (const ChildNumber& number : kChildNumbers) {
-        if (number.field == &ChildOptions::rootWidth) {
+        if (number.outputField == &ChildOutput::rootWidth) {
             text += " seed=" + std::to_string(options.seed);
         }
-        text += " " + std::string(number.name) + "=" + shortestText(options.*number.field);
+        text += " " + std::string(number.name) + "=" + shortestText(number.in(request));
     }
-    return text + " guides=" + (options.keepGuides ? "keep" : "drop");
+    return text + " guides=" + (request.output.keepGuides ? "keep" : "drop");
 }

@@ -27,6 +27,6 @@ std::string shortestText(float value);
 // How children were made, beside the recipe in the OBJ comment and the USD layer:
 // "children=200 mode=around radius=4 clump=0.5 frizz=0 seed=1 rootWidth=2
 // tipWidth=2 guides=keep", each number the shortest text of its float.
-std::string formatChildOptions(const ChildOptions& options);
+std::string formatChildOptions(const ChildRequest& request);
 
 #endif

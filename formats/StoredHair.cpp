@@ -85,16 +85,15 @@ bool storedHairContents(const HairStore& store, const HairRecipe& recipe,
     return true;
 }
 
-bool storedHairStrands(const HairStore& store, const HairRecipe& recipe,
-                       std::vector<unsigned char>& bytes, HairStrands& strands,
+bool storedHairStrands(const HairStore& store, const HairRecipe& recipe, HairBytes& hair,
                        std::string& problem)
 {
     HairFileContents contents;
     if (!storedHairContents(store, recipe, contents, problem)) {
         return false;
     }
-    bytes = encodeHairFile(contents);
-    return decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, strands, problem);
+    hair.bytes = encodeHairFile(contents);
+    return decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem);
 }
 
 bool encodeStoredHair(const HairStore& store, NurbsSurface& shapeSurface, const HairRecipe& recipe,

@@ -20,11 +20,10 @@ bool adoptStoreLayout(const HairStore& store, HairRecipe& recipe, std::string& p
 bool storedHairContents(const HairStore& store, const HairRecipe& recipe,
                         HairFileContents& contents, std::string& problem);
 
-// The same as its HAIR file's bytes, and its strands read in place from them
-// (bytes must outlive strands): what files with children and pictures are made
-// from, so that every format and picture takes the strands a saved file holds.
-bool storedHairStrands(const HairStore& store, const HairRecipe& recipe,
-                       std::vector<unsigned char>& bytes, HairStrands& strands,
+// The same as its HAIR file's bytes, and its strands read in place from them:
+// what files with children and pictures are made from, so that every format
+// and picture takes the strands a saved file holds.
+bool storedHairStrands(const HairStore& store, const HairRecipe& recipe, HairBytes& hair,
                        std::string& problem);
 
 // The same, encoded in the chosen format; shapeSurface is the sphere or torus the

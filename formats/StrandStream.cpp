@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "formats/ByteCodec.h"
-
 GuideStrands guideStrandsOf(const HairStrands& strands)
 {
     GuideStrands guides;
@@ -18,116 +16,149 @@ GuideStrands guideStrandsOf(const HairStrands& strands)
     return guides;
 }
 
+std::optional<StrandStream> StrandStream::make(const HairStrands& guides, UnderlyingShape shape,
+                                               const ChildRequest& options, std::string& problem)
+{
+    std::optional<ChildGenerator> generator =
+        ChildGenerator::make(guideStrandsOf(guides), shape, options.generation, problem);
+    if (!generator) {
+        return std::nullopt;
+    }
+    std::optional<StrandStream> stream;
+    stream.emplace(StrandStream(guides, shape, options, std::move(*generator)));
+    return stream;
+}
+
 StrandStream::StrandStream(const HairStrands& guides, UnderlyingShape shape,
-                           const ChildOptions& options)
+                           const ChildRequest& options, ChildGenerator generator)
     : guides(guides),
       shape(shape),
       options(options),
-      guideView(guideStrandsOf(guides)),
-      generator(guideView, shape, options),
-      isDense(options.children > 0 || options.widthsGiven || !options.keepGuides)
+      generator(std::move(generator)),
+      isDense(options.generation.children > 0 || options.output.widthsGiven ||
+              !options.output.keepGuides)
 {
+    divideIntoUnits();
 }
 
-bool StrandStream::check(std::string& problem) const
+// Whole strands and whole broods are gathered into units while they fit; a
+// brood too large for one is cut into pieces, whose first children's random
+// states are found here once, by drawing past the children before them.
+void StrandStream::divideIntoUnits()
 {
-    return generator.check(problem);
+    uint64_t unitPoints = kUnitPoints;
+    auto take = [&](uint64_t strand, uint64_t state, uint64_t points) {
+        if (unitPoints + points > kUnitPoints) {
+            units.push_back({strand, state});
+            unitPoints = 0;
+        }
+        unitPoints += points;
+    };
+    for (uint64_t g = 0; g < keptGuides(); ++g) {
+        take(g, 0, guidePoints(g));
+    }
+    const uint64_t children = options.generation.children;
+    for (uint64_t g = 0; children > 0 && g < guideCount(); ++g) {
+        const uint64_t first = keptGuides() + g * children;
+        ChildCursor cursor = generator.broodStart(g);
+        const uint64_t each = generator.childPoints(g);
+        if (children * each <= kUnitPoints) {
+            take(first, cursor.state, children * each);
+            continue;
+        }
+        const uint64_t perPiece = std::max<uint64_t>(1, kUnitPoints / std::max<uint64_t>(each, 1));
+        unitPoints = kUnitPoints;
+        for (uint64_t c = 0; c < children; c += perPiece) {
+            generator.skip(cursor, c);
+            take(first + c, cursor.state, std::min(perPiece, children - c) * each);
+        }
+    }
+    units.push_back({strandCount(), 0});
 }
 
 uint64_t StrandStream::pointCount() const
 {
-    return (options.keepGuides ? uint64_t(guides.header.pointCount) : 0) +
+    return (options.output.keepGuides ? uint64_t(guides.header.pointCount) : 0) +
            generator.childPointCount();
 }
 
 uint32_t StrandStream::guidePoints(uint64_t guide) const
 {
-    return static_cast<uint32_t>(guideView.pointCount(guide));
+    return static_cast<uint32_t>(guideView().pointCount(guide));
 }
 
 uint64_t StrandStream::guidePointAt(uint64_t guide, uint32_t i) const
 {
-    return guideView.starts[guide] + std::min(i, guidePoints(guide) - 1);
+    return guideView().starts[guide] + std::min(i, guidePoints(guide) - 1);
 }
 
-uint64_t StrandStream::turnGuideOf(uint64_t strand) const
+uint64_t StrandStream::broodGuideOf(uint64_t strand) const
 {
-    return strand < keptGuides() ? strand : (strand - keptGuides()) / options.children;
+    return strand < keptGuides() ? strand : (strand - keptGuides()) / options.generation.children;
 }
 
 uint32_t StrandStream::pointsOf(uint64_t strand) const
 {
-    if (strand < keptGuides() || options.mode == ChildMode::Around) {
-        return guidePoints(turnGuideOf(strand));
+    if (strand < keptGuides()) {
+        return guidePoints(strand);
     }
-    return guidePoints(0);
-}
-
-uint64_t StrandStream::guideUnits() const
-{
-    return (keptGuides() + kGuidesPerUnit - 1) / kGuidesPerUnit;
-}
-
-uint64_t StrandStream::unitCount() const
-{
-    return guideUnits() + (options.children > 0 ? guideCount() : 0);
-}
-
-uint64_t StrandStream::firstStrandOf(uint64_t unit) const
-{
-    if (unit < guideUnits()) {
-        return unit * kGuidesPerUnit;
-    }
-    return keptGuides() + (unit - guideUnits()) * options.children;
-}
-
-uint64_t StrandStream::unitsPerSpan() const
-{
-    constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
-    return std::max<uint64_t>(1, kSpanPoints * std::max<uint64_t>(unitCount(), 1) /
-                                     std::max<uint64_t>(pointCount(), 1));
+    return static_cast<uint32_t>(generator.childPoints(broodGuideOf(strand)));
 }
 
 void StrandStream::fill(uint64_t first, uint64_t end, StrandRun& run) const
 {
-    for (uint64_t unit = first; unit < end; ++unit) {
-        if (unit >= guideUnits()) {
-            generator.generate(unit - guideUnits(), run);
-            continue;
+    const uint64_t last = firstStrandOf(end);
+    uint64_t s = firstStrandOf(first);
+    const GuideStrands& view = guideView();
+    for (; s < last && s < keptGuides(); ++s) {
+        const uint64_t start = view.starts[s];
+        const uint32_t count = guidePoints(s);
+        for (uint64_t n = start; n < start + count; ++n) {
+            float xyz[3];
+            view.point(n, xyz);
+            run.points.insert(run.points.end(), xyz, xyz + 3);
         }
-        const uint64_t firstGuide = unit * kGuidesPerUnit;
-        const uint64_t lastGuide = std::min(firstGuide + kGuidesPerUnit, keptGuides());
-        for (uint64_t g = firstGuide; g < lastGuide; ++g) {
-            const uint64_t start = guideView.starts[g];
-            const uint32_t count = guidePoints(g);
-            for (uint64_t n = start; n < start + count; ++n) {
-                float xyz[3];
-                guideView.point(n, xyz);
-                run.points.insert(run.points.end(), xyz, xyz + 3);
-            }
-            run.pointCounts.push_back(count);
-            run.guides.push_back(static_cast<uint32_t>(g));
+        run.pointCounts.push_back(count);
+        run.guides.push_back(static_cast<uint32_t>(s));
+    }
+    if (s >= last) {
+        return;
+    }
+    // The range starts a unit or a brood, whose first child's state is known.
+    ChildCursor cursor;
+    cursor.guide = broodGuideOf(s);
+    cursor.child = (s - keptGuides()) % options.generation.children;
+    cursor.state = s == firstStrandOf(first) ? units[first].state
+                                             : generator.broodStart(cursor.guide).state;
+    while (s < last) {
+        const uint64_t broodEnd = keptGuides() + (cursor.guide + 1) * options.generation.children;
+        const uint64_t stop = std::min(last, broodEnd);
+        generator.generate(cursor, cursor.child + (stop - s), run);
+        s = stop;
+        if (s < last) {
+            cursor = generator.broodStart(cursor.guide + 1);
         }
     }
 }
 
 float StrandStream::widthAt(uint64_t guide, uint32_t i, uint32_t n) const
 {
-    if (options.widthsGiven) {
-        return strandWidth(options, i, n);
+    if (options.output.widthsGiven) {
+        return strandWidth(options.output, i, n);
     }
     return guides.thicknessOf(guidePointAt(guide, i));
 }
 
 bool StrandStream::widthsVary() const
 {
-    return options.widthsGiven ? !widthsAreConstant(options) : guides.thickness != nullptr;
+    return options.output.widthsGiven ? !widthsAreConstant(options.output)
+                                      : guides.thickness != nullptr;
 }
 
 float StrandStream::widestWidth() const
 {
-    if (options.widthsGiven) {
-        return std::max({options.rootWidth, options.tipWidth, 0.0f});
+    if (options.output.widthsGiven) {
+        return std::max({options.output.rootWidth, options.output.tipWidth, 0.0f});
     }
     float widest = std::max(guides.header.defaultThickness, 0.0f);
     if (guides.thickness != nullptr) {

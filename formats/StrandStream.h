@@ -2,6 +2,7 @@
 #define TRESSMOOR_FORMATS_STRANDSTREAM_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,47 +13,63 @@
 GuideStrands guideStrandsOf(const HairStrands& strands);
 
 // What a file with children is written from: the guides, as a HAIR file holds
-// them, followed by the children they bring, made in turns one guide at a time
-// so that no more than a turn's children are ever in memory. Without children,
-// with the guides kept and no widths asked for, it is the file's strands alone.
+// them, followed by the children they bring, made a brood (one guide's children)
+// or a piece of one at a time, so that no more than a round of spans is ever in
+// memory, however many children a guide has. Without children, with the guides
+// kept and no widths asked for, it is the file's strands alone. It reads the
+// strands' bytes in place: their owner must outlive it.
 class StrandStream {
 public:
-    StrandStream(const HairStrands& guides, UnderlyingShape shape, const ChildOptions& options);
+    // None, with the reason, when the children cannot be made: between guides
+    // needs the shape and guides of one length.
+    static std::optional<StrandStream> make(const HairStrands& guides, UnderlyingShape shape,
+                                            const ChildRequest& options, std::string& problem);
+    StrandStream(StrandStream&&) = default;
     StrandStream(const StrandStream&) = delete;
     StrandStream& operator=(const StrandStream&) = delete;
-
-    // False with the reason when the children cannot be made: between guides
-    // needs the shape and guides of one length.
-    bool check(std::string& problem) const;
 
     // Whether anything beyond the file's own strands is asked for.
     bool dense() const { return isDense; }
 
-    uint64_t guideCount() const { return guideView.strandCount(); }
-    uint64_t keptGuides() const { return options.keepGuides ? guideCount() : 0; }
+    uint64_t guideCount() const { return guideView().strandCount(); }
+    uint64_t keptGuides() const { return options.output.keepGuides ? guideCount() : 0; }
     uint64_t strandCount() const { return keptGuides() + generator.childCount(); }
     uint64_t pointCount() const;
 
-    // The points of a strand, and of the guide it came from; known without making
-    // the children (between guides, every child has the guides' one length).
+    // The points of a strand; known without making the children (between
+    // guides, every child has the guides' one length).
     uint32_t pointsOf(uint64_t strand) const;
     // The guide's point at place i along a strand that came from it, its last
     // for a place beyond its tip.
     uint64_t guidePointAt(uint64_t guide, uint32_t i) const;
-    // The guide itself, or the guide whose turn made the child; between guides a
-    // child follows others too, which only making it tells.
-    uint64_t turnGuideOf(uint64_t strand) const;
+    // The guide itself, or the guide whose brood the child is of; between guides
+    // a child follows others too, which only making it tells.
+    uint64_t broodGuideOf(uint64_t strand) const;
     uint32_t guidePoints(uint64_t guide) const;
 
-    // Strands come in units, in file order: the kept guides a block at a time,
-    // then the children of each guide's turn. The first strand of unit
-    // unitCount() is strandCount(), so units first .. end - 1 hold strands
-    // firstStrandOf(first) .. firstStrandOf(end) - 1.
-    uint64_t unitCount() const;
-    uint64_t firstStrandOf(uint64_t unit) const;
+    // Strands come in units of at most kUnitPoints points (or one strand, when
+    // it is longer), in file order: kept guides, then whole broods or pieces of
+    // one. The first strand of unit unitCount() is strandCount(), so units
+    // first .. end - 1 hold strands firstStrandOf(first) .. firstStrandOf(end) - 1.
+    // Small enough that a large brood's pieces spread over every worker, large
+    // enough that the table of units stays a few bytes per thousand points.
+    static constexpr uint64_t kUnitPoints = uint64_t(1) << 13;
+    uint64_t unitCount() const { return units.size() - 1; }
+    uint64_t firstStrandOf(uint64_t unit) const { return units[unit].strand; }
     // Units in a span of a writer's parallel arrays: enough points to keep a
     // core busy for a while, few enough that a round of spans takes little memory.
-    uint64_t unitsPerSpan() const;
+    static constexpr uint64_t kSpanPoints = uint64_t(1) << 17;
+    static constexpr uint64_t unitsPerSpan() { return kSpanPoints / kUnitPoints; }
+
+    // visit(strand, points, broodGuide) for every strand of units first .. end - 1.
+    template <typename Visit>
+    void forEachStrand(uint64_t first, uint64_t end, Visit visit) const
+    {
+        const uint64_t last = firstStrandOf(end);
+        for (uint64_t s = firstStrandOf(first); s < last; ++s) {
+            visit(s, pointsOf(s), broodGuideOf(s));
+        }
+    }
     // Append the strands of units first .. end - 1; safe to call from several
     // threads at once.
     void fill(uint64_t first, uint64_t end, StrandRun& run) const;
@@ -63,17 +80,26 @@ public:
     bool widthsVary() const;
     float widestWidth() const;
 
-    const HairStrands& guides;
+    // A view of the bytes, kept by value so that no copy of a view can dangle.
+    const HairStrands guides;
     const UnderlyingShape shape;
-    const ChildOptions options;
+    const ChildRequest options;
 
 private:
-    static constexpr uint64_t kGuidesPerUnit = 1024;
-    uint64_t guideUnits() const;
+    // Where a unit starts, and for children the random state of its first.
+    struct UnitStart {
+        uint64_t strand;
+        uint64_t state;
+    };
 
-    GuideStrands guideView;
+    StrandStream(const HairStrands& guides, UnderlyingShape shape, const ChildRequest& options,
+                 ChildGenerator generator);
+    const GuideStrands& guideView() const { return generator.guideStrands(); }
+    void divideIntoUnits();
+
     ChildGenerator generator;
     bool isDense;
+    std::vector<UnitStart> units;
 };
 
 #endif

@@ -14,6 +14,7 @@ namespace {
 // Room for one element of an array: its separator, a tuple of up to three
 // numbers, its parentheses and commas.
 constexpr size_t kElementRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 2) + 2;
+static_assert(kElementRoom <= OutputBuffer::kLargestReservation, "an element fits any buffer");
 
 // An array's elements, written straight into a buffer, with ", " before every
 // element but the array's first.
@@ -23,7 +24,7 @@ public:
 
     char* begin()
     {
-        char* at = out.reserve(kElementRoom);
+        char* at = out.reserve<kElementRoom>();
         if (!first) {
             *at++ = ',';
             *at++ = ' ';
@@ -32,6 +33,7 @@ public:
         return at;
     }
     void end(char* at) { out.commit(at); }
+    void fail(const std::string& reason) { out.fail(reason); }
 
     void integer(uint64_t value) { end(OutputBuffer::writeInteger(begin(), value)); }
     void number(float value) { end(OutputBuffer::writeFloat(begin(), value)); }
@@ -183,8 +185,8 @@ public:
     {
         if (!stream.widthsVary()) {
             openArray(out, "float[] widths");
-            ArrayElements(out, true).number(stream.options.widthsGiven
-                                                ? stream.options.rootWidth
+            ArrayElements(out, true).number(stream.options.output.widthsGiven
+                                                ? stream.options.output.rootWidth
                                                 : stream.guides.thicknessOf(0));
             closeArray(out, "constant");
             return;
@@ -259,7 +261,7 @@ public:
             return;
         }
         strandArray(declaration, "uniform", [&](uint64_t s, ArrayElements& elements) {
-            elements.integer(stream.turnGuideOf(s) / hairs);
+            elements.integer(stream.broodGuideOf(s) / hairs);
         });
     }
 
@@ -274,8 +276,9 @@ public:
                 if (s < stream.keptGuides()) {
                     st[0] = extras.rootSt[2 * s];
                     st[1] = extras.rootSt[2 * s + 1];
-                } else {
-                    shapeCoordinatesAt(stream.shape, &run.points[3 * first], st);
+                } else if (!shapeCoordinatesAt(stream.shape, &run.points[3 * first], st)) {
+                    elements.fail("a child's root has no surface coordinates on the hair's shape");
+                    break;
                 }
                 elements.tuple(st, 2);
                 first += run.pointCounts[k];
@@ -294,7 +297,8 @@ public:
 private:
     bool childrenFollowOthers() const
     {
-        return stream.options.children > 0 && stream.options.mode == ChildMode::Between;
+        const ChildOptions& children = stream.options.generation;
+        return children.children > 0 && children.mode == ChildMode::Between;
     }
 
     template <typename MakeSpanValues>
@@ -316,10 +320,7 @@ private:
     void strandArray(const char* declaration, const char* interpolation, WriteStrand write)
     {
         spanArray(declaration, interpolation, [&](uint64_t first, uint64_t end, ArrayElements& elements) {
-            const uint64_t last = stream.firstStrandOf(end);
-            for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
-                write(s, elements);
-            }
+            stream.forEachStrand(first, end, [&](uint64_t s, uint32_t, uint64_t) { write(s, elements); });
             return uint64_t(0);
         });
     }
@@ -330,15 +331,12 @@ private:
     {
         spanArray(declaration, "vertex", [&](uint64_t first, uint64_t end, ArrayElements& elements) {
             uint64_t vertices = 0;
-            const uint64_t last = stream.firstStrandOf(end);
-            for (uint64_t s = stream.firstStrandOf(first); s < last; ++s) {
-                const uint32_t n = stream.pointsOf(s);
-                const uint64_t guide = stream.turnGuideOf(s);
+            stream.forEachStrand(first, end, [&](uint64_t, uint32_t n, uint64_t guide) {
                 forEachVertex(n, [&](uint32_t i) {
                     write(guide, i, n, elements);
                     ++vertices;
                 });
-            }
+            });
             return vertices;
         });
     }

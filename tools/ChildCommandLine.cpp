@@ -26,8 +26,9 @@ std::string limitsOf(const ChildNumber& number)
 
 }  // namespace
 
-OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std::string& message)
+OptionResult readChildOption(ArgumentReader& reader, ChildRequest& request, std::string& message)
 {
+    ChildOptions& options = request.generation;
     const std::string& option = reader.option();
     std::string value;
     if (option == "--children") {
@@ -56,7 +57,7 @@ OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std:
             message = "--guides must be keep or drop";
             return OptionResult::Bad;
         }
-        options.keepGuides = value == kKeepName;
+        request.output.keepGuides = value == kKeepName;
         return OptionResult::Taken;
     }
     for (const ChildNumber& number : kChildNumbers) {
@@ -70,9 +71,8 @@ OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std:
             message = std::string(number.option) + " must be a number " + limitsOf(number);
             return OptionResult::Bad;
         }
-        options.*number.field = static_cast<float>(parsed);
-        options.widthsGiven = options.widthsGiven || number.field == &ChildOptions::rootWidth ||
-                              number.field == &ChildOptions::tipWidth;
+        number.in(request) = static_cast<float>(parsed);
+        request.output.widthsGiven = request.output.widthsGiven || number.isWidth();
         return OptionResult::Taken;
     }
     return OptionResult::NotMine;
@@ -80,17 +80,18 @@ OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std:
 
 std::string childOptionsHelp()
 {
-    const ChildOptions defaults;
+    const ChildRequest defaults;
     std::string text = helpLine("--children N", "children per guide strand (default 0)");
     text += helpLine("--child-mode around|between", "children around each guide, or spread");
     text += helpLine("", "between the three nearest (default around)");
     for (const ChildNumber& number : kChildNumbers) {
         text += helpLine(std::string(number.option) + " X", std::string(number.meaning) + ",");
         text += helpLine("", shortestText(number.minimum) + " to " + shortestText(number.maximum) +
-                                 " (default " + shortestText(defaults.*number.field) + ")");
+                                 " (default " + shortestText(number.in(defaults)) + ")");
     }
     text += helpLine("--seed S", "the children's seed: one seed, the same");
-    text += helpLine("", "children on any machine (default " + std::to_string(defaults.seed) + ")");
+    text += helpLine("", "children on any machine (default " +
+                             std::to_string(defaults.generation.seed) + ")");
     text += helpLine("--guides keep|drop", "the guides first, then their children;");
     text += helpLine("", "or the children alone (default keep)");
     return text;

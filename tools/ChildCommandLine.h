@@ -11,7 +11,7 @@
 
 // Read the reader's current option if it is a child option. Bad sets message to
 // the one-line error, which names the option and what it accepts.
-OptionResult readChildOption(ArgumentReader& reader, ChildOptions& options, std::string& message);
+OptionResult readChildOption(ArgumentReader& reader, ChildRequest& request, std::string& message);
 
 // The help lines of the child options.
 std::string childOptionsHelp();

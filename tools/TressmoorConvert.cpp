@@ -7,17 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "formats/DenseHairFile.h"
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairExport.h"
 #include "formats/HairFile.h"
 #include "formats/OutputBuffer.h"
-#include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
+#include "tools/DenseHairSource.h"
 #include "tools/StrandOutput.h"
 #include "tools/UnitOption.h"
 
@@ -74,7 +72,7 @@ struct ConvertCommand {
     std::string in;
     std::string out;
     HairFileFormat format = HairFileFormat::Hair;
-    ChildOptions children;
+    ChildRequest children;
     bool childrenGiven = false;  // any child option at all
     LengthUnit unit = kDefaultLengthUnit;
     bool showHelp = false;
@@ -137,11 +135,15 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
 // them, or, for Tressmoor's own hair with children, its guides, from which the
 // children are made again as tressmoor-grow made them.
 struct ConvertSource {
-    const HairStrands* strands = nullptr;
     TressmoorStrands own;
-    ChildOptions children;
-    HairStrands guides;
-    std::vector<unsigned char> guideBytes;  // what guides reads
+    ChildRequest children;
+    bool fromGuides = false;
+    HairBytes guides;
+
+    const HairStrands& strands(const HairBytes& file) const
+    {
+        return fromGuides ? guides.strands : file.strands;
+    }
 };
 
 void note(const ConvertCommand& command, const std::string& what)
@@ -164,65 +166,34 @@ TressmoorStrands ownStrands(const HairStrands& strands, const HairRecipe& recipe
     return own;
 }
 
-// Tressmoor's hair with children: its guides, kept in the file or grown again
-// from the recipe and growth, and only when the file holds exactly what they and
-// its child options make. False when it is not such a file, said once when it
-// claims to be.
-bool denseSource(const std::vector<unsigned char>& bytes, const HairStrands& strands,
-                 const ConvertCommand& command, ConvertSource& source)
+void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSource& source)
 {
-    DenseHairGuides dense;
-    bool hasTag = false;
-    std::string problem;
-    HairFileContents& guides = dense.guides;
-    bool read = readDenseHairGuides(strands, dense, hasTag, problem);
-    if (read && !dense.guidesKept) {
-        GrowthOptions growth;
-        growth.recipe = dense.info.recipe;
-        growth.growth = dense.info.growth;
-        problem = "its guides cannot be grown again";
-        read = growRequestedHair(growth, underlyingSurface, hairStore, kProgram) &&
-               adoptStoreLayout(hairStore, growth.recipe, problem) &&
-               storedHairContents(hairStore, growth.recipe, guides, problem);
-    }
-    if (read) {
-        source.guideBytes = encodeHairFile(guides);
-        if (decodeHairStrands(source.guideBytes.data(), source.guideBytes.size(), FLT_MAX,
-                              source.guides, problem) &&
-            denseHairMatches(bytes.data(), bytes.size(), source.guides, dense.info, problem)) {
-            source.strands = &source.guides;
-            source.own = ownStrands(source.guides, dense.info.recipe, command, underlyingSurface);
-            source.own.growth = dense.info.growth;
-            source.children = command.childrenGiven ? command.children : dense.info.options;
-            return true;
-        }
-    }
-    if (hasTag) {
-        note(command, "is Tressmoor's hair with children, but " + problem +
-                          "; converting it as another program's file");
-    }
-    return false;
-}
-
-ConvertSource sourceOf(const std::vector<unsigned char>& bytes, const HairStrands& strands,
-                       const ConvertCommand& command)
-{
-    ConvertSource source;
-    source.strands = &strands;
     source.children = command.children;
     HairRecipe recipe;
     bool hasTag = false;
     std::string problem;
-    if (readTressmoorRecipe(strands, recipe, hasTag, problem)) {
-        source.own = ownStrands(strands, recipe, command, underlyingSurface);
-    } else if (hasTag) {
+    if (readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
+        source.own = ownStrands(file.strands, recipe, command, underlyingSurface);
+        return;
+    }
+    if (hasTag) {
         note(command, "has a Tressmoor recipe that does not fit it (" + problem +
                           "); converting it as another program's file");
-    } else if (!denseSource(bytes, strands, command, source)) {
-        source.strands = &strands;
-        source.children = command.children;
+        return;
     }
-    return source;
+    DenseHairSource dense;
+    if (readDenseHairSource(file, kProgram, dense, hasTag, problem)) {
+        source.fromGuides = true;
+        source.guides = std::move(dense.guides);
+        source.own = ownStrands(source.guides.strands, dense.info.recipe, command, underlyingSurface);
+        source.own.growth = dense.info.growth;
+        if (!command.childrenGiven) {
+            source.children = dense.info.request;
+        }
+    } else if (hasTag) {
+        note(command, "is Tressmoor's hair with children, but " + problem +
+                          "; converting it as another program's file");
+    }
 }
 
 }  // namespace
@@ -241,24 +212,26 @@ int main(int argc, char** argv)
     }
 
     const ToolClock::time_point start = ToolClock::now();
-    std::vector<unsigned char> bytes;
-    HairStrands strands;
+    HairBytes input;
     std::string problem;
-    if (!readWholeFile(command.in, kMaxInputSize, bytes, problem, "tressmoor-convert reads") ||
-        !decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, strands, problem)) {
+    if (!readWholeFile(command.in, kMaxInputSize, input.bytes, problem, "tressmoor-convert reads") ||
+        !decodeHairStrands(input.bytes.data(), input.bytes.size(), FLT_MAX, input.strands, problem)) {
         fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
                 problem.c_str());
         return kFailure;
     }
-    const ConvertSource source = sourceOf(bytes, strands, command);
-    const StrandStream stream(*source.strands, knownShape(source.own), source.children);
-    if (!canWrite(stream, command.format, problem)) {
+    ConvertSource source;
+    readSource(input, command, source);
+    const std::optional<StrandStream> made = StrandStream::make(
+        source.strands(input), knownShape(source.own), source.children, problem);
+    if (!made || !canWrite(*made, command.format, problem)) {
         fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
                 problem.c_str());
         return kFailure;
     }
     // Tressmoor's own files are written as tressmoor-grow writes them; another
     // program's carry the display values of their arrays.
+    const StrandStream& stream = *made;
     ExportSettings settings;
     settings.displayPrimvars = !source.own.known;
     settings.unit = command.unit;

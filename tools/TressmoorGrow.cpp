@@ -47,7 +47,7 @@ std::string helpText()
 
 struct GrowCommand {
     GrowthOptions growth;
-    ChildOptions children;
+    ChildRequest children;
     ExportSettings settings;
     std::string out;
     bool showHelp = false;
@@ -107,7 +107,8 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     // Every strand of a growth has the recipe's parts, and so has every child.
     const HairRecipe& recipe = command.growth.recipe;
     const uint64_t guides = strandTotal(recipe);
-    const uint64_t strands = guides * (uint64_t(command.children.keepGuides) + command.children.children);
+    const uint64_t strands = guides * (uint64_t(command.children.output.keepGuides) +
+                                       command.children.generation.children);
     std::string problem;
     if (formatForPath(command.out) == HairFileFormat::Hair &&
         !hairCountsFit(strands, strands * uint64_t(recipe.parts), problem)) {
@@ -138,22 +139,24 @@ int main(int argc, char** argv)
     // The grown hair is written as its HAIR file would hold it, whatever the
     // format, so that every format reads the same strands.
     HairRecipe recipe = command.growth.recipe;
-    std::vector<unsigned char> hair;
-    HairStrands strands;
+    HairBytes hair;
     std::string problem;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !storedHairStrands(hairStore, recipe, hair, strands, problem)) {
+        !storedHairStrands(hairStore, recipe, hair, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kWriteError;
     }
+    const HairStrands& strands = hair.strands;
     TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
     own.growth = command.growth.growth;
-    const StrandStream stream(strands, recipe.shape, command.children);
+    const std::optional<StrandStream> made =
+        StrandStream::make(strands, recipe.shape, command.children, problem);
     const HairFileFormat format = formatForPath(command.out);
-    if (!canWrite(stream, format, problem)) {
+    if (!made || !canWrite(*made, format, problem)) {
         return usageError(problem);
     }
+    const StrandStream& stream = *made;
     if (!writeStrandFile(command.out, stream, own, format, command.settings, kProgram, start, problem)) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());

@@ -6,7 +6,7 @@
 #include <cfloat>
 #include <chrono>
 #include <cstdio>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,7 +74,7 @@ std::string helpText()
 struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
-    ChildOptions children;
+    ChildRequest children;
     LengthUnit unit = kDefaultLengthUnit;
     std::string hairFile;
     std::string growthOption;  // the first growth option given, which --hair does not take
@@ -152,13 +152,13 @@ int refuseFile(const std::string& path, const std::string& problem)
 
 // What the pictures show: the scene of the draw pass (a shape and its strand
 // tubes, or nothing for another program's strands), and the guides of the
-// strands drawn as lines, read in place from HAIR bytes.
+// strands drawn as lines, read in place from HAIR bytes it owns; it may be
+// moved, not copied.
 struct PictureHair {
     UnderlyingShape shape = UnderlyingShape::NoShape;
     bool foreign = false;  // another program's strands: no shape, no tubes, fitted to the view
     uint64_t tubes = 0;    // strands the draw pass draws as tubes
-    std::vector<unsigned char> bytes;
-    HairStrands strands;
+    HairBytes file;
     GuideStrands guides;
 };
 
@@ -167,10 +167,10 @@ struct PictureHair {
 bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, PictureHair& hair,
                        std::string& problem)
 {
-    if (!storedHairStrands(store, recipe, hair.bytes, hair.strands, problem)) {
+    if (!storedHairStrands(store, recipe, hair.file, problem)) {
         return false;
     }
-    hair.guides = guideStrandsOf(hair.strands);
+    hair.guides = guideStrandsOf(hair.file.strands);
     return true;
 }
 
@@ -181,14 +181,15 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
                  PictureHair& hair)
 {
     std::string problem;
-    if (!readWholeFile(path, kMaxHairInputSize, hair.bytes, problem, "tressmoor-render reads") ||
-        !decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem)) {
+    HairBytes& file = hair.file;
+    if (!readWholeFile(path, kMaxHairInputSize, file.bytes, problem, "tressmoor-render reads") ||
+        !decodeHairStrands(file.bytes.data(), file.bytes.size(), FLT_MAX, file.strands, problem)) {
         return refuseFile(path, problem);
     }
-    hair.guides = guideStrandsOf(hair.strands);
+    hair.guides = guideStrandsOf(file.strands);
     HairRecipe recipe;
     bool hasTag = false;
-    if (!readTressmoorRecipe(hair.strands, recipe, hasTag, problem)) {
+    if (!readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
         if (hasTag) {
             fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
                     "drawing it as another program's file\n",
@@ -199,14 +200,14 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
     }
     // The window's own checks, which also bound the coordinates the tubes are built from.
     HairFileContents contents;
-    if (!decodeHairFile(hair.bytes.data(), hair.bytes.size(), contents, problem)) {
+    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
         return refuseFile(path, problem);
     }
     if (!applyHairFile(contents, surface, store)) {
         return refuseFile(path, "its recipe cannot be rebuilt");
     }
     hair.shape = recipe.shape;
-    hair.tubes = hair.strands.header.strandCount;
+    hair.tubes = file.strands.header.strandCount;
     return 0;
 }
 
@@ -249,21 +250,19 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
                  NurbsSurface& surface, OffscreenRenderer& renderer)
 {
     const PictureOptions& picture = command.picture;
-    const ChildOptions& childOptions = command.children;
+    const ChildOptions& childOptions = command.children.generation;
+    const bool keepGuides = command.children.output.keepGuides;
+    // Without the guides the pass draws the shape alone.
     const SceneInputs scene = {hair.shape, picture.displayMode, picture.controlPoints,
                                picture.controlPolygon, hair.foreign ? nullptr : &store,
-                               &surface};
-    // Without the guides the pass draws the shape alone: a store with no strands.
-    if (!childOptions.keepGuides) {
-        store.clusterCount = 0;
-    }
+                               &surface, keepGuides};
 
-    std::unique_ptr<DenseHairLines> lines;
+    std::optional<DenseHairLines> lines;
     if (hair.foreign || childOptions.children > 0) {
-        lines = std::make_unique<DenseHairLines>(hair.guides, hair.shape, childOptions);
-        lines->guidesAsLines = hair.foreign && childOptions.keepGuides;
         std::string problem;
-        if (!lines->check(problem)) {
+        lines = DenseHairLines::make(hair.guides, hair.shape, childOptions,
+                                     hair.foreign && keepGuides, problem);
+        if (!lines) {
             if (!hair.foreign) {
                 return cannotDraw(problem);
             }
@@ -273,11 +272,11 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
             return refuseFile(command.hairFile, problem);
         }
     }
-    const uint64_t tubes = childOptions.keepGuides ? hair.tubes : 0;
+    const uint64_t tubes = keepGuides ? hair.tubes : 0;
     const unsigned long long strands = tubes + (lines ? lines->lineStrandCount() : 0);
 
-    const float reach = childOptions.children > 0 ? childOptions.radius + childOptions.frizz : 0.0f;
-    const std::vector<FrameView> views = frameViews(picture, hair, reach);
+    const std::vector<FrameView> views =
+        frameViews(picture, hair, lines ? lines->childReach() : 0.0f);
     std::vector<unsigned char> rgb;
     for (size_t frame = 0; frame < views.size(); ++frame) {
         const std::string path = picture.turntable > 0
@@ -286,12 +285,11 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
         const ToolClock::time_point start = ToolClock::now();
         ViewState view = views[frame].view;
         if (lines) {
-            std::copy(views[frame].offset, views[frame].offset + 3, lines->offset);
-            view = lines->holdingView(view, scene);
+            view = lines->holdingView(view, views[frame].offset, scene);
         }
         renderer.drawPass(view, scene);
         if (lines) {
-            lines->draw(view, renderer.multiDrawArrays());
+            lines->draw(view, views[frame].offset, renderer.multiDrawArrays());
         }
         renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);
@@ -343,7 +341,7 @@ int main(int argc, char** argv)
         }
         hair.shape = command.growth.recipe.shape;
         hair.tubes = strandTotal(command.growth.recipe);
-        if (command.children.children > 0 &&
+        if (command.children.generation.children > 0 &&
             !guidesOfGrownHair(command.growth.recipe, hairStore, hair, problem)) {
             return cannotDraw(problem);
         }

@@ -105,15 +105,16 @@ void drawStrandPolygons(const HairStore& store)
     }
 }
 
-// Every point in one GL_POINTS: the largest hair has 80000 of them.
-void drawPoints(const NurbsSurface* surface, const HairStore& store)
+// Every point in one GL_POINTS: the largest hair has 80000 of them. A null store
+// sends the surface's alone.
+void drawPoints(const NurbsSurface* surface, const HairStore* store)
 {
     glBegin(GL_POINTS);
     if (surface != nullptr) {
         sendSurfacePoints(*surface);
     }
-    for (int p = 0; p < store.clusterCount; ++p) {
-        const HairCluster& cluster = store.hairClusters[p];
+    for (int p = 0; store != nullptr && p < store->clusterCount; ++p) {
+        const HairCluster& cluster = store->hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
             if (hasStrandNet(cluster.strands[q])) {
                 sendStrandCentreline(cluster.strands[q]);
@@ -197,12 +198,14 @@ void drawControlNets(const SceneInputs& scene)
         if (surface != nullptr) {
             drawSurfacePolygon(*surface);
         }
-        drawStrandPolygons(*scene.store);
+        if (scene.hairTubes) {
+            drawStrandPolygons(*scene.store);
+        }
     }
     if (scene.controlPoints) {
         glPointSize(kControlPointSize);
         glColor3f(kControlPointColour[0], kControlPointColour[1], kControlPointColour[2]);
-        drawPoints(surface, *scene.store);
+        drawPoints(surface, scene.hairTubes ? scene.store : nullptr);
     }
     glPopMatrix();
     glPopAttrib();

@@ -3,43 +3,50 @@
 #include <algorithm>
 #include <cmath>
 
-DenseHairLines::DenseHairLines(const GuideStrands& guides, UnderlyingShape shape,
-                               const ChildOptions& options)
-    : guides(guides), shape(shape), options(options), generator(guides, shape, options)
+std::optional<DenseHairLines> DenseHairLines::make(const GuideStrands& guides,
+                                                   UnderlyingShape shape,
+                                                   const ChildOptions& options,
+                                                   bool guidesAsLines, std::string& problem)
 {
-}
-
-bool DenseHairLines::check(std::string& problem) const
-{
-    if (!generator.check(problem)) {
-        return false;
+    std::optional<ChildGenerator> generator = ChildGenerator::make(guides, shape, options, problem);
+    if (!generator) {
+        return std::nullopt;
     }
     uint64_t longest = 0;
     for (uint64_t g = 0; g < guides.strandCount(); ++g) {
         longest = std::max(longest, guides.pointCount(g));
     }
-    if (options.children > 0 && longest > kMaxTurnPoints / options.children) {
+    if (options.children > 0 && longest > kMaxBroodPoints / options.children) {
         problem = std::to_string(options.children) + " children of guides of up to " +
                   std::to_string(longest) + " points are more than " +
-                  std::to_string(kMaxTurnPoints) + " points for one guide, the most drawn at once";
-        return false;
+                  std::to_string(kMaxBroodPoints) + " points for one guide, the most drawn at once";
+        return std::nullopt;
     }
-    return true;
+    return DenseHairLines(std::move(*generator), shape, guidesAsLines);
+}
+
+DenseHairLines::DenseHairLines(ChildGenerator generator, UnderlyingShape shape, bool guidesAsLines)
+    : generator(std::move(generator)), shape(shape), guidesAsLines(guidesAsLines)
+{
 }
 
 uint64_t DenseHairLines::lineStrandCount() const
 {
+    const GuideStrands& guides = generator.guideStrands();
     return generator.childCount() + (guidesAsLines ? guides.strandCount() : 0);
 }
 
 uint64_t DenseHairLines::linePointCount() const
 {
+    const GuideStrands& guides = generator.guideStrands();
     const uint64_t guidePoints = guides.strandCount() > 0 ? guides.starts.back() : 0;
     return generator.childPointCount() + (guidesAsLines ? guidePoints : 0);
 }
 
-double DenseHairLines::depth(const ViewState& view) const
+double DenseHairLines::depth(const ViewState& view, const float offset[3]) const
 {
+    const GuideStrands& guides = generator.guideStrands();
+    const ChildOptions& options = generator.childOptions();
     double rotation[3][3];
     viewRotation(view, rotation);
     const double* towardViewer = rotation[2];
@@ -77,14 +84,21 @@ double DenseHairLines::depth(const ViewState& view) const
     return guideDepth + options.radius + options.frizz;
 }
 
-ViewState DenseHairLines::holdingView(const ViewState& view, const SceneInputs& scene) const
+ViewState DenseHairLines::holdingView(const ViewState& view, const float offset[3],
+                                      const SceneInputs& scene) const
 {
     ViewState holding = view;
-    holding.depthReach = std::max({view.depthReach, sceneDepth(view, scene), depth(view)});
+    holding.depthReach = std::max({view.depthReach, sceneDepth(view, scene), depth(view, offset)});
     return holding;
 }
 
-void DenseHairLines::appendStrip(const float* points, uint32_t count, const float normal[3])
+float DenseHairLines::childReach() const
+{
+    return generator.childReach();
+}
+
+void DenseHairLines::appendStrip(const float* points, uint32_t count, const float normal[3],
+                                 const float offset[3])
 {
     const size_t first = lines.points.size();
     lines.points.resize(first + size_t(3) * count);
@@ -97,7 +111,7 @@ void DenseHairLines::appendStrip(const float* points, uint32_t count, const floa
     lines.closeStrip(static_cast<int>(count), normal);
 }
 
-void DenseHairLines::forEachBatch(const ViewState& view,
+void DenseHairLines::forEachBatch(const ViewState& view, const float offset[3],
                                   const std::function<void(const LineBatch&)>& use)
 {
     // A line has no side of its own: one of no known shape is lit as the side
@@ -109,6 +123,7 @@ void DenseHairLines::forEachBatch(const ViewState& view,
                                    static_cast<float>(rotation[2][1]),
                                    static_cast<float>(rotation[2][2])};
     const bool onShape = isUnderlyingShape(shape);
+    const GuideStrands& guides = generator.guideStrands();
     lines.clear();
     auto handOverWhenFull = [&]() {
         if (lines.points.size() >= 3 * kLineBatchPoints) {
@@ -123,7 +138,7 @@ void DenseHairLines::forEachBatch(const ViewState& view,
             for (uint64_t i = 0; i < count; ++i) {
                 guides.point(guides.starts[g] + i, &guidePoints[3 * i]);
             }
-            appendStrip(guidePoints.data(), static_cast<uint32_t>(count), towardViewer);
+            appendStrip(guidePoints.data(), static_cast<uint32_t>(count), towardViewer, offset);
             handOverWhenFull();
         }
         children.clear();
@@ -137,7 +152,7 @@ void DenseHairLines::forEachBatch(const ViewState& view,
                 frame = shapeFrame(shape, point);
                 normal = frame.normal;
             }
-            appendStrip(point, count, normal);
+            appendStrip(point, count, normal, offset);
             point += size_t(3) * count;
             handOverWhenFull();
         }
@@ -148,10 +163,11 @@ void DenseHairLines::forEachBatch(const ViewState& view,
     lines.clear();
 }
 
-void DenseHairLines::draw(const ViewState& view, MultiDrawArrays multiDrawArrays)
+void DenseHairLines::draw(const ViewState& view, const float offset[3],
+                          MultiDrawArrays multiDrawArrays)
 {
     beginStrandLines(view);
-    forEachBatch(view, [multiDrawArrays](const LineBatch& batch) {
+    forEachBatch(view, offset, [multiDrawArrays](const LineBatch& batch) {
         drawStrandLines(batch, multiDrawArrays);
     });
     endStrandLines(view);

@@ -74,6 +74,9 @@ void applyMaterial()
 
 void drawHairInOwnMatrix(const SceneInputs& scene)
 {
+    if (!scene.hairTubes) {
+        return;
+    }
     glPushMatrix();
     drawHair(*scene.store, scene.displayMode);
     glPopMatrix();
@@ -124,7 +127,7 @@ double sceneDepth(const ViewState& view, const SceneInputs& scene)
     double depth = shapeReach(scene.shape);
     // A tube lies within the hull of its control points.
     const HairStore& store = *scene.store;
-    for (int p = 0; p < store.clusterCount; ++p) {
+    for (int p = 0; scene.hairTubes && p < store.clusterCount; ++p) {
         const HairCluster& cluster = store.hairClusters[p];
         for (int q = 0; q < cluster.strandCount; ++q) {
             const NurbsSurface& strand = cluster.strands[q];

@@ -42,6 +42,9 @@ struct SceneInputs {
     bool controlPolygon;
     HairStore* store;
     NurbsSurface* surface;
+    // Whether the strands are drawn as tubes, with their control nets; without,
+    // the shape alone.
+    bool hairTubes;
 };
 
 // The GL context a pass draws in, current while it runs: an identity (a texture

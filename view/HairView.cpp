@@ -29,7 +29,7 @@ void HairView::draw()
 {
     const ViewState view = {zoomFactor, rotationX, rotationZ, translationX, translationY};
     SceneInputs scene = {UnderlyingShape::NoShape, DisplayMode::Smooth, false, false, store,
-                         surface};
+                         surface, true};
     if (settings != nullptr) {
         scene.shape = settings->shape;
         scene.displayMode = settings->displayMode;

@@ -28,22 +28,23 @@ DenseHairInfo randomInfo(std::mt19937& random)
         }
         info.growth = pick(0, 2) ? 1 : pick(1, kGrowthRange.maximum);
     }
-    ChildOptions& options = info.options;
+    ChildOptions& options = info.request.generation;
+    ChildOutput& output = info.request.output;
     options.children = pick(0, 3) ? uint32_t(pick(0, 300)) : uint32_t(random());
     options.mode = pick(0, 1) ? ChildMode::Between : ChildMode::Around;
     for (const ChildNumber& number : kChildNumbers) {
         // Defaults, round numbers and arbitrary floats, so both forms are taken.
         const int kind = std::max(0, pick(-3, 2));
         if (kind == 1) {
-            options.*number.field = static_cast<float>(pick(0, static_cast<int>(number.maximum)));
+            number.in(info.request) = static_cast<float>(pick(0, static_cast<int>(number.maximum)));
         } else if (kind == 2) {
-            options.*number.field =
+            number.in(info.request) =
                 std::uniform_real_distribution<float>(number.minimum, number.maximum)(random);
         }
     }
-    options.widthsGiven = options.rootWidth != 2.0f || options.tipWidth != 2.0f || pick(0, 1);
+    output.widthsGiven = output.rootWidth != 2.0f || output.tipWidth != 2.0f || pick(0, 1);
     options.seed = pick(0, 1) ? 1 : (uint64_t(random()) << 32 | random());
-    options.keepGuides = pick(0, 1) != 0;
+    output.keepGuides = pick(0, 1) != 0;
     return info;
 }
 
@@ -73,14 +74,14 @@ TEST(DenseHairInfo, EveryValueComesBackFromAtMost88Bytes)
             }
             EXPECT_EQ(read.growth, info.growth);
         }
-        EXPECT_EQ(read.options.children, info.options.children);
-        EXPECT_EQ(read.options.mode, info.options.mode);
+        EXPECT_EQ(read.request.generation.children, info.request.generation.children);
+        EXPECT_EQ(read.request.generation.mode, info.request.generation.mode);
         for (const ChildNumber& number : kChildNumbers) {
-            EXPECT_EQ(read.options.*number.field, info.options.*number.field) << number.name;
+            EXPECT_EQ(number.in(read.request), number.in(info.request)) << number.name;
         }
-        EXPECT_EQ(read.options.widthsGiven, info.options.widthsGiven);
-        EXPECT_EQ(read.options.seed, info.options.seed);
-        EXPECT_EQ(read.options.keepGuides, info.options.keepGuides);
+        EXPECT_EQ(read.request.output.widthsGiven, info.request.output.widthsGiven);
+        EXPECT_EQ(read.request.generation.seed, info.request.generation.seed);
+        EXPECT_EQ(read.request.output.keepGuides, info.request.output.keepGuides);
     }
     // Both forms were tried many times.
     EXPECT_GT(packed, 100);

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "formats/RecipeText.h"
 #include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
+#include "formats/UsdWriter.h"
 #include "hair/HairStore.h"
 
 namespace {
@@ -42,33 +44,36 @@ void grow(const HairRecipe& recipe, GrownHair& hair)
     hair.own = tressmoorStrandsOf(hair.strands, recipe, shapeSurface);
 }
 
-std::string written(const GrownHair& hair, const ChildOptions& options, HairFileFormat format)
+std::string written(const GrownHair& hair, const ChildRequest& options, HairFileFormat format)
 {
-    const StrandStream stream(hair.strands, hair.own.recipe.shape, options);
     std::string problem;
-    EXPECT_TRUE(canWrite(stream, format, problem)) << problem;
+    const std::optional<StrandStream> stream =
+        StrandStream::make(hair.strands, hair.own.recipe.shape, options, problem);
+    EXPECT_TRUE(stream && canWrite(*stream, format, problem)) << problem;
     std::vector<unsigned char> bytes;
     OutputBuffer out(appendingTo(bytes), 4096);
-    writeHairFileAs(stream, hair.own, format, ExportSettings(), out);
+    writeHairFileAs(*stream, hair.own, format, ExportSettings(), out);
     EXPECT_TRUE(out.finish());
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The guides' points, then every turn's children, as the generator makes them.
-std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& options,
+// The guides' points, then every brood of children, as the generator makes them.
+std::vector<float> expectedPoints(const GrownHair& hair, const ChildRequest& options,
                                   std::vector<uint32_t>* followed = nullptr)
 {
     const GuideStrands guides = guideStrandsOf(hair.strands);
     std::vector<float> points;
-    for (uint64_t n = 0; options.keepGuides && n < hair.strands.header.pointCount; ++n) {
+    for (uint64_t n = 0; options.output.keepGuides && n < hair.strands.header.pointCount; ++n) {
         float xyz[3];
         guides.point(n, xyz);
         points.insert(points.end(), xyz, xyz + 3);
     }
-    const ChildGenerator generator(guides, hair.own.recipe.shape, options);
+    std::string problem;
+    const std::optional<ChildGenerator> generator =
+        ChildGenerator::make(guides, hair.own.recipe.shape, options.generation, problem);
     for (uint64_t g = 0; g < guides.strandCount(); ++g) {
         StrandRun batch;
-        generator.generate(g, batch);
+        generator->generate(g, batch);
         points.insert(points.end(), batch.points.begin(), batch.points.end());
         if (followed != nullptr) {
             followed->insert(followed->end(), batch.guides.begin(), batch.guides.end());
@@ -77,15 +82,15 @@ std::vector<float> expectedPoints(const GrownHair& hair, const ChildOptions& opt
     return points;
 }
 
-ChildOptions taperedChildren(ChildMode mode, uint32_t children)
+ChildRequest taperedChildren(ChildMode mode, uint32_t children)
 {
-    ChildOptions options;
-    options.children = children;
-    options.mode = mode;
-    options.frizz = 1.5f;
-    options.rootWidth = 3.0f;
-    options.tipWidth = 0.5f;
-    options.widthsGiven = true;
+    ChildRequest options;
+    options.generation.children = children;
+    options.generation.mode = mode;
+    options.generation.frizz = 1.5f;
+    options.output.rootWidth = 3.0f;
+    options.output.tipWidth = 0.5f;
+    options.output.widthsGiven = true;
     return options;
 }
 
@@ -97,7 +102,7 @@ TEST(DenseHair, HairHoldsGuidesThenChildrenWithTaperedThickness)
 {
     GrownHair hair;
     grow(makeRecipe(UnderlyingShape::Sphere, HairStyle::Combed, 2, 3, 8), hair);
-    const ChildOptions options = taperedChildren(ChildMode::Around, 5);
+    const ChildRequest options = taperedChildren(ChildMode::Around, 5);
     const std::string text = written(hair, options, HairFileFormat::Hair);
     const std::vector<unsigned char> bytes(text.begin(), text.end());
 
@@ -122,7 +127,7 @@ TEST(DenseHair, HairHoldsGuidesThenChildrenWithTaperedThickness)
     EXPECT_EQ(bitDifference(expected, actual), "");
     for (uint64_t n = 0; n < dense.header.pointCount; ++n) {
         const uint32_t i = n % 8;
-        EXPECT_EQ(dense.thicknessOf(n), strandWidth(options, i, 8)) << "point " << n;
+        EXPECT_EQ(dense.thicknessOf(n), strandWidth(options.output, i, 8)) << "point " << n;
     }
     EXPECT_EQ(dense.thicknessOf(0), 3.0f);
     EXPECT_EQ(dense.thicknessOf(7), 0.5f);
@@ -136,7 +141,7 @@ TEST(DenseHair, UsdCarriesWidthsClustersRootsAndGuideFlagsForEveryChild)
     for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
         GrownHair hair;
         grow(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 3, 4, 10), hair);
-        const ChildOptions options = taperedChildren(mode, 7);
+        const ChildRequest options = taperedChildren(mode, 7);
         const std::string label = childModeName(mode);
         const UsdLayer layer = parseUsdLayer(written(hair, options, HairFileFormat::Usd));
         ASSERT_EQ(layer.problem, "") << label;
@@ -155,7 +160,7 @@ TEST(DenseHair, UsdCarriesWidthsClustersRootsAndGuideFlagsForEveryChild)
         const std::vector<float> width = usdFloats(widths.value);
         ASSERT_EQ(width.size(), strands * 10) << label;
         for (size_t n = 0; n < width.size(); ++n) {
-            EXPECT_EQ(width[n], strandWidth(options, n % 10, 10)) << label << " vertex " << n;
+            EXPECT_EQ(width[n], strandWidth(options.output, n % 10, 10)) << label << " vertex " << n;
         }
 
         const std::vector<long long> clusters = usdIntegers(layer.attributes.at("primvars:clusterId").value);
@@ -194,9 +199,9 @@ TEST(DenseHair, ObjAndDroppedGuidesHoldTheChildrenAlone)
 {
     GrownHair hair;
     grow(makeRecipe(UnderlyingShape::Torus, HairStyle::Messy, 1, 5, 8), hair);
-    ChildOptions options;
-    options.children = 3;
-    options.keepGuides = false;
+    ChildRequest options;
+    options.generation.children = 3;
+    options.output.keepGuides = false;
     const std::string obj = written(hair, options, HairFileFormat::Obj);
     const std::vector<float> expected = expectedPoints(hair, options);
     ASSERT_EQ(expected.size(), 15u * 8 * 3);
@@ -234,11 +239,107 @@ TEST(DenseHair, WithoutChildrenEveryFormatIsTheFileItself)
 {
     GrownHair hair;
     grow(makeRecipe(UnderlyingShape::Torus, HairStyle::Combed, 2, 2, 12), hair);
-    EXPECT_EQ(written(hair, ChildOptions(), HairFileFormat::Hair),
+    EXPECT_EQ(written(hair, ChildRequest(), HairFileFormat::Hair),
               std::string(hair.bytes.begin(), hair.bytes.end()));
-    const UsdLayer layer = parseUsdLayer(written(hair, ChildOptions(), HairFileFormat::Usd));
+    const UsdLayer layer = parseUsdLayer(written(hair, ChildRequest(), HairFileFormat::Usd));
     EXPECT_EQ(layer.attributes.count("primvars:guide"), 0u);
     for (const std::string& line : layer.metadata) {
         EXPECT_EQ(line.find("tressmoorChildren"), std::string::npos);
     }
+}
+
+// Broods far larger than a unit are cut into pieces: every unit holds at most
+// kUnitPoints points, the units cover every strand once, and a file of many
+// spans and rounds holds, point for point, the guides and then every brood as
+// the generator makes it whole.
+TEST(DenseHair, AFileOfManySpansHoldsEveryBroodAsTheGeneratorMakesIt)
+{
+    for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
+        const std::string label = childModeName(mode);
+        GrownHair hair;
+        grow(makeRecipe(UnderlyingShape::Sphere, HairStyle::Messy, 2, 3, 8), hair);
+        // 12 guides with 6000 children of 8 points: 576,000 points, over four spans.
+        const ChildRequest options = taperedChildren(mode, 6000);
+        std::string problem;
+        const std::optional<StrandStream> stream =
+            StrandStream::make(hair.strands, hair.own.recipe.shape, options, problem);
+        ASSERT_TRUE(stream) << problem;
+        EXPECT_GT(stream->pointCount(), 4 * StrandStream::kSpanPoints);
+        ASSERT_EQ(stream->firstStrandOf(0), 0u);
+        for (uint64_t unit = 0; unit < stream->unitCount(); ++unit) {
+            uint64_t points = 0;
+            stream->forEachStrand(unit, unit + 1, [&](uint64_t, uint32_t n, uint64_t) { points += n; });
+            EXPECT_GT(stream->firstStrandOf(unit + 1), stream->firstStrandOf(unit)) << label;
+            EXPECT_LE(points, StrandStream::kUnitPoints) << label << " unit " << unit;
+        }
+        EXPECT_EQ(stream->firstStrandOf(stream->unitCount()), stream->strandCount()) << label;
+
+        const std::string text = written(hair, options, HairFileFormat::Hair);
+        const std::vector<unsigned char> bytes(text.begin(), text.end());
+        HairStrands dense;
+        ASSERT_TRUE(decodeHairStrands(bytes.data(), bytes.size(), FLT_MAX, dense, problem)) << problem;
+        ASSERT_EQ(dense.header.pointCount, 12u * 6001 * 8) << label;
+        std::vector<float> actual(3 * size_t(dense.header.pointCount));
+        for (uint64_t n = 0; n < dense.header.pointCount; ++n) {
+            for (int axis = 0; axis < 3; ++axis) {
+                actual[3 * n + axis] = dense.coordinate(n, axis);
+            }
+        }
+        const std::vector<float> expected = expectedPoints(hair, options);
+        EXPECT_EQ(bitDifference(expected, actual), "") << label;
+        ASSERT_NE(dense.thickness, nullptr) << label;
+        for (uint64_t n = 0; n < dense.header.pointCount; n += 97) {
+            EXPECT_EQ(dense.thicknessOf(n), strandWidth(options.output, n % 8, 8)) << label << " point " << n;
+        }
+
+        // OBJ's spans number their points on from the spans before them.
+        const std::string obj = written(hair, options, HairFileFormat::Obj);
+        std::vector<float> points;
+        uint64_t nextIndex = 1;
+        size_t strands = 0;
+        for (size_t at = 0; at < obj.size();) {
+            const size_t end = obj.find('\n', at);
+            const std::string line = obj.substr(at, end - at);
+            at = end + 1;
+            if (line[0] == 'v') {
+                for (float value : usdFloats(line.substr(1))) {
+                    points.push_back(value);
+                }
+            } else if (line[0] == 'l') {
+                std::string indices;
+                for (int i = 0; i < 8; ++i) {
+                    indices += " " + std::to_string(nextIndex++);
+                }
+                ASSERT_EQ(line, "l" + indices) << label << " strand " << strands;
+                ++strands;
+            }
+        }
+        EXPECT_EQ(strands, 12u * 6001) << label;
+        EXPECT_EQ(bitDifference(expected, points), "") << label;
+    }
+}
+
+// A child whose root has no coordinates on the shape fails the layer with the
+// reason, and nothing after it is handed on.
+TEST(DenseHair, AChildRootWithoutSurfaceCoordinatesFailsTheLayer)
+{
+    GrownHair hair;
+    grow(makeRecipe(UnderlyingShape::Plane, HairStyle::Messy, 2, 2, 8), hair);
+    ASSERT_FALSE(hair.own.rootSt.empty());
+    ChildRequest options;
+    options.generation.children = 3;
+    std::string problem;
+    // Strands of no known shape, yet with their guides' coordinates.
+    const std::optional<StrandStream> stream =
+        StrandStream::make(hair.strands, UnderlyingShape::NoShape, options, problem);
+    ASSERT_TRUE(stream) << problem;
+    UsdCurvesExtras extras;
+    extras.rootSt = hair.own.rootSt;
+    std::vector<unsigned char> bytes;
+    OutputBuffer out(appendingTo(bytes), 4096);
+    writeUsdCurves(*stream, extras, out);
+    EXPECT_FALSE(out.finish());
+    EXPECT_NE(out.failure().find("surface coordinates"), std::string::npos) << out.failure();
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.find("primvars:st"), std::string::npos) << "what was buffered when it failed is not handed on";
 }

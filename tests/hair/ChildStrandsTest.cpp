@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,10 +72,22 @@ Guides standingGuides(UnderlyingShape shape, int count, int n)
     return guides;
 }
 
-std::vector<StrandRun> allTurns(const ChildGenerator& generator, uint64_t turns)
+// A generator whose options the test knows to be good.
+ChildGenerator generatorFor(const GuideStrands& guides, UnderlyingShape shape,
+                            const ChildOptions& options)
 {
-    std::vector<StrandRun> batches(turns);
-    for (uint64_t g = 0; g < turns; ++g) {
+    std::string problem;
+    std::optional<ChildGenerator> generator = ChildGenerator::make(guides, shape, options, problem);
+    if (!generator) {
+        throw std::runtime_error("no generator: " + problem);
+    }
+    return std::move(*generator);
+}
+
+std::vector<StrandRun> allBroods(const ChildGenerator& generator, uint64_t broods)
+{
+    std::vector<StrandRun> batches(broods);
+    for (uint64_t g = 0; g < broods; ++g) {
         generator.generate(g, batches[g]);
     }
     return batches;
@@ -102,17 +117,17 @@ TEST(ChildStrands, TheSameSeedGivesTheSameChildrenInAnyOrderAndNeverDrawsFromRan
         srand(11);
         const int nextDraw = rand();
         srand(11);
-        const ChildGenerator generator(guides.strands, UnderlyingShape::Sphere, options);
-        const std::vector<StrandRun> first = allTurns(generator, 40);
+        const ChildGenerator generator = generatorFor(guides.strands, UnderlyingShape::Sphere, options);
+        const std::vector<StrandRun> first = allBroods(generator, 40);
         EXPECT_EQ(rand(), nextDraw) << "mode " << static_cast<int>(mode) << ": children left rand() alone";
 
-        // One turn on its own comes out as it did among the others.
+        // One brood on its own comes out as it did among the others.
         StrandRun alone;
         generator.generate(17, alone);
         EXPECT_EQ(alone.points, first[17].points) << "mode " << static_cast<int>(mode);
 
         options.seed = 2;
-        const ChildGenerator reseeded(guides.strands, UnderlyingShape::Sphere, options);
+        const ChildGenerator reseeded = generatorFor(guides.strands, UnderlyingShape::Sphere, options);
         StrandRun other;
         reseeded.generate(17, other);
         ASSERT_EQ(other.points.size(), alone.points.size());
@@ -141,7 +156,7 @@ TEST(ChildStrands, AroundChildrenRootOnTheDiscAndClumpTowardsTheGuide)
             options.children = 200;
             options.radius = 6.0f;
             options.clump = clump;
-            const ChildGenerator generator(guides.strands, shape, options);
+            const ChildGenerator generator = generatorFor(guides.strands, shape, options);
             double radiusSqSum = 0.0;
             for (uint64_t g = 0; g < 30; ++g) {
                 StrandRun batch;
@@ -184,7 +199,7 @@ TEST(ChildStrands, FrizzGrowsFromNothingAtTheRootToItsMostAtTheTip)
     options.children = 100;
     options.clump = 1.0f;
     options.frizz = 3.0f;
-    const ChildGenerator generator(guides.strands, UnderlyingShape::Plane, options);
+    const ChildGenerator generator = generatorFor(guides.strands, UnderlyingShape::Plane, options);
     float largestTipStray = 0.0f;
     for (uint64_t g = 0; g < 5; ++g) {
         StrandRun batch;
@@ -218,16 +233,14 @@ TEST(ChildStrands, BetweenChildrenRootOnTheShapeAndStandAsTheirGuides)
         ChildOptions options;
         options.children = 20;
         options.mode = ChildMode::Between;
-        const ChildGenerator generator(guides.strands, shape, options);
-        std::string problem;
-        ASSERT_TRUE(generator.check(problem)) << problem;
-        for (uint64_t turn = 0; turn < 300; turn += 7) {
+        const ChildGenerator generator = generatorFor(guides.strands, shape, options);
+        for (uint64_t brood = 0; brood < 300; brood += 7) {
             StrandRun batch;
-            generator.generate(turn, batch);
+            generator.generate(brood, batch);
             for (size_t c = 0; c < batch.strandCount(); ++c) {
                 const float* root = childPoint(batch, c, 0, n);
-                const std::string where = "shape " + std::to_string(static_cast<int>(shape)) + " turn " +
-                                          std::to_string(turn) + " child " + std::to_string(c);
+                const std::string where = "shape " + std::to_string(static_cast<int>(shape)) + " brood " +
+                                          std::to_string(brood) + " child " + std::to_string(c);
                 if (shape == UnderlyingShape::Plane) {
                     EXPECT_EQ(root[1], 0.0f) << where;
                     EXPECT_LE(std::fabs(root[0]), 100.0f) << where;
@@ -262,6 +275,8 @@ TEST(ChildStrands, BetweenChildrenRootOnTheShapeAndStandAsTheirGuides)
     }
 }
 
+// A generator whose options cannot be met does not exist, so it cannot be asked
+// for children.
 TEST(ChildStrands, BetweenGuidesNeedsAShapeAndGuidesOfOneLength)
 {
     Guides guides = standingGuides(UnderlyingShape::Plane, 3, 6);
@@ -269,27 +284,77 @@ TEST(ChildStrands, BetweenGuidesNeedsAShapeAndGuidesOfOneLength)
     options.children = 2;
     options.mode = ChildMode::Between;
     std::string problem;
-    EXPECT_FALSE(ChildGenerator(guides.strands, UnderlyingShape::NoShape, options).check(problem));
+    EXPECT_FALSE(ChildGenerator::make(guides.strands, UnderlyingShape::NoShape, options, problem));
     EXPECT_NE(problem.find("shape"), std::string::npos);
     guides.add({0, 0, 0, 0, 1, 0, 0, 2, 0});
-    EXPECT_FALSE(ChildGenerator(guides.strands, UnderlyingShape::Plane, options).check(problem));
+    problem.clear();
+    EXPECT_FALSE(ChildGenerator::make(guides.strands, UnderlyingShape::Plane, options, problem));
     EXPECT_NE(problem.find("one length"), std::string::npos);
     options.mode = ChildMode::Around;
-    EXPECT_TRUE(ChildGenerator(guides.strands, UnderlyingShape::NoShape, options).check(problem));
+    EXPECT_TRUE(ChildGenerator::make(guides.strands, UnderlyingShape::NoShape, options, problem));
+    // Without children, between guides asks nothing of them.
+    options.mode = ChildMode::Between;
+    options.children = 0;
+    EXPECT_TRUE(ChildGenerator::make(guides.strands, UnderlyingShape::NoShape, options, problem));
 }
 
 TEST(ChildStrands, WidthsTaperLinearlyFromRootToTip)
 {
-    ChildOptions options;
-    options.rootWidth = 3.0f;
-    options.tipWidth = 0.5f;
-    EXPECT_FALSE(widthsAreConstant(options));
-    EXPECT_EQ(strandWidth(options, 0, 11), 3.0f);
-    EXPECT_EQ(strandWidth(options, 10, 11), 0.5f);
-    EXPECT_FLOAT_EQ(strandWidth(options, 5, 11), 1.75f);
+    ChildOutput output;
+    output.rootWidth = 3.0f;
+    output.tipWidth = 0.5f;
+    EXPECT_FALSE(widthsAreConstant(output));
+    EXPECT_EQ(strandWidth(output, 0, 11), 3.0f);
+    EXPECT_EQ(strandWidth(output, 10, 11), 0.5f);
+    EXPECT_FLOAT_EQ(strandWidth(output, 5, 11), 1.75f);
     for (int i = 1; i < 11; ++i) {
-        EXPECT_LT(strandWidth(options, i, 11), strandWidth(options, i - 1, 11));
+        EXPECT_LT(strandWidth(output, i, 11), strandWidth(output, i - 1, 11));
     }
-    EXPECT_TRUE(widthsAreConstant(ChildOptions()));
-    EXPECT_EQ(strandWidth(ChildOptions(), 4, 16), 2.0f);
+    EXPECT_TRUE(widthsAreConstant(ChildOutput()));
+    EXPECT_EQ(strandWidth(ChildOutput(), 4, 16), 2.0f);
+}
+
+// Writers make a large brood in pieces on several threads: each piece from a
+// cursor drawn past the children before it, or carried on from the piece
+// before, comes out exactly as that part of the whole brood.
+TEST(ChildStrands, ABroodMadeInPiecesIsTheWholeBrood)
+{
+    const int n = 7;
+    for (ChildMode mode : {ChildMode::Around, ChildMode::Between}) {
+        for (float frizz : {0.0f, 2.0f}) {
+            const Guides guides = standingGuides(UnderlyingShape::Torus, 20, n);
+            ChildOptions options;
+            options.children = 300;
+            options.mode = mode;
+            options.frizz = frizz;
+            const ChildGenerator generator = generatorFor(guides.strands, UnderlyingShape::Torus, options);
+            srand(5);
+            for (uint64_t g = 0; g < 20; g += 3) {
+                const std::string where = std::string(childModeName(mode)) + " frizz " +
+                                          std::to_string(frizz) + " brood " + std::to_string(g);
+                StrandRun whole;
+                generator.generate(g, whole);
+                StrandRun carried;
+                ChildCursor cursor = generator.broodStart(g);
+                for (uint64_t start = 0; start < options.children;) {
+                    const uint64_t end = std::min<uint64_t>(start + 1 + rand() % 60, options.children);
+                    // A piece on its own starts from a fresh cursor drawn past the others.
+                    ChildCursor skipped = generator.broodStart(g);
+                    generator.skip(skipped, start);
+                    EXPECT_EQ(skipped.state, cursor.state) << where << " child " << start;
+                    StrandRun alone;
+                    generator.generate(skipped, end, alone);
+                    ASSERT_EQ(alone.points.size(), (end - start) * n * 3) << where;
+                    EXPECT_TRUE(std::equal(alone.points.begin(), alone.points.end(),
+                                           whole.points.begin() + start * n * 3))
+                        << where << " children " << start << " to " << end;
+                    generator.generate(cursor, end, carried);
+                    EXPECT_EQ(cursor.child, end) << where;
+                    start = end;
+                }
+                EXPECT_EQ(carried.points, whole.points) << where;
+                EXPECT_EQ(carried.guides, whole.guides) << where;
+            }
+        }
+    }
 }

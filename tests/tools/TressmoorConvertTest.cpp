@@ -452,3 +452,22 @@ TEST(ChildOptions, MemoryStaysFlatWhateverTheChildCount)
                                                 << "children a guide, " << peak[1] << " with 400";
     }
 }
+
+// However many children one guide has, a run holds no more than a round of
+// spans of them: four guides with 15,000 children each and with 150,000.
+TEST(ChildOptions, MemoryStaysFlatWhateverTheChildrenOfOneGuide)
+{
+    const std::string folder = freshFolder("child-memory-brood");
+    for (const char* extension : {".hair", ".usda"}) {
+        long peak[2];
+        const char* counts[2] = {"15000", "150000"};
+        for (int k = 0; k < 2; ++k) {
+            peak[k] = peakKilobytes({TRESSMOOR_GROW_BINARY, "--shape", "plane", "--hairs", "1",
+                                     "--clusters", "2", "--parts", "16", "--children", counts[k],
+                                     "--frizz", "1", "--out", folder + "/dense" + extension});
+        }
+        // One brood of 150,000 children is 2.4 million points: 29 MB as floats alone.
+        EXPECT_LT(peak[1] - peak[0], 12 * 1024) << extension << ": " << peak[0] << " KiB with 15000 "
+                                                << "children a guide, " << peak[1] << " with 150000";
+    }
+}

@@ -89,7 +89,7 @@ protected:
     {
         growQuietly(makeRecipe(shape, style, clusters, hairs, 10, length, 10), underlyingSurface,
                     hairStore);
-        scene = {shape, DisplayMode::Smooth, false, false, &hairStore, &underlyingSurface};
+        scene = {shape, DisplayMode::Smooth, false, false, &hairStore, &underlyingSurface, true};
     }
 
     // The sphere alone: grown, then its strands hidden, as --guides drop does.
@@ -122,7 +122,7 @@ protected:
     }
 
     SceneInputs scene = {UnderlyingShape::NoShape, DisplayMode::Smooth, false, false, &hairStore,
-                         &underlyingSurface};
+                         &underlyingSurface, true};
 };
 
 }  // namespace
@@ -447,15 +447,16 @@ TEST_F(Zoom, StrandLinesReachNoFurtherThanTheirDepth)
                 options.mode = mode;
                 options.radius = 30.0f;
                 options.frizz = frizz;
-                DenseHairLines lines(guides.guides, shape, options);
-                lines.guidesAsLines = true;
                 std::string problem;
-                ASSERT_TRUE(lines.check(problem)) << problem;
+                std::optional<DenseHairLines> lines =
+                    DenseHairLines::make(guides.guides, shape, options, true, problem);
+                ASSERT_TRUE(lines) << problem;
+                const float noOffset[3] = {0.0f, 0.0f, 0.0f};
                 for (const ViewState& view : views) {
                     double rotation[3][3];
                     viewRotation(view, rotation);
                     double farthest = 0.0;
-                    lines.forEachBatch(view, [&](const LineBatch& batch) {
+                    lines->forEachBatch(view, noOffset, [&](const LineBatch& batch) {
                         for (size_t i = 0; i < batch.points.size(); i += 3) {
                             const double along = rotation[2][0] * batch.points[i] +
                                                   rotation[2][1] * batch.points[i + 1] +
@@ -463,11 +464,11 @@ TEST_F(Zoom, StrandLinesReachNoFurtherThanTheirDepth)
                             farthest = std::max(farthest, std::fabs(along));
                         }
                     });
-                    const double depth = lines.depth(view);
+                    const double depth = lines->depth(view, noOffset);
                     EXPECT_LE(farthest, depth) << shape << " mode " << static_cast<int>(mode)
                                                << " frizz " << frizz << ", " << show(view);
                     EXPECT_GT(farthest, 0.25 * depth) << "a bound, but not a loose one";
-                    const ViewState holding = lines.holdingView(view, scene);
+                    const ViewState holding = lines->holdingView(view, noOffset, scene);
                     EXPECT_GE(holding.depthReach, depth);
                     EXPECT_GE(holding.depthReach, sceneDepth(view, scene));
                 }
