@@ -1,0 +1,220 @@
+#include "geometry/MeshWelding.h"
+
+#include <cmath>
+#include <algorithm>
+#include <cstring>
+
+#include "geometry/Arrays.h"
+
+namespace {
+
+constexpr int32_t kEmptySlot = -1;
+constexpr uint64_t kFirstSlots = 1024;
+// Where a vertex's faces have no area to give it a direction.
+constexpr float kFallbackNormal[3] = {0.0f, 0.0f, 1.0f};
+
+uint32_t floatBits(float x)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+uint64_t mixHash(uint64_t h, uint32_t bits)
+{
+    h ^= bits;
+    h *= 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+}
+
+uint64_t floatsHash(const float* values, int count, uint64_t h)
+{
+    for (int i = 0; i < count; ++i) {
+        h = mixHash(h, floatBits(values[i]));
+    }
+    return h;
+}
+
+// The normal as a unit vector, or false when it has no direction.
+bool unitNormal(const float* normal, float out[3])
+{
+    if (normal == nullptr) return false;
+    const double length = std::sqrt(double(normal[0]) * normal[0] + double(normal[1]) * normal[1] +
+                                    double(normal[2]) * normal[2]);
+    if (!(length > 0.0) || !std::isfinite(length)) return false;
+    for (int a = 0; a < 3; ++a) {
+        // + 0.0f turns a negative zero into the zero it equals, so the two weld.
+        out[a] = static_cast<float>(normal[a] / length) + 0.0f;
+    }
+    return true;
+}
+
+uint64_t slotCountFor(uint64_t entries)
+{
+    uint64_t count = kFirstSlots;
+    while (count < entries * 2) count *= 2;
+    return count;
+}
+
+}  // namespace
+
+void triangleNormal(const float a[3], const float b[3], const float c[3], double normal[3])
+{
+    const double e1[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+    const double e2[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
+    normal[0] = e1[1] * e2[2] - e1[2] * e2[1];
+    normal[1] = e1[2] * e2[0] - e1[0] * e2[2];
+    normal[2] = e1[0] * e2[1] - e1[1] * e2[0];
+}
+
+void MeshWelder::begin(int64_t vertexCapacity, int64_t triangleCapacity, bool withUvs)
+{
+    release();
+    built.allocate(static_cast<int>(vertexCapacity), static_cast<int>(triangleCapacity), withUvs);
+    built.vertexCount = 0;
+    built.triangleCount = 0;
+    missingNormal = new uint8_t[size_t(vertexCapacity)];
+    slotMask = kFirstSlots - 1;
+    slots = new int32_t[kFirstSlots];
+    std::fill(slots, slots + kFirstSlots, kEmptySlot);
+}
+
+void MeshWelder::release()
+{
+    built.release();
+    freeArray(missingNormal);
+    freeArray(slots);
+    slotMask = 0;
+    anyMissingNormal = false;
+}
+
+uint64_t MeshWelder::vertexHash(int32_t vertex) const
+{
+    uint64_t h = floatsHash(built.positions + size_t(vertex) * 3, 3, 0x243F6A8885A308D3ull);
+    h = floatsHash(built.normals + size_t(vertex) * 3, 3, h);
+    if (built.uvs != nullptr) h = floatsHash(built.uvs + size_t(vertex) * 2, 2, h);
+    return h;
+}
+
+bool MeshWelder::sameVertex(int32_t a, int32_t b) const
+{
+    if (!sameBits(built.positions + size_t(a) * 3, built.positions + size_t(b) * 3, 3) ||
+        !sameBits(built.normals + size_t(a) * 3, built.normals + size_t(b) * 3, 3)) {
+        return false;
+    }
+    return built.uvs == nullptr || sameBits(built.uvs + size_t(a) * 2, built.uvs + size_t(b) * 2, 2);
+}
+
+void MeshWelder::growSlots()
+{
+    const uint64_t count = slotCountFor(uint64_t(built.vertexCount) + 1);
+    freeArray(slots);
+    slots = new int32_t[count];
+    std::fill(slots, slots + count, kEmptySlot);
+    slotMask = count - 1;
+    for (int32_t v = 0; v < built.vertexCount; ++v) {
+        uint64_t s = vertexHash(v) & slotMask;
+        while (slots[s] != kEmptySlot) s = (s + 1) & slotMask;
+        slots[s] = v;
+    }
+}
+
+int32_t MeshWelder::addVertex(const float position[3], const float* normal, const float* uv)
+{
+    // The candidate is written where a new vertex would go; it stays only if new.
+    const int32_t candidate = built.vertexCount;
+    float* p = built.positions + size_t(candidate) * 3;
+    float* n = built.normals + size_t(candidate) * 3;
+    for (int a = 0; a < 3; ++a) p[a] = position[a] + 0.0f;
+    const bool hasNormal = unitNormal(normal, n);
+    if (!hasNormal) n[0] = n[1] = n[2] = 0.0f;
+    if (built.uvs != nullptr) {
+        float* t = built.uvs + size_t(candidate) * 2;
+        t[0] = uv != nullptr ? uv[0] + 0.0f : 0.0f;
+        t[1] = uv != nullptr ? uv[1] + 0.0f : 0.0f;
+    }
+
+    uint64_t s = vertexHash(candidate) & slotMask;
+    while (slots[s] != kEmptySlot) {
+        if (sameVertex(slots[s], candidate)) return slots[s];
+        s = (s + 1) & slotMask;
+    }
+    slots[s] = candidate;
+    missingNormal[candidate] = hasNormal ? 0 : 1;
+    anyMissingNormal = anyMissingNormal || !hasNormal;
+    ++built.vertexCount;
+    // Kept at most half full, so a probe ends soon.
+    if (uint64_t(built.vertexCount) * 2 > slotMask + 1) growSlots();
+    return candidate;
+}
+
+void MeshWelder::addTriangle(int32_t a, int32_t b, int32_t c)
+{
+    int32_t* t = built.triangles + size_t(built.triangleCount) * 3;
+    t[0] = a;
+    t[1] = b;
+    t[2] = c;
+    ++built.triangleCount;
+}
+
+// Vertices at one position share the faces around it, whatever their uvs, so a
+// seam in the texture does not crease the surface.
+void MeshWelder::makeSmoothNormals()
+{
+    const int32_t count = built.vertexCount;
+    // Each vertex's first vertex at the same position; itself when all vertices
+    // are welded by position alone.
+    int32_t* group = new int32_t[size_t(count)];
+    const bool positionsAreUnique = built.uvs == nullptr && !std::memchr(missingNormal, 0, size_t(count));
+    if (positionsAreUnique) {
+        for (int32_t v = 0; v < count; ++v) group[v] = v;
+    } else {
+        const uint64_t slotCount = slotCountFor(uint64_t(count));
+        freeArray(slots);
+        slots = new int32_t[slotCount];
+        std::fill(slots, slots + slotCount, kEmptySlot);
+        const uint64_t mask = slotCount - 1;
+        for (int32_t v = 0; v < count; ++v) {
+            const float* p = built.positions + size_t(v) * 3;
+            uint64_t s = floatsHash(p, 3, 0x13198A2E03707344ull) & mask;
+            while (slots[s] != kEmptySlot && !sameBits(built.positions + size_t(slots[s]) * 3, p, 3)) {
+                s = (s + 1) & mask;
+            }
+            if (slots[s] == kEmptySlot) slots[s] = v;
+            group[v] = slots[s];
+        }
+    }
+
+    double* sums = new double[size_t(count) * 3]();
+    for (int t = 0; t < built.triangleCount; ++t) {
+        const int32_t* corner = built.triangles + size_t(t) * 3;
+        double normal[3];
+        triangleNormal(built.positions + size_t(corner[0]) * 3, built.positions + size_t(corner[1]) * 3,
+                       built.positions + size_t(corner[2]) * 3, normal);
+        for (int k = 0; k < 3; ++k) {
+            double* sum = sums + size_t(group[corner[k]]) * 3;
+            sum[0] += normal[0];
+            sum[1] += normal[1];
+            sum[2] += normal[2];
+        }
+    }
+    for (int32_t v = 0; v < count; ++v) {
+        if (!missingNormal[v]) continue;
+        const double* sum = sums + size_t(group[v]) * 3;
+        const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+        float* n = built.normals + size_t(v) * 3;
+        for (int a = 0; a < 3; ++a) {
+            n[a] = length > 0.0 ? static_cast<float>(sum[a] / length) : kFallbackNormal[a];
+        }
+    }
+    delete[] sums;
+    delete[] group;
+}
+
+void MeshWelder::finish(TriangleMesh& mesh)
+{
+    freeArray(slots);
+    if (anyMissingNormal) makeSmoothNormals();
+    mesh.takeFrom(built);
+    release();
+}
