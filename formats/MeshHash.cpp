@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,15 +13,60 @@ namespace {
 constexpr size_t kHashChunk = size_t(1) << 20;
 constexpr uint64_t kFnvPrime = 0x100000001B3ull;
 
+
+uint64_t readWord(const unsigned char* bytes)
+{
+    uint64_t word = 0;
+    for (int i = 7; i >= 0; --i) word = (word << 8) | bytes[i];
+    return word;
+}
+
 }  // namespace
 
-uint64_t meshBytesHash(const unsigned char* bytes, size_t size, uint64_t hash)
+void MeshHash::addBlock(const unsigned char* block)
 {
-    for (size_t i = 0; i < size; ++i) {
-        hash ^= bytes[i];
-        hash *= kFnvPrime;
+    for (int lane = 0; lane < 4; ++lane) {
+        lanes[lane] = (lanes[lane] ^ readWord(block + lane * 8)) * kFnvPrime;
     }
+}
+
+void MeshHash::add(const unsigned char* bytes, size_t count)
+{
+    size += count;
+    if (pendingSize > 0) {
+        const size_t taken = std::min(count, sizeof pending - pendingSize);
+        std::memcpy(pending + pendingSize, bytes, taken);
+        pendingSize += taken;
+        bytes += taken;
+        count -= taken;
+        if (pendingSize < sizeof pending) return;
+        addBlock(pending);
+        pendingSize = 0;
+    }
+    for (; count >= sizeof pending; bytes += sizeof pending, count -= sizeof pending) addBlock(bytes);
+    std::memcpy(pending, bytes, count);
+    pendingSize = count;
+}
+
+uint64_t MeshHash::finish() const
+{
+    uint64_t first = lanes[0];
+    for (size_t i = 0; i < pendingSize; ++i) first = (first ^ pending[i]) * kFnvPrime;
+    uint64_t hash = 0xCBF29CE484222325ull;
+    const uint64_t folded[5] = {first, lanes[1], lanes[2], lanes[3], size};
+    for (uint64_t word : folded) hash = (hash ^ word) * kFnvPrime;
+    // A multiplication carries a change only upwards; this brings it down again.
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 33;
     return hash;
+}
+
+uint64_t meshBytesHash(const unsigned char* bytes, size_t size)
+{
+    MeshHash hash;
+    hash.add(bytes, size);
+    return hash.finish();
 }
 
 // The reason is given without the file's name; the callers put it in front.
@@ -43,7 +89,7 @@ bool hashMeshFile(const std::string& path, uint64_t& hash, std::string& problem)
         return false;
     }
     unsigned char* chunk = new unsigned char[kHashChunk];
-    uint64_t running = kMeshHashStart;
+    MeshHash running;
     uint64_t total = 0;
     bool readAll = false;
     for (;;) {
@@ -57,7 +103,7 @@ bool hashMeshFile(const std::string& path, uint64_t& hash, std::string& problem)
             readAll = true;
             break;
         }
-        running = meshBytesHash(chunk, size_t(got), running);
+        running.add(chunk, size_t(got));
         total += uint64_t(got);
     }
     delete[] chunk;
@@ -66,7 +112,7 @@ bool hashMeshFile(const std::string& path, uint64_t& hash, std::string& problem)
         problem = "it is empty";
         return false;
     }
-    if (readAll) hash = running;
+    if (readAll) hash = running.finish();
     return readAll;
 }
 

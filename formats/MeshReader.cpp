@@ -4,6 +4,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <stdexcept>
@@ -85,17 +86,35 @@ bool isFinite(const aiVector3D& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// One placement's triangles into the welder. Each vertex the triangles use is
-// transformed and welded once.
+// One placement's triangles into the welder: the vertices the triangles use,
+// each transformed and welded once, in batches so the welder's lookups overlap,
+// then the triangles.
 bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vector<int32_t>& welded,
                   std::string& reason)
 {
+    constexpr int32_t kUnused = -1;
+    constexpr int32_t kUsed = -2;
+    constexpr unsigned kBatch = 32;
     const aiMesh& mesh = *placement.mesh;
     if (triangleFaces(mesh) == 0) return true;
     if (mesh.mVertices == nullptr) {
         reason = "a mesh has triangles but no vertices";
         return false;
     }
+    welded.assign(mesh.mNumVertices, kUnused);
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices != 3) continue;
+        for (int k = 0; k < 3; ++k) {
+            if (face.mIndices[k] >= mesh.mNumVertices) {
+                reason = "a triangle refers to vertex " + std::to_string(face.mIndices[k]) + " of a mesh with " +
+                         std::to_string(mesh.mNumVertices);
+                return false;
+            }
+            welded[face.mIndices[k]] = kUsed;
+        }
+    }
+
     const aiMatrix4x4& transform = placement.transform;
     // Normals turn with the inverse transpose; a mirroring transform turns the
     // triangles over, so their corners are swapped to keep the winding outward.
@@ -103,47 +122,48 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
     const bool mirrors = normalTransform.Determinant() < 0.0f;
     normalTransform.Inverse().Transpose();
     const aiVector3D* uvs = mesh.mTextureCoords[0];
+    MeshWelder::Prepared batch[kBatch];
+    unsigned batchVertex[kBatch];
+    for (unsigned first = 0; first < mesh.mNumVertices; first += kBatch) {
+        unsigned count = 0;
+        const unsigned end = std::min(mesh.mNumVertices, first + kBatch);
+        for (unsigned v = first; v < end; ++v) {
+            if (welded[v] != kUsed) continue;
+            const aiVector3D p = transform * mesh.mVertices[v];
+            if (!isFinite(mesh.mVertices[v]) || !isFinite(p)) {
+                reason = "it has a vertex coordinate that is not a finite number";
+                return false;
+            }
+            const float position[3] = {p.x, p.y, p.z};
+            float normal[3];
+            if (mesh.mNormals != nullptr) {
+                const aiVector3D n = normalTransform * mesh.mNormals[v];
+                normal[0] = n.x;
+                normal[1] = n.y;
+                normal[2] = n.z;
+            }
+            float uv[2];
+            if (uvs != nullptr) {
+                uv[0] = std::isfinite(uvs[v].x) ? uvs[v].x : 0.0f;
+                uv[1] = std::isfinite(uvs[v].y) ? uvs[v].y : 0.0f;
+            }
+            welder.prepare(position, mesh.mNormals != nullptr ? normal : nullptr, uvs != nullptr ? uv : nullptr,
+                           batch[count]);
+            batchVertex[count++] = v;
+        }
+        for (unsigned i = 0; i < count; ++i) welded[batchVertex[i]] = welder.add(batch[i]);
+    }
 
-    welded.assign(mesh.mNumVertices, -1);
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
         if (face.mNumIndices != 3) continue;
-        int32_t corner[3];
-        for (int k = 0; k < 3; ++k) {
-            const unsigned v = face.mIndices[k];
-            if (v >= mesh.mNumVertices) {
-                reason = "a triangle refers to vertex " + std::to_string(v) + " of a mesh with " +
-                         std::to_string(mesh.mNumVertices);
-                return false;
-            }
-            if (welded[v] < 0) {
-                const aiVector3D p = transform * mesh.mVertices[v];
-                if (!isFinite(mesh.mVertices[v]) || !isFinite(p)) {
-                    reason = "it has a vertex coordinate that is not a finite number";
-                    return false;
-                }
-                const float position[3] = {p.x, p.y, p.z};
-                float normal[3];
-                if (mesh.mNormals != nullptr) {
-                    const aiVector3D n = normalTransform * mesh.mNormals[v];
-                    normal[0] = n.x;
-                    normal[1] = n.y;
-                    normal[2] = n.z;
-                }
-                float uv[2];
-                if (uvs != nullptr) {
-                    uv[0] = std::isfinite(uvs[v].x) ? uvs[v].x : 0.0f;
-                    uv[1] = std::isfinite(uvs[v].y) ? uvs[v].y : 0.0f;
-                }
-                welded[v] = welder.addVertex(position, mesh.mNormals != nullptr ? normal : nullptr,
-                                             uvs != nullptr ? uv : nullptr);
-            }
-            corner[k] = welded[v];
-        }
+        const int32_t a = welded[face.mIndices[0]];
+        const int32_t b = welded[face.mIndices[1]];
+        const int32_t c = welded[face.mIndices[2]];
         if (mirrors) {
-            welder.addTriangle(corner[0], corner[2], corner[1]);
+            welder.addTriangle(a, c, b);
         } else {
-            welder.addTriangle(corner[0], corner[1], corner[2]);
+            welder.addTriangle(a, b, c);
         }
     }
     return true;

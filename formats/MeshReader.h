@@ -29,10 +29,25 @@ unsigned meshImportSteps();
 bool readMesh(const std::string& path, TriangleMesh& mesh, uint64_t& fileHash, std::string& problem,
               int64_t maxTriangles = kMaxMeshTriangles);
 
-// A mesh file's identity, which hair grown on it records: 64-bit FNV-1a of
-// its bytes, continued from hash when the bytes come in pieces.
-constexpr uint64_t kMeshHashStart = 0xCBF29CE484222325ull;
-uint64_t meshBytesHash(const unsigned char* bytes, size_t size, uint64_t hash = kMeshHashStart);
+// A mesh file's identity, which hair grown on it records: FNV-1a run over the
+// file as 64-bit little-endian words in four interleaved lanes (so it keeps up
+// with the disk), the bytes after the last whole 32 into the first lane one by
+// one, then the lanes and the length folded together by FNV-1a and mixed. The
+// bytes may come in pieces of any size.
+class MeshHash {
+public:
+    void add(const unsigned char* bytes, size_t size);
+    uint64_t finish() const;
+
+private:
+    uint64_t lanes[4] = {0xCBF29CE484222325ull, 0x84222325CBF29CE4ull, 0xCBF29CE4ull, 0x84222325ull};
+    unsigned char pending[32] = {};
+    size_t pendingSize = 0;
+    uint64_t size = 0;
+
+    void addBlock(const unsigned char* block);
+};
+uint64_t meshBytesHash(const unsigned char* bytes, size_t size);
 bool hashMeshFile(const std::string& path, uint64_t& hash, std::string& problem);
 // 16 lowercase hexadecimal digits, and back; false for anything else.
 std::string meshHashText(uint64_t hash);

@@ -64,6 +64,30 @@ double nearestOnSegment(const double p[3], const double a[3], const double b[3])
     return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
 }
 
+// Least significant digit first, 10 bits at a time over the 30 bits of the
+// codes; stable, so triangles of one cell stay in triangle order.
+void sortKeys(uint64_t*& keys, int32_t count)
+{
+    constexpr int kDigitBits = 10;
+    constexpr int kDigits = 1 << kDigitBits;
+    uint64_t* sorted = new uint64_t[size_t(count)];
+    int32_t* starts = new int32_t[kDigits];
+    for (int shift = 32; shift < 32 + 3 * kMortonBits; shift += kDigitBits) {
+        std::fill(starts, starts + kDigits, 0);
+        for (int32_t i = 0; i < count; ++i) ++starts[(keys[i] >> shift) & (kDigits - 1)];
+        int32_t running = 0;
+        for (int d = 0; d < kDigits; ++d) {
+            const int32_t here = starts[d];
+            starts[d] = running;
+            running += here;
+        }
+        for (int32_t i = 0; i < count; ++i) sorted[starts[(keys[i] >> shift) & (kDigits - 1)]++] = keys[i];
+        std::swap(keys, sorted);
+    }
+    delete[] starts;
+    delete[] sorted;
+}
+
 }  // namespace
 
 // Ericson's regions of the triangle (Real-Time Collision Detection, 5.1.5),
@@ -152,30 +176,34 @@ void MeshNearest::setup(const TriangleMesh& source)
         low[a] = std::numeric_limits<float>::max();
         high[a] = -std::numeric_limits<float>::max();
     }
-    for (int32_t t = 0; t < count; ++t) {
-        for (int k = 0; k < 3; ++k) {
-            const float* v = vertexOf(source, t, k);
-            for (int a = 0; a < 3; ++a) {
-                low[a] = std::min(low[a], v[a]);
-                high[a] = std::max(high[a], v[a]);
-            }
+    // The box of all vertices holds every centroid, and is read in order.
+    for (int32_t v = 0; v < source.vertexCount; ++v) {
+        for (int a = 0; a < 3; ++a) {
+            low[a] = std::min(low[a], source.positions[size_t(v) * 3 + a]);
+            high[a] = std::max(high[a], source.positions[size_t(v) * 3 + a]);
         }
     }
     uint64_t* keys = new uint64_t[size_t(count)];
     const double cells = double(1 << kMortonBits) - 1.0;
+    double toCell[3];
+    for (int a = 0; a < 3; ++a) {
+        const double extent = double(high[a]) - low[a];
+        toCell[a] = extent > 0.0 ? cells / (3.0 * extent) : 0.0;
+    }
     for (int32_t t = 0; t < count; ++t) {
+        const float* v0 = vertexOf(source, t, 0);
+        const float* v1 = vertexOf(source, t, 1);
+        const float* v2 = vertexOf(source, t, 2);
         uint32_t code = 0;
         for (int a = 0; a < 3; ++a) {
-            const double centroid =
-                (double(vertexOf(source, t, 0)[a]) + vertexOf(source, t, 1)[a] + vertexOf(source, t, 2)[a]) / 3.0;
-            const double extent = double(high[a]) - low[a];
-            const double q = extent > 0.0 ? (centroid - low[a]) / extent * cells : 0.0;
+            // Three times the centroid, less three times the low corner.
+            const double q = (double(v0[a]) + v1[a] + v2[a] - 3.0 * double(low[a])) * toCell[a];
             const uint32_t cell = static_cast<uint32_t>(std::min(std::max(q, 0.0), cells));
             code |= spreadBits(cell) << (2 - a);
         }
         keys[t] = (uint64_t(code) << 32) | uint32_t(t);
     }
-    std::sort(keys, keys + count);
+    sortKeys(keys, count);
     order = new int32_t[size_t(count)];
     for (int32_t i = 0; i < count; ++i) order[i] = static_cast<int32_t>(keys[i] & 0xFFFFFFFFu);
 
@@ -212,8 +240,7 @@ void MeshNearest::build(int32_t node, const uint64_t* keys, int32_t begin, int32
     const uint64_t firstCode = keys[begin] >> 32;
     const uint64_t lastCode = keys[end - 1] >> 32;
     if (depth < kMortonDepth && firstCode != lastCode) {
-        int bit = 63;
-        while (!(((firstCode ^ lastCode) >> bit) & 1u)) --bit;
+        const int bit = 63 - __builtin_clzll(firstCode ^ lastCode);
         const uint64_t* at = std::lower_bound(keys + begin, keys + end, uint64_t(1) << bit,
                                               [bit](uint64_t key, uint64_t) { return !(((key >> 32) >> bit) & 1u); });
         split = static_cast<int32_t>(at - keys);

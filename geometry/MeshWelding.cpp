@@ -20,19 +20,30 @@ uint32_t floatBits(float x)
     return bits;
 }
 
-uint64_t mixHash(uint64_t h, uint32_t bits)
+uint64_t pairBits(const float* pair)
 {
-    h ^= bits;
-    h *= 0x9E3779B97F4A7C15ull;
-    return h ^ (h >> 29);
+    return uint64_t(floatBits(pair[0])) | (uint64_t(floatBits(pair[1])) << 32);
 }
 
-uint64_t floatsHash(const float* values, int count, uint64_t h)
+// Murmur3's finaliser: every input bit reaches the low bits the table uses.
+uint64_t finalMix(uint64_t h)
 {
-    for (int i = 0; i < count; ++i) {
-        h = mixHash(h, floatBits(values[i]));
-    }
-    return h;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 33);
+}
+
+uint64_t positionHash(const float* p)
+{
+    return finalMix(pairBits(p) * 0x9E3779B97F4A7C15ull ^ uint64_t(floatBits(p[2])) * 0xC2B2AE3D27D4EB4Full);
+}
+
+bool samePosition(const float* a, const float* b)
+{
+    return floatBits(a[0]) == floatBits(b[0]) && floatBits(a[1]) == floatBits(b[1]) &&
+           floatBits(a[2]) == floatBits(b[2]);
 }
 
 // The normal as a unit vector, or false when it has no direction.
@@ -74,9 +85,12 @@ void MeshWelder::begin(int64_t vertexCapacity, int64_t triangleCapacity, bool wi
     built.vertexCount = 0;
     built.triangleCount = 0;
     missingNormal = new uint8_t[size_t(vertexCapacity)];
-    slotMask = kFirstSlots - 1;
-    slots = new int32_t[kFirstSlots];
-    std::fill(slots, slots + kFirstSlots, kEmptySlot);
+    // A closed mesh has about half as many vertices as triangles, so this size
+    // is rarely outgrown.
+    const uint64_t slotCount = slotCountFor(uint64_t(triangleCapacity) / 2);
+    slotMask = slotCount - 1;
+    slots = new int32_t[slotCount];
+    std::fill(slots, slots + slotCount, kEmptySlot);
 }
 
 void MeshWelder::release()
@@ -88,21 +102,13 @@ void MeshWelder::release()
     anyMissingNormal = false;
 }
 
-uint64_t MeshWelder::vertexHash(int32_t vertex) const
+uint64_t MeshWelder::vertexHash(const float* p, const float* n, const float* uv) const
 {
-    uint64_t h = floatsHash(built.positions + size_t(vertex) * 3, 3, 0x243F6A8885A308D3ull);
-    h = floatsHash(built.normals + size_t(vertex) * 3, 3, h);
-    if (built.uvs != nullptr) h = floatsHash(built.uvs + size_t(vertex) * 2, 2, h);
-    return h;
-}
-
-bool MeshWelder::sameVertex(int32_t a, int32_t b) const
-{
-    if (!sameBits(built.positions + size_t(a) * 3, built.positions + size_t(b) * 3, 3) ||
-        !sameBits(built.normals + size_t(a) * 3, built.normals + size_t(b) * 3, 3)) {
-        return false;
-    }
-    return built.uvs == nullptr || sameBits(built.uvs + size_t(a) * 2, built.uvs + size_t(b) * 2, 2);
+    uint64_t h = pairBits(p) * 0x9E3779B97F4A7C15ull;
+    h ^= (uint64_t(floatBits(p[2])) | (uint64_t(floatBits(n[0])) << 32)) * 0xC2B2AE3D27D4EB4Full;
+    h ^= pairBits(n + 1) * 0x165667B19E3779F9ull;
+    if (built.uvs != nullptr) h ^= pairBits(uv) * 0x27D4EB2F165667C5ull;
+    return finalMix(h);
 }
 
 void MeshWelder::growSlots()
@@ -113,39 +119,55 @@ void MeshWelder::growSlots()
     std::fill(slots, slots + count, kEmptySlot);
     slotMask = count - 1;
     for (int32_t v = 0; v < built.vertexCount; ++v) {
-        uint64_t s = vertexHash(v) & slotMask;
+        uint64_t s = vertexHash(built.positions + size_t(v) * 3, built.normals + size_t(v) * 3,
+                                built.uvs + (built.uvs != nullptr ? size_t(v) * 2 : 0)) & slotMask;
         while (slots[s] != kEmptySlot) s = (s + 1) & slotMask;
         slots[s] = v;
     }
 }
 
-int32_t MeshWelder::addVertex(const float position[3], const float* normal, const float* uv)
+void MeshWelder::prepare(const float position[3], const float* normal, const float* uv, Prepared& vertex) const
 {
-    // The candidate is written where a new vertex would go; it stays only if new.
-    const int32_t candidate = built.vertexCount;
-    float* p = built.positions + size_t(candidate) * 3;
-    float* n = built.normals + size_t(candidate) * 3;
-    for (int a = 0; a < 3; ++a) p[a] = position[a] + 0.0f;
-    const bool hasNormal = unitNormal(normal, n);
-    if (!hasNormal) n[0] = n[1] = n[2] = 0.0f;
-    if (built.uvs != nullptr) {
-        float* t = built.uvs + size_t(candidate) * 2;
-        t[0] = uv != nullptr ? uv[0] + 0.0f : 0.0f;
-        t[1] = uv != nullptr ? uv[1] + 0.0f : 0.0f;
-    }
+    for (int a = 0; a < 3; ++a) vertex.position[a] = position[a] + 0.0f;
+    vertex.hasNormal = unitNormal(normal, vertex.normal);
+    if (!vertex.hasNormal) vertex.normal[0] = vertex.normal[1] = vertex.normal[2] = 0.0f;
+    vertex.uv[0] = uv != nullptr && built.uvs != nullptr ? uv[0] + 0.0f : 0.0f;
+    vertex.uv[1] = uv != nullptr && built.uvs != nullptr ? uv[1] + 0.0f : 0.0f;
+    vertex.hash = vertexHash(vertex.position, vertex.normal, vertex.uv);
+    __builtin_prefetch(slots + (vertex.hash & slotMask));
+}
 
-    uint64_t s = vertexHash(candidate) & slotMask;
+int32_t MeshWelder::add(const Prepared& vertex)
+{
+    // The table may have grown since the vertex was prepared; the hash holds.
+    uint64_t s = vertex.hash & slotMask;
     while (slots[s] != kEmptySlot) {
-        if (sameVertex(slots[s], candidate)) return slots[s];
+        const int32_t other = slots[s];
+        if (samePosition(built.positions + size_t(other) * 3, vertex.position) &&
+            samePosition(built.normals + size_t(other) * 3, vertex.normal) &&
+            (built.uvs == nullptr || pairBits(built.uvs + size_t(other) * 2) == pairBits(vertex.uv))) {
+            return other;
+        }
         s = (s + 1) & slotMask;
     }
-    slots[s] = candidate;
-    missingNormal[candidate] = hasNormal ? 0 : 1;
-    anyMissingNormal = anyMissingNormal || !hasNormal;
+    const int32_t added = built.vertexCount;
+    std::memcpy(built.positions + size_t(added) * 3, vertex.position, sizeof vertex.position);
+    std::memcpy(built.normals + size_t(added) * 3, vertex.normal, sizeof vertex.normal);
+    if (built.uvs != nullptr) std::memcpy(built.uvs + size_t(added) * 2, vertex.uv, sizeof vertex.uv);
+    slots[s] = added;
+    missingNormal[added] = vertex.hasNormal ? 0 : 1;
+    anyMissingNormal = anyMissingNormal || !vertex.hasNormal;
     ++built.vertexCount;
     // Kept at most half full, so a probe ends soon.
     if (uint64_t(built.vertexCount) * 2 > slotMask + 1) growSlots();
-    return candidate;
+    return added;
+}
+
+int32_t MeshWelder::addVertex(const float position[3], const float* normal, const float* uv)
+{
+    Prepared vertex;
+    prepare(position, normal, uv, vertex);
+    return add(vertex);
 }
 
 void MeshWelder::addTriangle(int32_t a, int32_t b, int32_t c)
@@ -176,8 +198,8 @@ void MeshWelder::makeSmoothNormals()
         const uint64_t mask = slotCount - 1;
         for (int32_t v = 0; v < count; ++v) {
             const float* p = built.positions + size_t(v) * 3;
-            uint64_t s = floatsHash(p, 3, 0x13198A2E03707344ull) & mask;
-            while (slots[s] != kEmptySlot && !sameBits(built.positions + size_t(slots[s]) * 3, p, 3)) {
+            uint64_t s = positionHash(p) & mask;
+            while (slots[s] != kEmptySlot && !samePosition(built.positions + size_t(slots[s]) * 3, p)) {
                 s = (s + 1) & mask;
             }
             if (slots[s] == kEmptySlot) slots[s] = v;

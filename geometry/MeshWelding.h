@@ -23,6 +23,19 @@ public:
     // The index of the vertex, new or an identical one already added. normal and
     // uv may be null; a zero or non-finite normal counts as none.
     int32_t addVertex(const float position[3], const float* normal, const float* uv);
+
+    // The same in two steps, for many vertices at once: prepare a batch, then
+    // add it. Preparing starts fetching the table's memory, so the adding does
+    // not wait for it vertex by vertex.
+    struct Prepared {
+        float position[3];
+        float normal[3];
+        float uv[2];
+        bool hasNormal;
+        uint64_t hash;
+    };
+    void prepare(const float position[3], const float* normal, const float* uv, Prepared& vertex) const;
+    int32_t add(const Prepared& vertex);
     void addTriangle(int32_t a, int32_t b, int32_t c);
     // Hand the mesh over, every normal of unit length; the welder is empty after.
     void finish(TriangleMesh& mesh);
@@ -38,8 +51,7 @@ private:
     uint64_t slotMask = 0;
     bool anyMissingNormal = false;
 
-    uint64_t vertexHash(int32_t vertex) const;
-    bool sameVertex(int32_t a, int32_t b) const;
+    uint64_t vertexHash(const float* position, const float* normal, const float* uv) const;
     void growSlots();
     void makeSmoothNormals();
 };
