@@ -5,9 +5,13 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <malloc.h>
+
 #include <cmath>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry/MeshWelding.h"
@@ -18,10 +22,14 @@ namespace {
 // or by a modeller; it is refused rather than walked for ever.
 constexpr int64_t kMaxNodeVisits = 10000000;
 
+// What the welded index of a mesh's vertex holds before it is welded.
+constexpr int32_t kUnusedVertex = -1;
+constexpr int32_t kUsedVertex = -2;
+
 // One placement of a mesh: the scene's mesh and the transform of the node that
 // holds it, down from the root.
 struct MeshPlacement {
-    const aiMesh* mesh;
+    aiMesh* mesh;
     aiMatrix4x4 transform;
 };
 
@@ -86,34 +94,66 @@ bool isFinite(const aiVector3D& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// One placement's triangles into the welder: the vertices the triangles use,
-// each transformed and welded once, in batches so the welder's lookups overlap,
-// then the triangles.
-bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vector<int32_t>& welded,
-                  std::string& reason)
+// Memory the scene gave back, returned to the system at once: the scene's
+// triangles are many small blocks, which would otherwise stay with the process
+// while the mesh is built beside them.
+void returnFreedMemory()
 {
-    constexpr int32_t kUnused = -1;
-    constexpr int32_t kUsed = -2;
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// The triangles of a placement, as the mesh's own vertex indices. On the mesh's
+// last placement each face's indices are freed once copied.
+bool copyTriangles(aiMesh& mesh, bool lastPlacement, MeshWelder& welder, std::vector<int32_t>& welded,
+                   std::string& reason)
+{
+    constexpr unsigned kFacesBetweenReturns = 1u << 18;
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices == 3) {
+            for (int k = 0; k < 3; ++k) {
+                if (face.mIndices[k] >= mesh.mNumVertices) {
+                    reason = "a triangle refers to vertex " + std::to_string(face.mIndices[k]) + " of a mesh with " +
+                             std::to_string(mesh.mNumVertices);
+                    return false;
+                }
+                welded[face.mIndices[k]] = kUsedVertex;
+            }
+            welder.addTriangle(int32_t(face.mIndices[0]), int32_t(face.mIndices[1]), int32_t(face.mIndices[2]));
+        }
+        if (lastPlacement) {
+            delete[] face.mIndices;
+            face.mIndices = nullptr;
+            face.mNumIndices = 0;
+            if ((f + 1) % kFacesBetweenReturns == 0) returnFreedMemory();
+        }
+    }
+    if (lastPlacement) {
+        delete[] mesh.mFaces;
+        mesh.mFaces = nullptr;
+        mesh.mNumFaces = 0;
+        returnFreedMemory();
+    }
+    return true;
+}
+
+// One placement into the welder: its triangles, then the vertices they use,
+// each transformed and welded once, in batches so the welder's lookups overlap.
+bool addPlacement(const MeshPlacement& placement, bool lastPlacement, MeshWelder& welder,
+                  std::vector<int32_t>& welded, std::string& reason)
+{
     constexpr unsigned kBatch = 32;
-    const aiMesh& mesh = *placement.mesh;
+    aiMesh& mesh = *placement.mesh;
     if (triangleFaces(mesh) == 0) return true;
     if (mesh.mVertices == nullptr) {
         reason = "a mesh has triangles but no vertices";
         return false;
     }
-    welded.assign(mesh.mNumVertices, kUnused);
-    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-        const aiFace& face = mesh.mFaces[f];
-        if (face.mNumIndices != 3) continue;
-        for (int k = 0; k < 3; ++k) {
-            if (face.mIndices[k] >= mesh.mNumVertices) {
-                reason = "a triangle refers to vertex " + std::to_string(face.mIndices[k]) + " of a mesh with " +
-                         std::to_string(mesh.mNumVertices);
-                return false;
-            }
-            welded[face.mIndices[k]] = kUsed;
-        }
-    }
+    welded.assign(mesh.mNumVertices, kUnusedVertex);
+    const int firstTriangle = welder.triangleCount();
+    if (!copyTriangles(mesh, lastPlacement, welder, welded, reason)) return false;
 
     const aiMatrix4x4& transform = placement.transform;
     // Normals turn with the inverse transpose; a mirroring transform turns the
@@ -128,7 +168,7 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
         unsigned count = 0;
         const unsigned end = std::min(mesh.mNumVertices, first + kBatch);
         for (unsigned v = first; v < end; ++v) {
-            if (welded[v] != kUsed) continue;
+            if (welded[v] != kUsedVertex) continue;
             const aiVector3D p = transform * mesh.mVertices[v];
             if (!isFinite(mesh.mVertices[v]) || !isFinite(p)) {
                 reason = "it has a vertex coordinate that is not a finite number";
@@ -153,33 +193,24 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
         }
         for (unsigned i = 0; i < count; ++i) welded[batchVertex[i]] = welder.add(batch[i]);
     }
-
-    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-        const aiFace& face = mesh.mFaces[f];
-        if (face.mNumIndices != 3) continue;
-        const int32_t a = welded[face.mIndices[0]];
-        const int32_t b = welded[face.mIndices[1]];
-        const int32_t c = welded[face.mIndices[2]];
-        if (mirrors) {
-            welder.addTriangle(a, c, b);
-        } else {
-            welder.addTriangle(a, b, c);
-        }
-    }
+    welder.remapTriangles(firstTriangle, welded.data(), mirrors);
     return true;
 }
 
-// The scene as one welded mesh, or false with the reason.
-bool weldScene(const aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::string& reason)
+// The scene as one welded mesh, or false with the reason. Each mesh's triangles
+// are freed as soon as its last placement has them.
+bool weldScene(aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::string& reason)
 {
     std::vector<MeshPlacement> placements;
     if (!placeMeshes(scene, placements, reason)) return false;
     int64_t triangles = 0;
     bool withUvs = false;
+    bool withNormals = false;
     for (const MeshPlacement& placement : placements) {
         const int64_t count = triangleFaces(*placement.mesh);
         triangles += count;
         withUvs = withUvs || (count > 0 && placement.mesh->mTextureCoords[0] != nullptr);
+        withNormals = withNormals || (count > 0 && placement.mesh->mNormals != nullptr);
         if (triangles > maxTriangles) {
             reason = "it has more than " + withThousands(maxTriangles) + " triangles";
             return false;
@@ -190,10 +221,13 @@ bool weldScene(const aiScene& scene, int64_t maxTriangles, MeshWelder& welder, s
         return false;
     }
     // A triangle brings at most three new vertices.
-    welder.begin(triangles * 3, triangles, withUvs);
+    welder.begin(triangles * 3, triangles, withUvs, withNormals);
+    std::unordered_map<const aiMesh*, size_t> lastUse;
+    for (size_t p = 0; p < placements.size(); ++p) lastUse[placements[p].mesh] = p;
     std::vector<int32_t> welded;
-    for (const MeshPlacement& placement : placements) {
-        if (!addPlacement(placement, welder, welded, reason)) return false;
+    for (size_t p = 0; p < placements.size(); ++p) {
+        const bool lastPlacement = lastUse[placements[p].mesh] == p;
+        if (!addPlacement(placements[p], lastPlacement, welder, welded, reason)) return false;
     }
     return true;
 }
@@ -234,17 +268,18 @@ bool readMesh(const std::string& path, TriangleMesh& mesh, uint64_t& fileHash, s
         MeshWelder welder;
         {
             Assimp::Importer importer;
-            const aiScene* scene = importer.ReadFile(path, meshImportSteps());
-            if (scene == nullptr) {
+            if (importer.ReadFile(path, meshImportSteps()) == nullptr) {
                 problem = path + ": assimp cannot read it: " + oneLine(importer.GetErrorString());
                 return false;
             }
+            // Ours to take apart as it is copied, and gone before the normals are made.
+            std::unique_ptr<aiScene> scene(importer.GetOrphanedScene());
             if (!weldScene(*scene, maxTriangles, welder, reason)) {
                 problem = path + ": " + reason;
                 return false;
             }
-            // The importer and its scene go here, before the normals are made.
         }
+        returnFreedMemory();
         welder.finish(read);
     } catch (const std::bad_alloc&) {
         problem = path + ": there is not enough memory to read it";

@@ -12,6 +12,7 @@ constexpr int32_t kEmptySlot = -1;
 constexpr uint64_t kFirstSlots = 1024;
 // Where a vertex's faces have no area to give it a direction.
 constexpr float kFallbackNormal[3] = {0.0f, 0.0f, 1.0f};
+constexpr float kNoNormal[3] = {0.0f, 0.0f, 0.0f};
 
 uint32_t floatBits(float x)
 {
@@ -78,13 +79,15 @@ void triangleNormal(const float a[3], const float b[3], const float c[3], double
     normal[2] = e1[0] * e2[1] - e1[1] * e2[0];
 }
 
-void MeshWelder::begin(int64_t vertexCapacity, int64_t triangleCapacity, bool withUvs)
+void MeshWelder::begin(int64_t vertexCapacity, int64_t triangleCapacity, bool withUvs, bool fileNormals)
 {
     release();
     built.allocate(static_cast<int>(vertexCapacity), static_cast<int>(triangleCapacity), withUvs);
     built.vertexCount = 0;
     built.triangleCount = 0;
-    missingNormal = new uint8_t[size_t(vertexCapacity)];
+    withNormals = fileNormals;
+    anyMissingNormal = !withNormals;
+    missingNormal = withNormals ? new uint8_t[size_t(vertexCapacity)] : nullptr;
     // A closed mesh has about half as many vertices as triangles, so this size
     // is rarely outgrown.
     const uint64_t slotCount = slotCountFor(uint64_t(triangleCapacity) / 2);
@@ -100,6 +103,7 @@ void MeshWelder::release()
     freeArray(slots);
     slotMask = 0;
     anyMissingNormal = false;
+    withNormals = true;
 }
 
 uint64_t MeshWelder::vertexHash(const float* p, const float* n, const float* uv) const
@@ -119,7 +123,9 @@ void MeshWelder::growSlots()
     std::fill(slots, slots + count, kEmptySlot);
     slotMask = count - 1;
     for (int32_t v = 0; v < built.vertexCount; ++v) {
-        uint64_t s = vertexHash(built.positions + size_t(v) * 3, built.normals + size_t(v) * 3,
+        // Without the file's normals, every vertex was hashed with none.
+        const float* normal = withNormals ? built.normals + size_t(v) * 3 : kNoNormal;
+        uint64_t s = vertexHash(built.positions + size_t(v) * 3, normal,
                                 built.uvs + (built.uvs != nullptr ? size_t(v) * 2 : 0)) & slotMask;
         while (slots[s] != kEmptySlot) s = (s + 1) & slotMask;
         slots[s] = v;
@@ -144,7 +150,7 @@ int32_t MeshWelder::add(const Prepared& vertex)
     while (slots[s] != kEmptySlot) {
         const int32_t other = slots[s];
         if (samePosition(built.positions + size_t(other) * 3, vertex.position) &&
-            samePosition(built.normals + size_t(other) * 3, vertex.normal) &&
+            (!withNormals || samePosition(built.normals + size_t(other) * 3, vertex.normal)) &&
             (built.uvs == nullptr || pairBits(built.uvs + size_t(other) * 2) == pairBits(vertex.uv))) {
             return other;
         }
@@ -152,11 +158,13 @@ int32_t MeshWelder::add(const Prepared& vertex)
     }
     const int32_t added = built.vertexCount;
     std::memcpy(built.positions + size_t(added) * 3, vertex.position, sizeof vertex.position);
-    std::memcpy(built.normals + size_t(added) * 3, vertex.normal, sizeof vertex.normal);
     if (built.uvs != nullptr) std::memcpy(built.uvs + size_t(added) * 2, vertex.uv, sizeof vertex.uv);
     slots[s] = added;
-    missingNormal[added] = vertex.hasNormal ? 0 : 1;
-    anyMissingNormal = anyMissingNormal || !vertex.hasNormal;
+    if (withNormals) {
+        std::memcpy(built.normals + size_t(added) * 3, vertex.normal, sizeof vertex.normal);
+        missingNormal[added] = vertex.hasNormal ? 0 : 1;
+        anyMissingNormal = anyMissingNormal || !vertex.hasNormal;
+    }
     ++built.vertexCount;
     // Kept at most half full, so a probe ends soon.
     if (uint64_t(built.vertexCount) * 2 > slotMask + 1) growSlots();
@@ -187,7 +195,8 @@ void MeshWelder::makeSmoothNormals()
     // Each vertex's first vertex at the same position; itself when all vertices
     // are welded by position alone.
     int32_t* group = new int32_t[size_t(count)];
-    const bool positionsAreUnique = built.uvs == nullptr && !std::memchr(missingNormal, 0, size_t(count));
+    const bool positionsAreUnique =
+        built.uvs == nullptr && (!withNormals || !std::memchr(missingNormal, 0, size_t(count)));
     if (positionsAreUnique) {
         for (int32_t v = 0; v < count; ++v) group[v] = v;
     } else {
@@ -221,7 +230,7 @@ void MeshWelder::makeSmoothNormals()
         }
     }
     for (int32_t v = 0; v < count; ++v) {
-        if (!missingNormal[v]) continue;
+        if (withNormals && !missingNormal[v]) continue;
         const double* sum = sums + size_t(group[v]) * 3;
         const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
         float* n = built.normals + size_t(v) * 3;
@@ -231,6 +240,19 @@ void MeshWelder::makeSmoothNormals()
     }
     delete[] sums;
     delete[] group;
+}
+
+void MeshWelder::remapTriangles(int first, const int32_t* remap, bool turnOver)
+{
+    for (int t = first; t < built.triangleCount; ++t) {
+        int32_t* corner = built.triangles + size_t(t) * 3;
+        const int32_t a = remap[corner[0]];
+        const int32_t b = remap[corner[1]];
+        const int32_t c = remap[corner[2]];
+        corner[0] = a;
+        corner[1] = turnOver ? c : b;
+        corner[2] = turnOver ? b : c;
+    }
 }
 
 void MeshWelder::finish(TriangleMesh& mesh)

@@ -18,8 +18,9 @@ public:
 
     // Room for at most this many vertices and triangles. The arrays are reserved
     // at their largest and filled only as far as they are used, so the pages a
-    // welded mesh never reaches are never touched.
-    void begin(int64_t vertexCapacity, int64_t triangleCapacity, bool withUvs);
+    // welded mesh never reaches are never touched. Without normals every vertex
+    // gets a smooth one, and no memory is spent on them until the end.
+    void begin(int64_t vertexCapacity, int64_t triangleCapacity, bool withUvs, bool withNormals = true);
     // The index of the vertex, new or an identical one already added. normal and
     // uv may be null; a zero or non-finite normal counts as none.
     int32_t addVertex(const float position[3], const float* normal, const float* uv);
@@ -37,6 +38,9 @@ public:
     void prepare(const float position[3], const float* normal, const float* uv, Prepared& vertex) const;
     int32_t add(const Prepared& vertex);
     void addTriangle(int32_t a, int32_t b, int32_t c);
+    // Triangles from first on were added with other indices: replace each by
+    // its entry in remap, and turn them over when asked.
+    void remapTriangles(int first, const int32_t* remap, bool turnOver);
     // Hand the mesh over, every normal of unit length; the welder is empty after.
     void finish(TriangleMesh& mesh);
     void release();
@@ -50,6 +54,7 @@ private:
     int32_t* slots = nullptr;
     uint64_t slotMask = 0;
     bool anyMissingNormal = false;
+    bool withNormals = true;
 
     uint64_t vertexHash(const float* position, const float* normal, const float* uv) const;
     void growSlots();
