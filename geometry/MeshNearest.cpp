@@ -266,7 +266,7 @@ void MeshNearest::release()
     mesh = nullptr;
 }
 
-bool MeshNearest::nearestPoint(const float point[3], SurfacePoint& nearest) const
+bool MeshNearest::nearestPoint(const float point[3], SurfacePoint& nearest, int32_t hint) const
 {
     if (nodes == nullptr || !std::isfinite(point[0]) || !std::isfinite(point[1]) ||
         !std::isfinite(point[2])) {
@@ -276,6 +276,24 @@ bool MeshNearest::nearestPoint(const float point[3], SurfacePoint& nearest) cons
     double best = std::numeric_limits<double>::infinity();
     int32_t bestTriangle = -1;
     double bestB = 0.0, bestC = 0.0;
+    auto consider = [&](int32_t t) {
+        double a[3], b[3], c[3];
+        toDouble(vertexOf(*mesh, t, 0), a);
+        toDouble(vertexOf(*mesh, t, 1), b);
+        toDouble(vertexOf(*mesh, t, 2), c);
+        double wb, wc;
+        nearestOnTriangle(p, a, b, c, wb, wc);
+        double q[3];
+        for (int k = 0; k < 3; ++k) q[k] = a[k] + wb * (b[k] - a[k]) + wc * (c[k] - a[k]);
+        const double d = distanceSquared(p, q);
+        if (d < best) {
+            best = d;
+            bestTriangle = t;
+            bestB = wb;
+            bestC = wc;
+        }
+    };
+    if (hint >= 0 && hint < mesh->triangleCount) consider(hint);
     int32_t stack[kSearchStack];
     int top = 0;
     stack[top++] = 0;
@@ -284,24 +302,7 @@ bool MeshNearest::nearestPoint(const float point[3], SurfacePoint& nearest) cons
         // Boxes are float; a little slack keeps rounding from pruning the answer.
         if (double(boxDistanceSquared(n, point)) > best * (1.0 + 1e-6)) continue;
         if (n.count > 0) {
-            for (int32_t i = n.first; i < n.first + n.count; ++i) {
-                const int32_t t = order[i];
-                double a[3], b[3], c[3];
-                toDouble(vertexOf(*mesh, t, 0), a);
-                toDouble(vertexOf(*mesh, t, 1), b);
-                toDouble(vertexOf(*mesh, t, 2), c);
-                double wb, wc;
-                nearestOnTriangle(p, a, b, c, wb, wc);
-                double q[3];
-                for (int k = 0; k < 3; ++k) q[k] = a[k] + wb * (b[k] - a[k]) + wc * (c[k] - a[k]);
-                const double d = distanceSquared(p, q);
-                if (d < best) {
-                    best = d;
-                    bestTriangle = t;
-                    bestB = wb;
-                    bestC = wc;
-                }
-            }
+            for (int32_t i = n.first; i < n.first + n.count; ++i) consider(order[i]);
             continue;
         }
         // The nearer child is searched first, so the farther is often pruned.

@@ -22,7 +22,9 @@ public:
     // The nearest point of the surface with its normal and uv; of two equally
     // near, the one the search meets first. False for a mesh without triangles
     // or a point that is not finite.
-    bool nearestPoint(const float point[3], SurfacePoint& nearest) const;
+    // A triangle known to be near (hint, or -1 for none) starts the search with
+    // its distance, so most of the tree is passed over at once.
+    bool nearestPoint(const float point[3], SurfacePoint& nearest, int32_t hint = -1) const;
 
     struct Node {
         float low[3];

@@ -223,5 +223,5 @@ bool rootNear(const MeshNearest& nearest, const SurfacePoint& clusterRoot, doubl
 {
     float inDisc[3];
     pointInDisc(clusterRoot.position, clusterRoot.normal, radius, u1, u2, inDisc);
-    return nearest.nearestPoint(inDisc, root);
+    return nearest.nearestPoint(inDisc, root, clusterRoot.triangle);
 }
