@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kLeafTriangles = 4;
+constexpr int kLeafTriangles = 8;
 constexpr int kMortonBits = 10;
 // Past this depth ranges are halved by count, which keeps the tree shallower
 // than the search's stack however the triangles cluster.

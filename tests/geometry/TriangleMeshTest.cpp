@@ -217,6 +217,11 @@ TEST_P(EveryTestMesh, NearestPointMatchesEveryTriangle)
         EXPECT_NEAR(distance(p, found.position), expected, 1e-4 + 1e-6 * expected)
             << "query " << i << " at " << p[0] << ", " << p[1] << ", " << p[2];
         EXPECT_NEAR(length(found.normal), 1.0, 1e-5);
+        // Starting from any triangle, near or not, finds a point as near.
+        const int32_t hint = int32_t(random.next() % uint64_t(fitted.mesh.triangleCount));
+        SurfacePoint hinted;
+        ASSERT_TRUE(fitted.nearest.nearestPoint(p, hinted, i % 2 == 0 ? hint : on.triangle));
+        EXPECT_NEAR(distance(p, hinted.position), expected, 1e-4 + 1e-6 * expected) << "query " << i;
     }
     const float nowhere[3] = {NAN, 0.0f, 0.0f};
     SurfacePoint none;
