@@ -172,7 +172,9 @@ bool clusterRoots(const TriangleMesh& mesh, const AreaTable& areas, int count, u
                   SurfacePoint* roots)
 {
     const double area = areas.totalArea();
-    if (count < 1 || !(area > 0.0)) return false;
+    if (count < 1 || count > std::numeric_limits<int32_t>::max() / kRootCandidatesPerRoot || !(area > 0.0)) {
+        return false;
+    }
     const int32_t candidateCount = count * kRootCandidatesPerRoot;
     SurfacePoint* candidates = new SurfacePoint[size_t(candidateCount)];
     SplitMix64 random{seed};

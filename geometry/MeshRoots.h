@@ -21,7 +21,8 @@ double rootSpacing(double area, int count);
 // (Yuksel's sample elimination). Only correctly rounded arithmetic decides the
 // roots, so the same mesh, count and seed give the same roots on any machine.
 // They are written to roots in the order they were drawn. False, writing
-// nothing, when the mesh has no area or count is below 1.
+// nothing, when the mesh has no area or count is below 1 or too large to draw
+// its candidates.
 bool clusterRoots(const TriangleMesh& mesh, const AreaTable& areas, int count, uint64_t seed,
                   SurfacePoint* roots);
 

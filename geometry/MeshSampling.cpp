@@ -90,7 +90,7 @@ int32_t AreaTable::triangleAt(double u) const
 {
     if (triangleCount == 0) return -1;
     const double total = totalArea();
-    const double target = u * total;
+    const double target = (u < 0.0 ? 0.0 : (u > 1.0 ? 1.0 : u)) * total;
     // The first triangle whose running sum passes the target; a triangle
     // without area has no room of its own and is passed over.
     int low = 0;

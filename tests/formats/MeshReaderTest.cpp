@@ -24,6 +24,12 @@ struct RealFile {
     bool hasUvs;
 };
 
+// Named, not dumped byte by byte with the struct's padding.
+void PrintTo(const RealFile& file, std::ostream* out)
+{
+    *out << file.path;
+}
+
 std::string realFileName(const ::testing::TestParamInfo<RealFile>& info)
 {
     return info.param.name;

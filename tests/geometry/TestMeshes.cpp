@@ -161,3 +161,8 @@ std::vector<NamedMesh> allTestMeshes()
             {"two_pieces", twoPieces()},
             {"degenerate", withDegenerateTriangles()}};
 }
+
+void PrintTo(const NamedMesh& mesh, std::ostream* out)
+{
+    *out << mesh.name;
+}

@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_TESTS_GEOMETRY_TESTMESHES_H
 #define TRESSMOOR_TESTS_GEOMETRY_TESTMESHES_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,7 @@ struct NamedMesh {
     MeshLists lists;
 };
 std::vector<NamedMesh> allTestMeshes();
+// Tests name a mesh by its name rather than its bytes.
+void PrintTo(const NamedMesh& mesh, std::ostream* out);
 
 #endif
