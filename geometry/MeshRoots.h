@@ -8,7 +8,7 @@
 #include "geometry/TriangleMesh.h"
 
 // Candidates drawn per root kept; more gives evener roots and costs more.
-constexpr int kRootCandidatesPerRoot = 5;
+constexpr int kRootCandidatesPerRoot = 8;
 
 // The spacing count roots spread evenly over the area have: sqrt(area / count).
 // Evenly spread roots are no closer than half of it, and leave no point of the
