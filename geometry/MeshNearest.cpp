@@ -305,12 +305,20 @@ bool MeshNearest::nearestPoint(const float point[3], SurfacePoint& nearest, int3
             for (int32_t i = n.first; i < n.first + n.count; ++i) consider(order[i]);
             continue;
         }
-        // The nearer child is searched first, so the farther is often pruned.
+        // The nearer child is searched first, so the farther is often pruned;
+        // a child already too far is not kept at all. The grandchildren are
+        // fetched early, while the search goes on.
         const float near0 = boxDistanceSquared(nodes[n.first], point);
         const float near1 = boxDistanceSquared(nodes[n.first + 1], point);
         const bool firstNearer = near0 <= near1;
-        stack[top++] = firstNearer ? n.first + 1 : n.first;
-        stack[top++] = firstNearer ? n.first : n.first + 1;
+        const int32_t order2[2] = {firstNearer ? n.first + 1 : n.first, firstNearer ? n.first : n.first + 1};
+        const float distance2[2] = {firstNearer ? near1 : near0, firstNearer ? near0 : near1};
+        for (int k = 0; k < 2; ++k) {
+            if (double(distance2[k]) > best * (1.0 + 1e-6)) continue;
+            const Node& child = nodes[order2[k]];
+            if (child.count == 0) __builtin_prefetch(nodes + child.first);
+            stack[top++] = order2[k];
+        }
     }
     if (bestTriangle < 0) return false;
     nearest = pointOnTriangle(*mesh, bestTriangle, bestB, bestC);
