@@ -192,14 +192,16 @@ void MeshWelder::addTriangle(int32_t a, int32_t b, int32_t c)
 void MeshWelder::makeSmoothNormals()
 {
     const int32_t count = built.vertexCount;
-    // Each vertex's first vertex at the same position; itself when all vertices
-    // are welded by position alone.
-    int32_t* group = new int32_t[size_t(count)];
+    // When no vertex has a normal or a uv, each position is one vertex, and the
+    // faces' normals are summed straight into the vertices' own. Otherwise each
+    // vertex's group is its first vertex at the same position, where the sum goes.
     const bool positionsAreUnique =
         built.uvs == nullptr && (!withNormals || !std::memchr(missingNormal, 0, size_t(count)));
-    if (positionsAreUnique) {
-        for (int32_t v = 0; v < count; ++v) group[v] = v;
-    } else {
+    int32_t* group = nullptr;
+    float* sums = built.normals;
+    if (!positionsAreUnique) {
+        group = new int32_t[size_t(count)];
+        sums = new float[size_t(count) * 3];
         const uint64_t slotCount = slotCountFor(uint64_t(count));
         freeArray(slots);
         slots = new int32_t[slotCount];
@@ -214,32 +216,41 @@ void MeshWelder::makeSmoothNormals()
             if (slots[s] == kEmptySlot) slots[s] = v;
             group[v] = slots[s];
         }
+        freeArray(slots);
     }
-
-    double* sums = new double[size_t(count) * 3]();
+    std::fill(sums, sums + size_t(count) * 3, 0.0f);
+    // The sums are single precision: faces are measured against the mesh's
+    // size, so any finite mesh, however large or small, keeps them in range.
+    double largest = 0.0;
+    for (size_t i = 0; i < size_t(count) * 3; ++i) largest = std::max(largest, std::fabs(double(built.positions[i])));
+    const double toUnit = largest > 0.0 ? 1.0 / (largest * largest) : 1.0;
     for (int t = 0; t < built.triangleCount; ++t) {
         const int32_t* corner = built.triangles + size_t(t) * 3;
         double normal[3];
         triangleNormal(built.positions + size_t(corner[0]) * 3, built.positions + size_t(corner[1]) * 3,
                        built.positions + size_t(corner[2]) * 3, normal);
         for (int k = 0; k < 3; ++k) {
-            double* sum = sums + size_t(group[corner[k]]) * 3;
-            sum[0] += normal[0];
-            sum[1] += normal[1];
-            sum[2] += normal[2];
+            float* sum = sums + size_t(group != nullptr ? group[corner[k]] : corner[k]) * 3;
+            sum[0] += static_cast<float>(normal[0] * toUnit);
+            sum[1] += static_cast<float>(normal[1] * toUnit);
+            sum[2] += static_cast<float>(normal[2] * toUnit);
         }
     }
     for (int32_t v = 0; v < count; ++v) {
         if (withNormals && !missingNormal[v]) continue;
-        const double* sum = sums + size_t(group[v]) * 3;
-        const double length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+        const float* sum = sums + size_t(group != nullptr ? group[v] : v) * 3;
+        const double length =
+            std::sqrt(double(sum[0]) * sum[0] + double(sum[1]) * sum[1] + double(sum[2]) * sum[2]);
         float* n = built.normals + size_t(v) * 3;
+        const float direction[3] = {sum[0], sum[1], sum[2]};
         for (int a = 0; a < 3; ++a) {
-            n[a] = length > 0.0 ? static_cast<float>(sum[a] / length) : kFallbackNormal[a];
+            n[a] = length > 0.0 ? static_cast<float>(direction[a] / length) : kFallbackNormal[a];
         }
     }
-    delete[] sums;
-    delete[] group;
+    if (group != nullptr) {
+        delete[] sums;
+        delete[] group;
+    }
 }
 
 void MeshWelder::remapTriangles(int first, const int32_t* remap, bool turnOver)

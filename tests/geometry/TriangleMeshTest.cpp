@@ -105,6 +105,22 @@ TEST(TriangleMesh, WelderJoinsIdenticalVerticesAndKeepsHardEdges)
     }
 }
 
+TEST(TriangleMesh, SmoothNormalsHoldAtEveryScale)
+{
+    for (double scale : {1e-30, 1e-6, 1.0, 1e6, 1e30, 1e37}) {
+        MeshLists lists;
+        lists.append(icosphere(1), 0.0, 0.0, 0.0, scale);
+        TriangleMesh mesh;
+        buildMesh(lists, mesh);
+        for (int v = 0; v < mesh.vertexCount; ++v) {
+            ASSERT_NEAR(length(mesh.normals + v * 3), 1.0, 1e-5) << "scale " << scale << " vertex " << v;
+            double out = 0.0;
+            for (int a = 0; a < 3; ++a) out += mesh.normals[v * 3 + a] * (mesh.positions[v * 3 + a] / scale);
+            EXPECT_GT(out, 0.99) << "scale " << scale << " vertex " << v;
+        }
+    }
+}
+
 TEST(TriangleMesh, SmoothNormalsIgnoreUvSeams)
 {
     // The grid with a seam: the right half's vertices carry other uvs.
