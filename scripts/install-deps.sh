@@ -22,6 +22,8 @@ run_packages=(
   fonts-dejavu-core
   # The tools' manual pages are made from their --help at build time.
   help2man
+  # Meshes of the user's own, in every format it reads.
+  libassimp-dev
 )
 
 test_packages=(
@@ -31,6 +33,8 @@ test_packages=(
   # functions in its reports.
   clang libclang-rt-14-dev llvm
   valgrind
+  # Real meshes, and broken ones, for the mesh reader's tests.
+  assimp-testmodels
   # An independent USD reader (TinyUSDZ, fetched by scripts/fetch-test-readers.sh)
   # runs in Node.js.
   nodejs curl ca-certificates

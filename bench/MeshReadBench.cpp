@@ -1,0 +1,209 @@
+// A mesh of a million triangles, read as a growth on it will read it, against
+// assimp importing the same file with the same post-processing: the median wall
+// time of several runs and the peak memory, each run a process of its own.
+//
+//   tressmoor_mesh_bench [ROUNDS]
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "BenchFigures.h"
+#include "formats/MeshReader.h"
+#include "geometry/MeshNearest.h"
+#include "geometry/MeshRoots.h"
+#include "geometry/MeshSampling.h"
+#include "geometry/TriangleMesh.h"
+
+namespace {
+
+constexpr int kAround = 1000;
+constexpr int kTube = 500;  // 2 x 1000 x 500 = 1,000,000 triangles
+constexpr int kClusters = 10;
+constexpr int kStrandsPerCluster = 50;
+constexpr int kDefaultRounds = 5;
+
+// A closed torus, indexed, as binary little-endian PLY with positions only.
+bool writeTorusPly(const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fprintf(file,
+                 "ply\nformat binary_little_endian 1.0\nelement vertex %d\nproperty float x\nproperty float y\n"
+                 "property float z\nelement face %d\nproperty list uchar int vertex_indices\nend_header\n",
+                 kAround * kTube, 2 * kAround * kTube);
+    const double pi = 3.14159265358979323846;
+    std::vector<float> row(size_t(kTube) * 3);
+    for (int i = 0; i < kAround; ++i) {
+        const double u = 2.0 * pi * i / kAround;
+        for (int j = 0; j < kTube; ++j) {
+            const double v = 2.0 * pi * j / kTube;
+            const double r = 3.0 + std::cos(v);
+            row[size_t(j) * 3] = float(r * std::cos(u));
+            row[size_t(j) * 3 + 1] = float(r * std::sin(u));
+            row[size_t(j) * 3 + 2] = float(std::sin(v));
+        }
+        std::fwrite(row.data(), sizeof(float), row.size(), file);
+    }
+    std::vector<unsigned char> faces;
+    for (int i = 0; i < kAround; ++i) {
+        for (int j = 0; j < kTube; ++j) {
+            const int32_t a = i * kTube + j, b = ((i + 1) % kAround) * kTube + j;
+            const int32_t c = ((i + 1) % kAround) * kTube + (j + 1) % kTube, d = i * kTube + (j + 1) % kTube;
+            const int32_t corners[2][3] = {{a, b, c}, {a, c, d}};
+            for (const auto& t : corners) {
+                faces.push_back(3);
+                const size_t at = faces.size();
+                faces.resize(at + sizeof t);
+                std::memcpy(faces.data() + at, t, sizeof t);
+            }
+        }
+        std::fwrite(faces.data(), 1, faces.size(), file);
+        faces.clear();
+    }
+    return std::fclose(file) == 0;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The child's side: one measured piece of work, its time on standard output.
+int runChild(const std::string& what, const std::string& path)
+{
+    const auto start = std::chrono::steady_clock::now();
+    if (what == "import" || what == "import-join") {
+        Assimp::Importer importer;
+        const unsigned steps = meshImportSteps() | (what == "import-join" ? aiProcess_JoinIdenticalVertices : 0u);
+        const aiScene* scene = importer.ReadFile(path, steps);
+        if (scene == nullptr || scene->mNumMeshes == 0) return 1;
+        importer.FreeScene();
+    } else {
+        TriangleMesh mesh;
+        uint64_t hash = 0;
+        std::string problem;
+        if (!readMesh(path, mesh, hash, problem)) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
+        fitMesh(mesh);
+        if (what == "read-roots") {
+            // The mesh side of a growth: the table to draw from, the nearest-point
+            // tree, the cluster roots and a root near each for every strand.
+            AreaTable areas;
+            areas.setup(mesh);
+            MeshNearest nearest;
+            nearest.setup(mesh);
+            const int count = kClusters * kClusters;
+            std::vector<SurfacePoint> roots(count);
+            if (!clusterRoots(mesh, areas, count, 1, roots.data())) return 1;
+            const double radius = rootSpacing(areas.totalArea(), count) / 2.0;
+            SplitMix64 random{2};
+            for (const SurfacePoint& clusterRoot : roots) {
+                for (int k = 0; k < kStrandsPerCluster; ++k) {
+                    SurfacePoint root;
+                    if (!rootNear(nearest, clusterRoot, radius, random.uniform(), random.uniform(), root)) return 1;
+                }
+            }
+        }
+    }
+    std::printf("%.6f\n", secondsSince(start));
+    return 0;
+}
+
+struct Run {
+    double seconds;
+    double peakMegabytes;
+};
+
+// One child process running one piece of work; false when it failed.
+bool measure(const char* self, const std::string& what, const std::string& path, Run& run)
+{
+    int out[2];
+    if (pipe(out) != 0) return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        close(out[1]);
+        execl(self, self, "--child", what.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    char text[64] = {0};
+    size_t got = 0;
+    ssize_t n;
+    while (got < sizeof text - 1 && (n = read(out[0], text + got, sizeof text - 1 - got)) > 0) got += size_t(n);
+    close(out[0]);
+    int status = 0;
+    struct rusage usage;
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return false;
+    }
+    run.seconds = std::atof(text);
+    run.peakMegabytes = usage.ru_maxrss / 1024.0;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "--child") == 0) return runChild(argv[2], argv[3]);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRounds;
+
+    const std::string folder = TRESSMOOR_BENCH_OUTPUT;
+    mkdir(folder.c_str(), 0755);
+    const std::string path = folder + "/torus-1m.ply";
+    if (!writeTorusPly(path)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+    struct stat info;
+    stat(path.c_str(), &info);
+    std::printf("%s: %d triangles, %.1f MB, binary PLY\n%s, %d rounds, each run a process of its own\n\n",
+                path.c_str(), 2 * kAround * kTube, info.st_size / 1e6, cpuModel().c_str(), rounds);
+
+    const std::vector<std::pair<std::string, std::string>> pieces = {
+        {"import", "assimp's import alone (validate, triangulate)"},
+        {"import-join", "the same import with assimp's JoinIdenticalVertices"},
+        {"read", "readMesh + fitMesh (hash, weld, smooth normals)"},
+        {"read-roots", "that + area table, nearest tree, 10x10 roots, 5,000 strand roots"}};
+    // The pieces take turns, so a slow spell of the machine falls on all of them.
+    std::vector<std::vector<double>> seconds(pieces.size()), megabytes(pieces.size());
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t p = 0; p < pieces.size(); ++p) {
+            Run run;
+            if (!measure(argv[0], pieces[p].first, path, run)) {
+                std::fprintf(stderr, "the %s run failed\n", pieces[p].first.c_str());
+                return 1;
+            }
+            seconds[p].push_back(run.seconds);
+            megabytes[p].push_back(run.peakMegabytes);
+        }
+    }
+    const double importSeconds = median(seconds[0]);
+    const double importPeak = median(megabytes[0]);
+    std::printf("%-12s %10s %8s %12s %8s   %s\n", "piece", "median s", "x import", "peak MB", "x import", "what");
+    for (size_t p = 0; p < pieces.size(); ++p) {
+        const double s = median(seconds[p]);
+        const double m = median(megabytes[p]);
+        std::printf("%-12s %10.3f %8.2f %12.1f %8.2f   %s\n", pieces[p].first.c_str(), s, s / importSeconds, m,
+                    m / importPeak, pieces[p].second.c_str());
+    }
+    return 0;
+}

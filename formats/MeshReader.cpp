@@ -1,0 +1,296 @@
+#include "formats/MeshReader.h"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <malloc.h>
+
+#include <cmath>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+#include "geometry/MeshWelding.h"
+
+namespace {
+
+// A scene whose node tree is larger than this is not a mesh anyone made by hand
+// or by a modeller; it is refused rather than walked for ever.
+constexpr int64_t kMaxNodeVisits = 10000000;
+
+// What the welded index of a mesh's vertex holds before it is welded.
+constexpr int32_t kUnusedVertex = -1;
+constexpr int32_t kUsedVertex = -2;
+
+// One placement of a mesh: the scene's mesh and the transform of the node that
+// holds it, down from the root.
+struct MeshPlacement {
+    aiMesh* mesh;
+    aiMatrix4x4 transform;
+};
+
+std::string oneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::string withThousands(int64_t value)
+{
+    std::string digits = std::to_string(value);
+    for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(size_t(i), ",");
+    return digits;
+}
+
+int64_t triangleFaces(const aiMesh& mesh)
+{
+    if (mesh.mFaces == nullptr) return 0;
+    int64_t count = 0;
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        if (mesh.mFaces[f].mNumIndices == 3) ++count;
+    }
+    return count;
+}
+
+// Every placement of every mesh, walking the nodes without recursion.
+bool placeMeshes(const aiScene& scene, std::vector<MeshPlacement>& placements, std::string& reason)
+{
+    std::vector<std::pair<const aiNode*, aiMatrix4x4>> pending;
+    if (scene.mRootNode != nullptr) pending.emplace_back(scene.mRootNode, scene.mRootNode->mTransformation);
+    int64_t visits = 0;
+    while (!pending.empty()) {
+        const aiNode* node = pending.back().first;
+        const aiMatrix4x4 transform = pending.back().second;
+        pending.pop_back();
+        if (++visits > kMaxNodeVisits) {
+            reason = "its node tree has more than " + withThousands(kMaxNodeVisits) + " nodes";
+            return false;
+        }
+        for (unsigned m = 0; m < node->mNumMeshes; ++m) {
+            const unsigned index = node->mMeshes[m];
+            if (index >= scene.mNumMeshes || scene.mMeshes[index] == nullptr) {
+                reason = "a node refers to mesh " + std::to_string(index) + " of " + std::to_string(scene.mNumMeshes);
+                return false;
+            }
+            placements.push_back({scene.mMeshes[index], transform});
+        }
+        for (unsigned c = 0; c < node->mNumChildren; ++c) {
+            const aiNode* child = node->mChildren[c];
+            if (child != nullptr) pending.emplace_back(child, transform * child->mTransformation);
+        }
+    }
+    return true;
+}
+
+bool isFinite(const aiVector3D& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// Memory the scene gave back, returned to the system at once: the scene's
+// triangles are many small blocks, which would otherwise stay with the process
+// while the mesh is built beside them.
+void returnFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+// The triangles of a placement, as the mesh's own vertex indices. On the mesh's
+// last placement each face's indices are freed once copied.
+bool copyTriangles(aiMesh& mesh, bool lastPlacement, MeshWelder& welder, std::vector<int32_t>& welded,
+                   std::string& reason)
+{
+    constexpr unsigned kFacesBetweenReturns = 1u << 18;
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices == 3) {
+            for (int k = 0; k < 3; ++k) {
+                if (face.mIndices[k] >= mesh.mNumVertices) {
+                    reason = "a triangle refers to vertex " + std::to_string(face.mIndices[k]) + " of a mesh with " +
+                             std::to_string(mesh.mNumVertices);
+                    return false;
+                }
+                welded[face.mIndices[k]] = kUsedVertex;
+            }
+            welder.addTriangle(int32_t(face.mIndices[0]), int32_t(face.mIndices[1]), int32_t(face.mIndices[2]));
+        }
+        if (lastPlacement) {
+            delete[] face.mIndices;
+            face.mIndices = nullptr;
+            face.mNumIndices = 0;
+            if ((f + 1) % kFacesBetweenReturns == 0) returnFreedMemory();
+        }
+    }
+    if (lastPlacement) {
+        delete[] mesh.mFaces;
+        mesh.mFaces = nullptr;
+        mesh.mNumFaces = 0;
+        returnFreedMemory();
+    }
+    return true;
+}
+
+// One placement into the welder: its triangles, then the vertices they use,
+// each transformed and welded once, in batches so the welder's lookups overlap.
+bool addPlacement(const MeshPlacement& placement, bool lastPlacement, MeshWelder& welder,
+                  std::vector<int32_t>& welded, std::string& reason)
+{
+    constexpr unsigned kBatch = 32;
+    aiMesh& mesh = *placement.mesh;
+    if (triangleFaces(mesh) == 0) return true;
+    if (mesh.mVertices == nullptr) {
+        reason = "a mesh has triangles but no vertices";
+        return false;
+    }
+    welded.assign(mesh.mNumVertices, kUnusedVertex);
+    const int firstTriangle = welder.triangleCount();
+    if (!copyTriangles(mesh, lastPlacement, welder, welded, reason)) return false;
+
+    const aiMatrix4x4& transform = placement.transform;
+    // Normals turn with the inverse transpose; a mirroring transform turns the
+    // triangles over, so their corners are swapped to keep the winding outward.
+    aiMatrix3x3 normalTransform(transform);
+    const bool mirrors = normalTransform.Determinant() < 0.0f;
+    normalTransform.Inverse().Transpose();
+    const aiVector3D* uvs = mesh.mTextureCoords[0];
+    MeshWelder::Prepared batch[kBatch];
+    unsigned batchVertex[kBatch];
+    for (unsigned first = 0; first < mesh.mNumVertices; first += kBatch) {
+        unsigned count = 0;
+        const unsigned end = std::min(mesh.mNumVertices, first + kBatch);
+        for (unsigned v = first; v < end; ++v) {
+            if (welded[v] != kUsedVertex) continue;
+            const aiVector3D p = transform * mesh.mVertices[v];
+            if (!isFinite(mesh.mVertices[v]) || !isFinite(p)) {
+                reason = "it has a vertex coordinate that is not a finite number";
+                return false;
+            }
+            const float position[3] = {p.x, p.y, p.z};
+            float normal[3];
+            if (mesh.mNormals != nullptr) {
+                const aiVector3D n = normalTransform * mesh.mNormals[v];
+                normal[0] = n.x;
+                normal[1] = n.y;
+                normal[2] = n.z;
+            }
+            float uv[2];
+            if (uvs != nullptr) {
+                uv[0] = std::isfinite(uvs[v].x) ? uvs[v].x : 0.0f;
+                uv[1] = std::isfinite(uvs[v].y) ? uvs[v].y : 0.0f;
+            }
+            welder.prepare(position, mesh.mNormals != nullptr ? normal : nullptr, uvs != nullptr ? uv : nullptr,
+                           batch[count]);
+            batchVertex[count++] = v;
+        }
+        for (unsigned i = 0; i < count; ++i) welded[batchVertex[i]] = welder.add(batch[i]);
+    }
+    welder.remapTriangles(firstTriangle, welded.data(), mirrors);
+    return true;
+}
+
+// The scene as one welded mesh, or false with the reason. Each mesh's triangles
+// are freed as soon as its last placement has them.
+bool weldScene(aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::string& reason)
+{
+    std::vector<MeshPlacement> placements;
+    if (!placeMeshes(scene, placements, reason)) return false;
+    int64_t triangles = 0;
+    bool withUvs = false;
+    bool withNormals = false;
+    for (const MeshPlacement& placement : placements) {
+        const int64_t count = triangleFaces(*placement.mesh);
+        triangles += count;
+        withUvs = withUvs || (count > 0 && placement.mesh->mTextureCoords[0] != nullptr);
+        withNormals = withNormals || (count > 0 && placement.mesh->mNormals != nullptr);
+        if (triangles > maxTriangles) {
+            reason = "it has more than " + withThousands(maxTriangles) + " triangles";
+            return false;
+        }
+    }
+    if (triangles == 0) {
+        reason = "it has no triangles (only points, lines or nothing)";
+        return false;
+    }
+    // A triangle brings at most three new vertices.
+    welder.begin(triangles * 3, triangles, withUvs, withNormals);
+    std::unordered_map<const aiMesh*, size_t> lastUse;
+    for (size_t p = 0; p < placements.size(); ++p) lastUse[placements[p].mesh] = p;
+    std::vector<int32_t> welded;
+    for (size_t p = 0; p < placements.size(); ++p) {
+        const bool lastPlacement = lastUse[placements[p].mesh] == p;
+        if (!addPlacement(placements[p], lastPlacement, welder, welded, reason)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Debian's assimp keeps its internal assertions, and a broken file can fail one
+// (an OFF file whose counts lie trips the triangulation) and abort the whole
+// program. This definition takes the library's place: the failure becomes an
+// exception, which ReadFile turns into a refused file like any other.
+namespace Assimp {
+void aiAssertViolation(const char* failedExpression, const char* file, int line)
+{
+    throw std::runtime_error(std::string("internal check failed: ") + failedExpression + " (" + file + ":" +
+                             std::to_string(line) + ")");
+}
+}  // namespace Assimp
+
+unsigned meshImportSteps()
+{
+    // Validation first, so no later step or the copy meets an index out of range.
+    return aiProcess_ValidateDataStructure | aiProcess_Triangulate;
+}
+
+bool readMesh(const std::string& path, TriangleMesh& mesh, uint64_t& fileHash, std::string& problem,
+              int64_t maxTriangles)
+{
+    // The limit can be lowered, never raised: the welder counts in 32 bits.
+    if (maxTriangles > kMaxMeshTriangles) maxTriangles = kMaxMeshTriangles;
+    uint64_t hash;
+    std::string reason;
+    if (!hashMeshFile(path, hash, reason)) {
+        problem = path + ": " + reason;
+        return false;
+    }
+    TriangleMesh read;
+    try {
+        MeshWelder welder;
+        {
+            Assimp::Importer importer;
+            if (importer.ReadFile(path, meshImportSteps()) == nullptr) {
+                problem = path + ": assimp cannot read it: " + oneLine(importer.GetErrorString());
+                return false;
+            }
+            // Ours to take apart as it is copied, and gone before the normals are made.
+            std::unique_ptr<aiScene> scene(importer.GetOrphanedScene());
+            if (!weldScene(*scene, maxTriangles, welder, reason)) {
+                problem = path + ": " + reason;
+                return false;
+            }
+        }
+        returnFreedMemory();
+        welder.finish(read);
+    } catch (const std::bad_alloc&) {
+        problem = path + ": there is not enough memory to read it";
+        return false;
+    }
+    const double area = meshArea(read);
+    if (!(area > 0.0) || !std::isfinite(area)) {
+        problem = path + (std::isfinite(area) ? ": its triangles have no area" : ": its triangles are too large to measure");
+        return false;
+    }
+    mesh.takeFrom(read);
+    fileHash = hash;
+    return true;
+}

@@ -1,0 +1,49 @@
+#ifndef TRESSMOOR_GEOMETRY_MESHNEAREST_H
+#define TRESSMOOR_GEOMETRY_MESHNEAREST_H
+
+#include <cstdint>
+
+#include "geometry/MeshSampling.h"
+#include "geometry/TriangleMesh.h"
+
+// The point of a mesh nearest a point in space, found through a tree of boxes
+// over the triangles (ordered along a Morton curve). Set up once per mesh; the
+// mesh must outlive it and not change.
+class MeshNearest {
+public:
+    MeshNearest() = default;
+    ~MeshNearest() { release(); }
+    MeshNearest(const MeshNearest&) = delete;
+    MeshNearest& operator=(const MeshNearest&) = delete;
+
+    void setup(const TriangleMesh& mesh);
+    void release();
+
+    // The nearest point of the surface with its normal and uv; of two equally
+    // near, the one the search meets first. False for a mesh without triangles
+    // or a point that is not finite.
+    // A triangle known to be near (hint, or -1 for none) starts the search with
+    // its distance, so most of the tree is passed over at once.
+    bool nearestPoint(const float point[3], SurfacePoint& nearest, int32_t hint = -1) const;
+
+    struct Node {
+        float low[3];
+        float high[3];
+        int32_t first;  // a leaf's first entry of order, or an inner node's first child
+        int32_t count;  // triangles of a leaf; 0 for an inner node, whose children are first, first + 1
+    };
+
+private:
+    const TriangleMesh* mesh = nullptr;
+    Node* nodes = nullptr;
+    int32_t* order = nullptr;
+    int nodeCount = 0;
+
+    void build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth);
+};
+
+// The point of triangle a, b, c nearest p, as the weights of b and c.
+void nearestOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3],
+                       double& weightB, double& weightC);
+
+#endif

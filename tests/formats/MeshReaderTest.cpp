@@ -1,0 +1,358 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "HairFileSupport.h"
+#include "formats/MeshReader.h"
+#include "geometry/MeshSampling.h"
+#include "geometry/MeshWelding.h"
+#include "geometry/TriangleMesh.h"
+
+namespace {
+
+const std::string kModels = TRESSMOOR_ASSIMP_MODELS;
+
+struct RealFile {
+    std::string name;
+    std::string path;  // under the test models
+    bool hasUvs;
+};
+
+// Named, not dumped byte by byte with the struct's padding.
+void PrintTo(const RealFile& file, std::ostream* out)
+{
+    *out << file.path;
+}
+
+std::string realFileName(const ::testing::TestParamInfo<RealFile>& info)
+{
+    return info.param.name;
+}
+
+void writeText(const std::string& path, const std::string& text)
+{
+    writeBytes(path, Bytes(text.begin(), text.end()));
+}
+
+std::string startOf(const std::string& path, size_t count)
+{
+    const Bytes bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.begin() + std::min(count, bytes.size()));
+}
+
+double normalLength(const TriangleMesh& mesh, int v)
+{
+    const float* n = mesh.normals + size_t(v) * 3;
+    return std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
+}
+
+// Everything a read mesh promises, whatever the file.
+void expectSoundMesh(const TriangleMesh& mesh, const std::string& what)
+{
+    ASSERT_GT(mesh.triangleCount, 0) << what;
+    ASSERT_GT(mesh.vertexCount, 0) << what;
+    for (int v = 0; v < mesh.vertexCount; ++v) {
+        for (int a = 0; a < 3; ++a) ASSERT_TRUE(std::isfinite(mesh.positions[v * 3 + a])) << what << " vertex " << v;
+        ASSERT_NEAR(normalLength(mesh, v), 1.0, 1e-5) << what << " vertex " << v;
+    }
+    for (int i = 0; i < mesh.triangleCount * 3; ++i) {
+        ASSERT_GE(mesh.triangles[i], 0) << what;
+        ASSERT_LT(mesh.triangles[i], mesh.vertexCount) << what;
+    }
+    EXPECT_GT(meshArea(mesh), 0.0) << what;
+}
+
+std::string base64(const std::vector<unsigned char>& bytes)
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const uint32_t chunk = (uint32_t(bytes[i]) << 16) | (i + 1 < bytes.size() ? uint32_t(bytes[i + 1]) << 8 : 0) |
+                               (i + 2 < bytes.size() ? uint32_t(bytes[i + 2]) : 0);
+        text += kAlphabet[(chunk >> 18) & 63];
+        text += kAlphabet[(chunk >> 12) & 63];
+        text += i + 1 < bytes.size() ? kAlphabet[(chunk >> 6) & 63] : '=';
+        text += i + 2 < bytes.size() ? kAlphabet[chunk & 63] : '=';
+    }
+    return text;
+}
+
+// One triangle facing +z with its normals, placed by two nodes: one as it is,
+// one through the given column-major matrix.
+std::string gltfTwoPlacements(const std::string& matrix)
+{
+    const float data[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 1};
+    const uint16_t indices[] = {0, 1, 2, 0};
+    std::vector<unsigned char> buffer(sizeof data + sizeof indices);
+    std::memcpy(buffer.data(), data, sizeof data);
+    std::memcpy(buffer.data() + sizeof data, indices, sizeof indices);
+    return R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
+"nodes":[{"mesh":0},{"mesh":0,"matrix":[)" + matrix + R"(]}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":0,"NORMAL":1},"indices":2}]}],
+"buffers":[{"byteLength":)" + std::to_string(buffer.size()) +
+           R"(,"uri":"data:application/octet-stream;base64,)" + base64(buffer) + R"("}],
+"bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":72},{"buffer":0,"byteOffset":72,"byteLength":6}],
+"accessors":[{"bufferView":0,"byteOffset":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]},
+{"bufferView":0,"byteOffset":36,"componentType":5126,"count":3,"type":"VEC3"},
+{"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"}]})";
+}
+
+const char kQuadCube[] =
+    "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+    "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 3 4 8 7\nf 2 3 7 6\nf 1 5 8 4\n";
+
+class RealMeshFile : public ::testing::TestWithParam<RealFile> {};
+
+}  // namespace
+
+TEST_P(RealMeshFile, ReadsAsOneSoundMesh)
+{
+    const std::string path = kModels + "/" + GetParam().path;
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    std::string problem;
+    ASSERT_TRUE(readMesh(path, mesh, hash, problem)) << problem;
+    expectSoundMesh(mesh, path);
+    EXPECT_EQ(mesh.uvs != nullptr, GetParam().hasUvs) << path;
+    const Bytes bytes = readBytes(path);
+    EXPECT_EQ(hash, meshBytesHash(bytes.data(), bytes.size()));
+    // The fitted mesh keeps all of this.
+    const double area = meshArea(mesh);
+    const MeshFit fit = fitMesh(mesh);
+    EXPECT_NEAR(meshArea(mesh), area * fit.scale * fit.scale, 1e-6 * meshArea(mesh));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MeshReader, RealMeshFile,
+    ::testing::Values(RealFile{"obj", "OBJ/spider.obj", true}, RealFile{"ply_ascii", "PLY/cube.ply", false},
+                      RealFile{"ply_binary", "PLY/cube_binary.ply", false},
+                      RealFile{"ply_uvs", "PLY/Wuson.ply", true},
+                      RealFile{"stl_ascii", "STL/Spider_ascii.stl", false},
+                      RealFile{"stl_binary", "STL/Spider_binary.stl", false},
+                      RealFile{"gltf", "glTF2/BoxTextured-glTF/BoxTextured.gltf", true},
+                      RealFile{"glb", "glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", true},
+                      RealFile{"glb_bad_normals", "glTF2/BoxBadNormals-glTF-Binary/BoxBadNormals.glb", false},
+                      RealFile{"fbx", "FBX/spider.fbx", true},
+                      RealFile{"fbx_mirrored", "FBX/cubes_with_mirroring_and_pivot.fbx", true},
+                      RealFile{"dae", "Collada/duck.dae", true},
+                      RealFile{"dae_instances", "Collada/teapots.DAE", true}),
+    realFileName);
+
+TEST(MeshReader, TheTestFilesAreWhatTheirNamesSay)
+{
+    EXPECT_EQ(startOf(kModels + "/PLY/cube.ply", 16), "ply\nformat ascii");
+    EXPECT_EQ(startOf(kModels + "/PLY/cube_binary.ply", 17), "ply\nformat binary");
+    EXPECT_EQ(startOf(kModels + "/STL/Spider_ascii.stl", 5), "solid");
+    EXPECT_EQ(startOf(kModels + "/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", 4), "glTF");
+}
+
+TEST(MeshReader, OneSurfaceInEveryEncoding)
+{
+    // The same spider as ASCII and binary STL; the same cube as ASCII and binary PLY.
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"STL/Spider_ascii.stl", "STL/Spider_binary.stl"}, {"PLY/cube.ply", "PLY/cube_binary.ply"}};
+    for (const auto& pair : pairs) {
+        TriangleMesh first, second;
+        uint64_t firstHash = 0, secondHash = 0;
+        std::string problem;
+        ASSERT_TRUE(readMesh(kModels + "/" + pair.first, first, firstHash, problem)) << problem;
+        ASSERT_TRUE(readMesh(kModels + "/" + pair.second, second, secondHash, problem)) << problem;
+        EXPECT_EQ(first.triangleCount, second.triangleCount) << pair.first;
+        EXPECT_NEAR(meshArea(first), meshArea(second), 1e-5 * meshArea(first)) << pair.first;
+        EXPECT_NE(firstHash, secondHash) << pair.first;
+    }
+}
+
+TEST(MeshReader, PolygonsBecomeTrianglesWithWeldedVerticesAndSmoothNormals)
+{
+    const std::string folder = freshFolder("mesh-reader-cube");
+    writeText(folder + "/cube.obj", kQuadCube);
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    std::string problem;
+    ASSERT_TRUE(readMesh(folder + "/cube.obj", mesh, hash, problem)) << problem;
+    EXPECT_EQ(mesh.triangleCount, 12);
+    EXPECT_EQ(mesh.vertexCount, 8);
+    EXPECT_EQ(mesh.uvs, nullptr);
+    EXPECT_NEAR(meshArea(mesh), 24.0, 1e-9);
+    // Weighted by the triangles' areas, a corner's normal leans towards the face
+    // whose split runs through it, but stays in the corner's octant.
+    for (int v = 0; v < 8; ++v) {
+        EXPECT_NEAR(normalLength(mesh, v), 1.0, 1e-6);
+        double along = 0.0;
+        for (int a = 0; a < 3; ++a) {
+            EXPECT_GT(mesh.normals[v * 3 + a] * mesh.positions[v * 3 + a], 0.0f) << "vertex " << v;
+            along += mesh.normals[v * 3 + a] * mesh.positions[v * 3 + a] / std::sqrt(3.0);
+        }
+        EXPECT_GT(along, 0.9) << "vertex " << v;
+    }
+}
+
+TEST(MeshReader, NodeTransformsPlaceEveryInstanceAndMirrorsKeepTheWinding)
+{
+    const std::string folder = freshFolder("mesh-reader-nodes");
+    // The second placement mirrors x and doubles it, and moves it 5 along y.
+    writeText(folder + "/two.gltf", gltfTwoPlacements("-2,0,0,0, 0,1,0,0, 0,0,1,0, 0,5,0,1"));
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    std::string problem;
+    ASSERT_TRUE(readMesh(folder + "/two.gltf", mesh, hash, problem)) << problem;
+    expectSoundMesh(mesh, "two.gltf");
+    ASSERT_EQ(mesh.triangleCount, 2);
+    EXPECT_NEAR(meshArea(mesh), 0.5 + 1.0, 1e-6);
+    const MeshBounds bounds = meshBounds(mesh);
+    EXPECT_EQ(bounds.low[0], -2.0);
+    EXPECT_EQ(bounds.high[0], 1.0);
+    EXPECT_EQ(bounds.high[1], 6.0);
+    for (int t = 0; t < 2; ++t) {
+        // The winding and the file's normals agree on +z for both placements.
+        const int32_t* c = mesh.triangles + t * 3;
+        double face[3];
+        triangleNormal(mesh.positions + c[0] * 3, mesh.positions + c[1] * 3, mesh.positions + c[2] * 3, face);
+        EXPECT_GT(face[2], 0.0) << "triangle " << t;
+        const SurfacePoint middle = pointOnTriangle(mesh, t, 1.0 / 3.0, 1.0 / 3.0);
+        EXPECT_FLOAT_EQ(middle.normal[2], 1.0f) << "triangle " << t;
+    }
+}
+
+TEST(MeshReader, BadFilesAreRefusedWithOneLineAndNoMesh)
+{
+    const std::string folder = freshFolder("mesh-reader-bad");
+    writeText(folder + "/empty.obj", "");
+    Bytes garbage(4096);
+    uint64_t state = 1;
+    for (unsigned char& b : garbage) b = static_cast<unsigned char>((state = state * 6364136223846793005ull + 1) >> 56);
+    writeBytes(folder + "/garbage.glb", garbage);
+    writeText(folder + "/points.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2 3\nl 1 2\n");
+    writeText(folder + "/nan.obj", "v 0 0 0\nv nan 0 0\nv 0 1 0\nf 1 2 3\n");
+    writeText(folder + "/infinite.obj", "v 0 0 0\nv 1e999 0 0\nv 0 1 0\nf 1 2 3\n");
+    writeText(folder + "/flat.obj", "v 0 0 0\nv 1 1 1\nv 2 2 2\nv 5 5 5\nf 1 2 3\nf 1 3 4\n");
+    writeText(folder + "/text.stl", "this is not a mesh at all\n");
+    const std::vector<std::string> bad = {"empty.obj", "garbage.glb", "points.obj", "nan.obj", "infinite.obj",
+                                          "flat.obj", "text.stl", "missing.obj", ""};
+    for (const std::string& name : bad) {
+        const std::string path = folder + "/" + name;
+        // A mesh already there, which a refusal must leave alone.
+        TriangleMesh mesh;
+        MeshWelder welder;
+        welder.begin(3, 1, false);
+        const float p[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        welder.addTriangle(welder.addVertex(p[0], nullptr, nullptr), welder.addVertex(p[1], nullptr, nullptr),
+                           welder.addVertex(p[2], nullptr, nullptr));
+        welder.finish(mesh);
+        const float* before = mesh.positions;
+        uint64_t hash = 77;
+        std::string problem;
+        EXPECT_FALSE(readMesh(path, mesh, hash, problem)) << path;
+        EXPECT_EQ(problem.rfind(path + ": ", 0), 0u) << problem;
+        EXPECT_GT(problem.size(), path.size() + 8) << problem;
+        EXPECT_EQ(problem.find('\n'), std::string::npos) << problem;
+        EXPECT_EQ(mesh.positions, before) << path;
+        EXPECT_EQ(mesh.triangleCount, 1) << path;
+        EXPECT_EQ(hash, 77u) << path;
+        std::cout << "  " << problem << "\n";
+    }
+}
+
+TEST(MeshReader, TheTriangleLimitHoldsAtItsEdge)
+{
+    const std::string folder = freshFolder("mesh-reader-limit");
+    writeText(folder + "/cube.obj", kQuadCube);
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    std::string problem;
+    EXPECT_FALSE(readMesh(folder + "/cube.obj", mesh, hash, problem, 11));
+    EXPECT_NE(problem.find("more than 11 triangles"), std::string::npos) << problem;
+    EXPECT_EQ(mesh.triangleCount, 0);
+    EXPECT_TRUE(readMesh(folder + "/cube.obj", mesh, hash, problem, 12)) << problem;
+    EXPECT_EQ(mesh.triangleCount, 12);
+}
+
+TEST(MeshReader, AFileThatCannotBeOpenedIsRefused)
+{
+    const std::string folder = freshFolder("mesh-reader-unreadable");
+    const std::string path = folder + "/locked.obj";
+    writeText(path, kQuadCube);
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    std::string problem;
+    const bool read = readMesh(path, mesh, hash, problem);
+    chmod(path.c_str(), 0644);
+    if (geteuid() == 0) {
+        // Root reads it anyway; a folder is what cannot be read as a file.
+        EXPECT_FALSE(readMesh(folder, mesh, hash, problem));
+        EXPECT_EQ(problem, folder + ": it is a folder");
+        return;
+    }
+    EXPECT_FALSE(read);
+    EXPECT_NE(problem.find("Permission denied"), std::string::npos) << problem;
+}
+
+TEST(MeshReader, TheHashKnowsTheSameFileAndRefusesAChangedOne)
+{
+    // Bytes handed over in pieces of any size hash as the whole does, and the
+    // text reads back as the number it was written from.
+    Bytes bytes(1000);
+    uint64_t state = 5;
+    for (unsigned char& b : bytes) b = static_cast<unsigned char>((state = state * 6364136223846793005ull + 1) >> 56);
+    for (size_t length : {size_t(0), size_t(1), size_t(31), size_t(32), size_t(33), size_t(999), size_t(1000)}) {
+        const uint64_t whole = meshBytesHash(bytes.data(), length);
+        for (size_t piece : {size_t(1), size_t(7), size_t(32), size_t(45)}) {
+            MeshHash hash;
+            for (size_t at = 0; at < length; at += piece) hash.add(bytes.data() + at, std::min(piece, length - at));
+            EXPECT_EQ(hash.finish(), whole) << length << " bytes in pieces of " << piece;
+        }
+        uint64_t back = 0;
+        ASSERT_TRUE(parseMeshHash(meshHashText(whole), back));
+        EXPECT_EQ(back, whole);
+        EXPECT_EQ(meshHashText(whole).size(), 16u);
+        // Every byte counts, wherever it is, and so does the length.
+        for (size_t at = 0; at < length; at += 13) {
+            Bytes changed(bytes.begin(), bytes.begin() + length);
+            changed[at] ^= 0x80;
+            EXPECT_NE(meshBytesHash(changed.data(), length), whole) << "byte " << at << " of " << length;
+        }
+        if (length > 0) {
+            EXPECT_NE(meshBytesHash(bytes.data(), length - 1), whole) << length;
+        }
+    }
+
+    const std::string folder = freshFolder("mesh-reader-hash");
+    const Bytes original = readBytes(kModels + "/OBJ/spider.obj");
+    writeBytes(folder + "/copy.obj", original);
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    std::string problem;
+    ASSERT_TRUE(readMesh(folder + "/copy.obj", mesh, hash, problem)) << problem;
+    const std::string identity = meshHashText(hash);
+    uint64_t parsed = 0;
+    ASSERT_TRUE(parseMeshHash(identity, parsed));
+    EXPECT_EQ(parsed, hash);
+    EXPECT_TRUE(checkMeshFile(kModels + "/OBJ/spider.obj", identity, problem)) << problem;
+    EXPECT_TRUE(checkMeshFile(folder + "/copy.obj", identity, problem)) << problem;
+
+    // One byte changed anywhere, or one byte more, is another mesh.
+    for (size_t at : {size_t(0), original.size() / 2, original.size() - 1}) {
+        Bytes changed = original;
+        changed[at] ^= 1;
+        writeBytes(folder + "/changed.obj", changed);
+        EXPECT_FALSE(checkMeshFile(folder + "/changed.obj", identity, problem)) << "byte " << at;
+        EXPECT_NE(problem.find("has changed"), std::string::npos) << problem;
+    }
+    Bytes longer = original;
+    longer.push_back('\n');
+    writeBytes(folder + "/changed.obj", longer);
+    EXPECT_FALSE(checkMeshFile(folder + "/changed.obj", identity, problem));
+    EXPECT_FALSE(checkMeshFile(folder + "/missing.obj", identity, problem));
+    for (const char* text : {"", "0123", "CBF29CE484222325", "cbf29ce48422232g", "cbf29ce4842223250"}) {
+        EXPECT_FALSE(parseMeshHash(text, parsed)) << text;
+        EXPECT_FALSE(checkMeshFile(folder + "/copy.obj", text, problem)) << text;
+    }
+}
