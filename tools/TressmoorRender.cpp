@@ -19,6 +19,7 @@
 #include "hair/ChildStrands.h"
 #include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
+#include "tools/DenseHairSource.h"
 #include "tools/GrowthCommandLine.h"
 #include "tools/PngWriter.h"
 #include "tools/RenderCommandLine.h"
@@ -49,6 +50,8 @@ std::string helpText()
            "Hair file, instead of growing:\n" +
            helpLine("--hair FILE", "draw the strands of a HAIR file: Tressmoor's") +
            helpLine("", "own on their shape as the window shows them,") +
+           helpLine("", "with children as the options in the file (or") +
+           helpLine("", "those given) make them,") +
            helpLine("", "another program's as lit lines fitted into the") +
            helpLine("", "picture, which --zoom and --translate then act") +
            helpLine("", "on; takes no growth option") +
@@ -75,6 +78,7 @@ struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
     ChildRequest children;
+    bool childrenGiven = false;  // any child option at all
     LengthUnit unit = kDefaultLengthUnit;
     std::string hairFile;
     std::string growthOption;  // the first growth option given, which --hair does not take
@@ -118,6 +122,7 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
         }
         if (result == OptionResult::NotMine) {
             result = readChildOption(reader, command.children, message);
+            command.childrenGiven = command.childrenGiven || result == OptionResult::Taken;
         }
         if (result == OptionResult::NotMine) {
             result = readUnitOption(reader, command.unit, message);
@@ -174,11 +179,39 @@ bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, Picture
     return true;
 }
 
+// Tressmoor's own hair rebuilt into the store on its shape, as the window
+// shows a saved file; false when its recipe cannot be rebuilt.
+bool rebuildOwnHair(const HairBytes& file, NurbsSurface& surface, HairStore& store,
+                    PictureHair& hair, std::string& problem)
+{
+    // The window's own checks, which also bound the coordinates the tubes are built from.
+    HairFileContents contents;
+    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
+        return false;
+    }
+    if (!applyHairFile(contents, surface, store)) {
+        problem = "its recipe cannot be rebuilt";
+        return false;
+    }
+    hair.shape = contents.recipe.shape;
+    hair.tubes = file.strands.header.strandCount;
+    return true;
+}
+
+void drawnAsForeign(const std::string& path, const std::string& why, PictureHair& hair)
+{
+    fprintf(stderr, "%s: note: \"%s\" %s; drawing it as another program's file\n", kProgram,
+            path.c_str(), why.c_str());
+    hair.foreign = true;
+}
+
 // 0 when the file is read: Tressmoor's own rebuilt into the store on its shape,
-// another program's kept for drawing as lines. Otherwise the exit status, with
-// one line said.
+// hair with children as its guides there, whose children are made again as
+// they were (with the file's child options unless others are given), another
+// program's kept for drawing as lines. Otherwise the exit status, with one line
+// said.
 int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
-                 PictureHair& hair)
+                 RenderCommand& command, PictureHair& hair)
 {
     std::string problem;
     HairBytes& file = hair.file;
@@ -189,25 +222,32 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
     hair.guides = guideStrandsOf(file.strands);
     HairRecipe recipe;
     bool hasTag = false;
-    if (!readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
-        if (hasTag) {
-            fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
-                    "drawing it as another program's file\n",
-                    kProgram, path.c_str(), problem.c_str());
-        }
-        hair.foreign = true;
+    if (readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
+        return rebuildOwnHair(file, surface, store, hair, problem) ? 0 : refuseFile(path, problem);
+    }
+    if (hasTag) {
+        drawnAsForeign(path, "has a Tressmoor recipe that does not fit it (" + problem + ")", hair);
         return 0;
     }
-    // The window's own checks, which also bound the coordinates the tubes are built from.
-    HairFileContents contents;
-    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
+    DenseHairSource dense;
+    if (!readDenseHairSource(file, kProgram, dense, hasTag, problem)) {
+        if (hasTag) {
+            drawnAsForeign(path, "is Tressmoor's hair with children, but " + problem, hair);
+        } else {
+            hair.foreign = true;
+        }
+        return 0;
+    }
+    PictureHair guides;
+    guides.file = std::move(dense.guides);
+    if (!rebuildOwnHair(guides.file, surface, store, guides, problem)) {
         return refuseFile(path, problem);
     }
-    if (!applyHairFile(contents, surface, store)) {
-        return refuseFile(path, "its recipe cannot be rebuilt");
+    guides.guides = guideStrandsOf(guides.file.strands);
+    hair = std::move(guides);
+    if (!command.childrenGiven) {
+        command.children = dense.info.request;
     }
-    hair.shape = recipe.shape;
-    hair.tubes = file.strands.header.strandCount;
     return 0;
 }
 
@@ -331,7 +371,7 @@ int main(int argc, char** argv)
     }
     PictureHair hair;
     if (!command.hairFile.empty()) {
-        if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, hair);
+        if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, command, hair);
             status != 0) {
             return status;
         }
