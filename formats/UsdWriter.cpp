@@ -6,105 +6,11 @@
 #include <mutex>
 
 #include "formats/ParallelText.h"
+#include "formats/UsdArrays.h"
 #include "formats/RecipeText.h"
 #include "formats/RootCoordinates.h"
 
 namespace {
-
-// Room for one element of an array: its separator, a tuple of up to three
-// numbers, its parentheses and commas.
-constexpr size_t kElementRoom = 2 + 3 * (OutputBuffer::kLongestNumber + 2) + 2;
-static_assert(kElementRoom <= OutputBuffer::kLargestReservation, "an element fits any buffer");
-
-// An array's elements, written straight into a buffer, with ", " before every
-// element but the array's first.
-class ArrayElements {
-public:
-    ArrayElements(OutputBuffer& out, bool first) : out(out), first(first) {}
-
-    char* begin()
-    {
-        char* at = out.reserve<kElementRoom>();
-        if (!first) {
-            *at++ = ',';
-            *at++ = ' ';
-        }
-        first = false;
-        return at;
-    }
-    void end(char* at) { out.commit(at); }
-    void fail(const std::string& reason) { out.fail(reason); }
-
-    void integer(uint64_t value) { end(OutputBuffer::writeInteger(begin(), value)); }
-    void number(float value) { end(OutputBuffer::writeFloat(begin(), value)); }
-
-    void tuple(const float* values, int count)
-    {
-        char* at = begin();
-        *at++ = '(';
-        for (int i = 0; i < count; ++i) {
-            if (i > 0) {
-                *at++ = ',';
-                *at++ = ' ';
-            }
-            at = OutputBuffer::writeFloat(at, values[i]);
-        }
-        *at++ = ')';
-        end(at);
-    }
-
-private:
-    OutputBuffer& out;
-    bool first;
-};
-
-void openArray(OutputBuffer& out, const char* declaration)
-{
-    out.append("        ");
-    out.append(declaration);
-    out.append(" = [");
-}
-
-void closeArray(OutputBuffer& out, const char* interpolation)
-{
-    out.append(']');
-    if (interpolation != nullptr) {
-        out.append(" (\n            interpolation = \"");
-        out.append(interpolation);
-        out.append("\"\n        )");
-    }
-    out.append('\n');
-}
-
-// A strand's vertices: one per point, and a single point's strand gets it twice.
-template <typename WriteVertex>
-void forEachVertex(uint32_t count, WriteVertex writeVertex)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        writeVertex(i);
-    }
-    if (count == 1) {
-        writeVertex(0);
-    }
-}
-
-struct Bounds {
-    float low[3] = {FLT_MAX, FLT_MAX, FLT_MAX};
-    float high[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
-
-    void take(const float* point)
-    {
-        for (int axis = 0; axis < 3; ++axis) {
-            low[axis] = std::min(low[axis], point[axis]);
-            high[axis] = std::max(high[axis], point[axis]);
-        }
-    }
-    void merge(const Bounds& other)
-    {
-        take(other.low);
-        take(other.high);
-    }
-};
 
 float grown(float value, double by)
 {
@@ -112,8 +18,8 @@ float grown(float value, double by)
 }
 
 // The layer, array by array. The arrays that run over every strand or every
-// point are made in spans of units on every core; those that need the children
-// themselves, not just how many points they have, make each span's children.
+// point are made in spans of units on every core. Only the points make the
+// children; what else needs them is kept from that one making.
 class LayerWriter {
 public:
     LayerWriter(const StrandStream& stream, const UsdCurvesExtras& extras, OutputBuffer& out,
@@ -157,21 +63,37 @@ public:
         });
     }
 
+    // The points, from the one making of the children; what the per-strand
+    // arrays need of the children themselves is kept from it, a few bytes a child.
     Bounds points()
     {
+        const uint64_t kept = stream.keptGuides();
+        const uint64_t children = stream.strandCount() - kept;
+        if (extras.hairsPerCluster > 0 && childrenFollowOthers()) {
+            childGuides.resize(children);
+        }
+        if (!extras.rootSt.empty()) {
+            childSt.resize(2 * children);
+        }
         Bounds bounds;
         std::mutex merging;
-        runArray("point3f[] points", nullptr, [&](const StrandRun& run, uint64_t, ArrayElements& elements) {
+        runArray("point3f[] points", nullptr, [&](const StrandRun& run, uint64_t firstStrand, ArrayElements& elements) {
             Bounds local;
             uint64_t vertices = 0;
             size_t first = 0;
-            for (uint32_t count : run.pointCounts) {
+            for (size_t k = 0; k < run.pointCounts.size(); ++k) {
+                const uint32_t count = run.pointCounts[k];
                 forEachVertex(count, [&](uint32_t i) {
                     const float* xyz = &run.points[3 * (first + i)];
                     local.take(xyz);
                     elements.tuple(xyz, 3);
                     ++vertices;
                 });
+                const uint64_t s = firstStrand + k;
+                if (s >= kept && !keepChild(s - kept, run.guides[k], &run.points[3 * first])) {
+                    elements.fail("a child's root has no surface coordinates on the hair's shape");
+                    break;
+                }
                 first += count;
             }
             std::lock_guard<std::mutex> lock(merging);
@@ -251,39 +173,20 @@ public:
     void clusters(const char* declaration)
     {
         const uint64_t hairs = extras.hairsPerCluster;
-        if (childrenFollowOthers()) {
-            runArray(declaration, "uniform", [&](const StrandRun& run, uint64_t, ArrayElements& elements) {
-                for (uint32_t guide : run.guides) {
-                    elements.integer(guide / hairs);
-                }
-                return uint64_t(0);
-            });
-            return;
-        }
+        const uint64_t kept = stream.keptGuides();
         strandArray(declaration, "uniform", [&](uint64_t s, ArrayElements& elements) {
-            elements.integer(stream.broodGuideOf(s) / hairs);
+            const uint64_t guide =
+                s >= kept && !childGuides.empty() ? childGuides[s - kept] : stream.broodGuideOf(s);
+            elements.integer(guide / hairs);
         });
     }
 
     // A guide keeps its root's coordinates on the grid; a child has its own root's.
     void surfaceCoordinates(const char* declaration)
     {
-        runArray(declaration, "uniform", [&](const StrandRun& run, uint64_t firstStrand, ArrayElements& elements) {
-            size_t first = 0;
-            for (size_t k = 0; k < run.pointCounts.size(); ++k) {
-                const uint64_t s = firstStrand + k;
-                float st[2];
-                if (s < stream.keptGuides()) {
-                    st[0] = extras.rootSt[2 * s];
-                    st[1] = extras.rootSt[2 * s + 1];
-                } else if (!shapeCoordinatesAt(stream.shape, &run.points[3 * first], st)) {
-                    elements.fail("a child's root has no surface coordinates on the hair's shape");
-                    break;
-                }
-                elements.tuple(st, 2);
-                first += run.pointCounts[k];
-            }
-            return uint64_t(0);
+        const uint64_t kept = stream.keptGuides();
+        strandArray(declaration, "uniform", [&](uint64_t s, ArrayElements& elements) {
+            elements.tuple(s < kept ? &extras.rootSt[2 * s] : &childSt[2 * (s - kept)], 2);
         });
     }
 
@@ -295,6 +198,15 @@ public:
     }
 
 private:
+    // False when the child's root has no surface coordinates.
+    bool keepChild(uint64_t child, uint32_t guide, const float* root)
+    {
+        if (!childGuides.empty()) {
+            childGuides[child] = guide;
+        }
+        return childSt.empty() || shapeCoordinatesAt(stream.shape, root, &childSt[2 * child]);
+    }
+
     bool childrenFollowOthers() const
     {
         const ChildOptions& children = stream.options.generation;
@@ -356,6 +268,11 @@ private:
     const UsdCurvesExtras& extras;
     OutputBuffer& out;
     ProgressCounter& progress;
+    // Per child, in file order: the guide it follows most closely (between
+    // guides, where clusters are written) and its root's s and t (where the
+    // guides' are known).
+    std::vector<uint32_t> childGuides;
+    std::vector<float> childSt;
 };
 
 uint64_t vertexTotal(const StrandStream& stream)
