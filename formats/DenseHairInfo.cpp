@@ -66,21 +66,6 @@ bool fromBase64(const std::string& text, std::vector<unsigned char>& bytes)
     return (bits & ((1u << held) - 1)) == 0;
 }
 
-std::vector<std::string> wordsOf(const std::string& text)
-{
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t space = text.find(' ', start);
-        if (space == std::string::npos) {
-            space = text.size();
-        }
-        words.push_back(text.substr(start, space - start));
-        start = space + 1;
-    }
-    return words;
-}
-
 template <typename Number>
 bool parseWhole(const std::string& text, Number& value)
 {
@@ -304,7 +289,7 @@ std::string formatDenseHairInfo(const DenseHairInfo& info)
 bool parseDenseHairInfo(const std::string& text, DenseHairInfo& info, bool& hasTag,
                         std::string& problem)
 {
-    const std::vector<std::string> words = wordsOf(text);
+    const std::vector<std::string> words = splitOnSpaces(text);
     hasTag = !words.empty() && words[0] == kDenseHairTag;
     if (!hasTag) {
         problem = "its information text does not describe hair with children";

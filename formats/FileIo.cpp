@@ -318,24 +318,33 @@ bool writeFileAtomically(const std::string& path, const std::vector<unsigned cha
     return writer.commit(problem);
 }
 
-bool readWholeFile(const std::string& path, size_t limit, std::vector<unsigned char>& bytes,
-                   std::string& problem, const char* limitName)
+int openRegularFile(const std::string& path, struct stat& info, std::string& problem)
 {
     // Non-blocking, so a named pipe cannot stall the open; regular files ignore it.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         problem = errnoText(errno);
-        return false;
+        return -1;
     }
-    struct stat info;
     if (fstat(fd, &info) != 0) {
         problem = errnoText(errno);
         close(fd);
-        return false;
+        return -1;
     }
     if (!S_ISREG(info.st_mode)) {
         problem = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
         close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool readWholeFile(const std::string& path, size_t limit, std::vector<unsigned char>& bytes,
+                   std::string& problem, const char* limitName)
+{
+    struct stat info;
+    const int fd = openRegularFile(path, info, problem);
+    if (fd < 0) {
         return false;
     }
     const size_t size = static_cast<size_t>(info.st_size);

@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_FORMATS_FILEIO_H
 #define TRESSMOOR_FORMATS_FILEIO_H
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -49,6 +50,10 @@ private:
 // The whole of bytes through an AtomicFileWriter.
 bool writeFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
                          std::string& problem);
+
+// A regular file opened for reading, with its status; -1 with the reason
+// (a folder, a device, a pipe, or the system's error) otherwise.
+int openRegularFile(const std::string& path, struct stat& info, std::string& problem);
 
 // The whole file, refused without reading when larger than limit; limitName says
 // what the limit is in the refusal.

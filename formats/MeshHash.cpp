@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "formats/FileIo.h"
 #include "formats/MeshReader.h"
 
 namespace {
@@ -72,20 +73,9 @@ uint64_t meshBytesHash(const unsigned char* bytes, size_t size)
 // The reason is given without the file's name; the callers put it in front.
 bool hashMeshFile(const std::string& path, uint64_t& hash, std::string& problem)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        problem = std::strerror(errno);
-        return false;
-    }
     struct stat info;
-    if (fstat(fd, &info) != 0) {
-        problem = std::strerror(errno);
-        close(fd);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        problem = S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
-        close(fd);
+    const int fd = openRegularFile(path, info, problem);
+    if (fd < 0) {
         return false;
     }
     unsigned char* chunk = new unsigned char[kHashChunk];

@@ -7,8 +7,6 @@
 
 #include "hair/HairStore.h"
 
-namespace {
-
 std::vector<std::string> splitOnSpaces(const std::string& text)
 {
     std::vector<std::string> tokens;
@@ -23,6 +21,8 @@ std::vector<std::string> splitOnSpaces(const std::string& text)
     }
     return tokens;
 }
+
+namespace {
 
 std::string outOfRange(const SettingRange& range, const std::string& value)
 {

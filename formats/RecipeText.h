@@ -2,6 +2,7 @@
 #define TRESSMOOR_FORMATS_RECIPETEXT_H
 
 #include <string>
+#include <vector>
 
 #include "hair/ChildStrands.h"
 #include "hair/HairRecipe.h"
@@ -19,6 +20,9 @@ std::string formatRecipe(const HairRecipe& recipe);
 bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std::string& problem);
 // Shape and style known, every number inside its slider's range, within the store.
 bool checkRecipe(const HairRecipe& recipe, std::string& problem);
+
+// The words of a text between single spaces; an empty text is one empty word.
+std::vector<std::string> splitOnSpaces(const std::string& text);
 
 // The shortest text that reads back as the same float, as the option texts
 // and the tools' help write numbers.
