@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/DenseHairSource.h"
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairFile.h"
@@ -160,6 +161,7 @@ struct PictureHair {
     uint64_t tubes = 0;    // strands the draw pass draws as tubes
     HairBytes file;
     GuideStrands guides;
+    std::optional<ChildRequest> fileChildren;  // Tressmoor's hair with children: how the file made them
 };
 
 // The guides of grown hair, through the same bytes a saved file holds, so that
@@ -172,6 +174,43 @@ bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, Picture
     }
     hair.guides = guideStrandsOf(hair.file.strands);
     return true;
+}
+
+// As readHairFile, for a file that is no plain hair of Tressmoor's: its hair
+// with children is rebuilt on its shape as the window loads it, the guides
+// tubes and the children made again; anything else is another program's.
+int readDenseHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
+                      PictureHair& hair)
+{
+    const GuideGrowth growGuides = [&](const HairRecipe& recipe, int growth) {
+        GrowthOptions options;
+        options.recipe = recipe;
+        options.growth = growth;
+        return growRequestedHair(options, surface, store, kProgram);
+    };
+    DenseHairSource dense;
+    bool claimed = false;
+    std::string problem;
+    HairFileContents contents;
+    if (!readDenseHairSource(hair.file, store, growGuides, dense, claimed, problem) ||
+        !decodeHairFile(dense.guides.bytes.data(), dense.guides.bytes.size(), contents, problem)) {
+        if (claimed) {
+            fprintf(stderr, "%s: note: \"%s\" is Tressmoor's hair with children, but %s; "
+                    "drawing it as another program's file\n",
+                    kProgram, path.c_str(), problem.c_str());
+        }
+        hair.foreign = true;
+        return 0;
+    }
+    if (!applyHairFile(contents, surface, store)) {
+        return refuseFile(path, "its recipe cannot be rebuilt");
+    }
+    hair.file = std::move(dense.guides);
+    hair.guides = guideStrandsOf(hair.file.strands);
+    hair.shape = dense.info.recipe.shape;
+    hair.tubes = hair.file.strands.header.strandCount;
+    hair.fileChildren = dense.info.request;
+    return 0;
 }
 
 // 0 when the file is read: Tressmoor's own rebuilt into the store on its shape,
@@ -190,11 +229,12 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
     HairRecipe recipe;
     bool hasTag = false;
     if (!readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
-        if (hasTag) {
-            fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
-                    "drawing it as another program's file\n",
-                    kProgram, path.c_str(), problem.c_str());
+        if (!hasTag) {
+            return readDenseHairFile(path, surface, store, hair);
         }
+        fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
+                "drawing it as another program's file\n",
+                kProgram, path.c_str(), problem.c_str());
         hair.foreign = true;
         return 0;
     }
@@ -345,6 +385,9 @@ int main(int argc, char** argv)
             !guidesOfGrownHair(command.growth.recipe, hairStore, hair, problem)) {
             return cannotDraw(problem);
         }
+    }
+    if (hair.fileChildren && !makesDenseFile(command.children)) {
+        command.children = *hair.fileChildren;
     }
     if (int status = drawPictures(command, hair, hairStore, underlyingSurface, renderer);
         status != 0) {
