@@ -329,7 +329,8 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
         }
         renderer.drawPass(view, scene);
         if (lines) {
-            lines->draw(view, views[frame].offset, renderer.multiDrawArrays());
+            lines->draw(view, views[frame].offset, renderer.multiDrawArrays(),
+                        picture.displayMode == DisplayMode::Texture);
         }
         renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);

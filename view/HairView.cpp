@@ -45,7 +45,8 @@ void HairView::draw()
     }
     drawScenePass(view, scene, {context(), !context_valid(), !valid(), w(), h()});
     if (childLines != nullptr) {
-        childLines->draw(view, noOffset, multiDrawArrays());
+        childLines->draw(view, noOffset, multiDrawArrays(),
+                         scene.displayMode == DisplayMode::Texture);
     }
 }
 

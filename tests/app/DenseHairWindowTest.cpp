@@ -373,3 +373,39 @@ TEST(DenseHairFiles, RefusalsNameTheRealReasonAndChangeNothing)
         EXPECT_EQ(theAppWindow->view->childLines, lines) << file.name;
     }
 }
+
+namespace {
+
+// Pixels of the texture's warm colours, which the hair's blue material never lights.
+long warmPixels(const Frame& frame)
+{
+    long warm = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        for (int x = 0; x < frame.width; ++x) {
+            const Rgb p = frame.at(x, y);
+            warm += p.r > p.b + 40;
+        }
+    }
+    return warm;
+}
+
+}  // namespace
+
+// In Texture mode children fade along their length as their guides' tubes do.
+TEST(DenseHairTexture, ChildrenTakeTheHairTexturesColoursAlongTheirLength)
+{
+    const std::string folder = freshFolder("dense-window-texture");
+    const std::string file = folder + "/children.hair";
+    ASSERT_EQ(grow("--shape plane --hairs 5 --clusters 3 --length 30 --children 40 --guides drop",
+                   file),
+              0);
+    HairView* view = freshWindow();
+    ASSERT_TRUE(loadHairFile(settings(), file));
+    settings().displayMode = DisplayMode::Smooth;
+    const long smooth = warmPixels(renderFrame(view));
+    settings().displayMode = DisplayMode::Texture;
+    const long textured = warmPixels(renderFrame(view));
+    std::cout << "warm pixels: " << smooth << " in Smooth, " << textured << " in Texture\n";
+    EXPECT_EQ(smooth, 0);
+    EXPECT_GT(textured, 200);
+}
