@@ -120,8 +120,17 @@ bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::strin
     DenseHairSource source;
     bool claimed = false;
     HairFileContents guides;
+    // The children must be drawable before anything shown changes.
+    const auto drawable = [&]() {
+        return source.info.request.generation.children == 0 ||
+               DenseHairLines::make(guideStrandsOf(source.guides.strands),
+                                    source.info.recipe.shape, source.info.request.generation,
+                                    false, problem)
+                   .has_value();
+    };
     if (!readDenseHairSource(file, hairStore, growGuides, source, claimed, problem) ||
-        !decodeHairFile(source.guides.bytes.data(), source.guides.bytes.size(), guides, problem)) {
+        !decodeHairFile(source.guides.bytes.data(), source.guides.bytes.size(), guides, problem) ||
+        !drawable()) {
         if (regrown) {
             if (keepsShown) {
                 applyHairFile(shown, underlyingSurface, hairStore);
