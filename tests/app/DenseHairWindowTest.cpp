@@ -1,6 +1,7 @@
 // Hair with children that tressmoor-grow wrote, loaded, drawn and saved by the
 // real window: its frames against tressmoor-render's pictures of the same file,
 // and its saves against tressmoor-grow's files, byte for byte.
+#include <malloc.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -408,4 +409,26 @@ TEST(DenseHairTexture, ChildrenTakeTheHairTexturesColoursAlongTheirLength)
     std::cout << "warm pixels: " << smooth << " in Smooth, " << textured << " in Texture\n";
     EXPECT_EQ(smooth, 0);
     EXPECT_GT(textured, 200);
+}
+
+// The children are made again at every redraw, never kept: after the load the
+// window holds what the same hair without children takes, however large the
+// file. (What the GL driver keeps of a redraw's lines is its own.)
+TEST(DenseHairFiles, TheWindowKeepsOnlyTheGuides)
+{
+    const std::string folder = freshFolder("dense-window-memory");
+    const std::string recipe = "--shape sphere --hairs 2 --clusters 2 --parts 16";
+    ASSERT_EQ(grow(recipe, folder + "/plain.hair"), 0);
+    ASSERT_EQ(grow(recipe + " --children 20000", folder + "/dense.hair"), 0);
+    const double fileBytes = static_cast<double>(readBytes(folder + "/dense.hair").size());
+    freshWindow();
+    ASSERT_TRUE(loadHairFile(settings(), folder + "/plain.hair"));
+    const double plain = static_cast<double>(mallinfo2().uordblks);
+    ASSERT_TRUE(loadHairFile(settings(), folder + "/dense.hair"));
+    const double dense = static_cast<double>(mallinfo2().uordblks);
+    std::cout << "held beyond the plain hair: " << (dense - plain) / 1e6 << " MB for a "
+              << fileBytes / 1e6 << " MB file\n";
+    EXPECT_LT(dense - plain, fileBytes / 20);
+    ASSERT_NE(theAppWindow->view->childLines, nullptr);
+    EXPECT_EQ(theAppWindow->view->childLines->lineStrandCount(), 8u * 20000u);
 }
