@@ -213,10 +213,6 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
     const bool dense = read && claimsChildren(file.strands);
     if (dense) {
         read = loadDenseHairFile(settings, file, problem);
-        if (!read && problem.rfind("it is hair with children", 0) != 0 &&
-            problem.find("information text") == std::string::npos) {
-            problem = "it is Tressmoor's hair with children, but " + problem;
-        }
     } else if (read) {
         read = decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem);
     }

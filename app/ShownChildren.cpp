@@ -97,6 +97,12 @@ bool saveDenseHairFile(HairSettings& settings, const std::string& path, std::str
 
 bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::string& problem)
 {
+    // A text this version cannot read says why itself: damaged, or from a newer version.
+    DenseHairInfo info;
+    bool hasTag = false;
+    if (!parseDenseHairInfo(file.strands.header.info, info, hasTag, problem)) {
+        return false;
+    }
     HairFileContents shown;
     const bool hadHair = hairStore.hairGrown;
     HairRecipe shownRecipe = recipeFromSettings(settings);
@@ -131,6 +137,7 @@ bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::strin
     if (!readDenseHairSource(file, hairStore, growGuides, source, claimed, problem) ||
         !decodeHairFile(source.guides.bytes.data(), source.guides.bytes.size(), guides, problem) ||
         !drawable()) {
+        problem = "it is Tressmoor's hair with children, but " + problem;
         if (regrown) {
             if (keepsShown) {
                 applyHairFile(shown, underlyingSurface, hairStore);
