@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cfloat>
 
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "app/AppWindow.h"
 #include "app/DialogText.h"
 #include "app/HairSettings.h"
+#include "app/ShownChildren.h"
 #include "formats/FileIo.h"
 #include "formats/HairExport.h"
 #include "formats/HairFile.h"
@@ -21,6 +23,10 @@
 #include "hair/HairStore.h"
 
 namespace {
+
+// Hair with children Tressmoor's tools write may be far larger than the hair the
+// window grows; the file is read whole, as tressmoor-render reads it.
+constexpr size_t kMaxLoadedFileSize = size_t(4) << 30;
 
 // The save chooser's filters, in order, with the extension each gives a bare name.
 constexpr const char* kHairFilter = "Hair strands\t*.hair\nOBJ curves\t*.obj\nUSD curves\t*.usda";
@@ -180,10 +186,14 @@ bool saveHairFile(HairSettings& settings, const std::string& path)
     HairRecipe recipe = recipeFromSettings(settings);
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path), bytes,
-                          problem) ||
-        !writeFileAtomically(path, bytes, problem)) {
+    const bool saved =
+        makesDenseFile(settings.children)
+            ? saveDenseHairFile(settings, path, problem)
+            : adoptStoreLayout(hairStore, recipe, problem) &&
+                  encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path),
+                                   bytes, problem) &&
+                  writeFileAtomically(path, bytes, problem);
+    if (!saved) {
         showHairFileMessage(HairFileMessage::Problem,
                             "Cannot save \"" + path + "\": " + problem + ".");
         return false;
@@ -194,24 +204,37 @@ bool saveHairFile(HairSettings& settings, const std::string& path)
 
 bool loadHairFile(HairSettings& settings, const std::string& path)
 {
-    std::vector<unsigned char> bytes;
+    HairBytes file;
     HairFileContents contents;
     std::string problem;
-    if (!readWholeFile(path, kMaxHairFileSize, bytes, problem) ||
-        !decodeHairFile(bytes.data(), bytes.size(), contents, problem)) {
+    bool read = readWholeFile(path, kMaxLoadedFileSize, file.bytes, problem) &&
+                decodeHairStrands(file.bytes.data(), file.bytes.size(), FLT_MAX, file.strands,
+                                  problem);
+    const bool dense = read && claimsChildren(file.strands);
+    if (dense) {
+        read = loadDenseHairFile(settings, file, problem);
+    } else if (read) {
+        read = decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem);
+    }
+    if (!read) {
         showHairFileMessage(HairFileMessage::Problem,
                             "Cannot load \"" + path + "\": " + problem + ".");
         return false;
     }
-
-    const HairRecipe& recipe = contents.recipe;
-    applyRecipe(recipe, settings);
+    file = HairBytes();
+    const HairRecipe recipe = dense ? recipeFromSettings(settings) : contents.recipe;
+    if (!dense) {
+        applyRecipe(recipe, settings);
+        settings.children = ChildRequest();
+        // The surface is set up as its builder does, but nothing grows.
+        applyHairFile(contents, underlyingSurface, hairStore);
+        std::string unused;
+        showChildrenOf(settings, unused);
+    }
     showRecipeOnSliders(recipe);
     if (theAppWindow != nullptr) {
         theAppWindow->markShapeAndStyle(recipe.shape, recipe.style);
     }
-    // The surface is set up as its builder does, but nothing grows.
-    applyHairFile(contents, underlyingSurface, hairStore);
     settings.hairFileFolder = absoluteFolderOf(path);
     redrawView();
     return true;

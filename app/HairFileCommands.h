@@ -25,12 +25,13 @@ void loadHairThroughChooser(HairSettings& settings);
 // the working folder.
 std::string chooserFolder(const HairSettings& settings);
 
-// Save the current hair with the settings' recipe, as OBJ for a ".obj" path, USD
-// curves for ".usda" and HAIR otherwise. Any failure is shown and leaves memory and old files alone.
+// Save the current hair with the settings' recipe, and its children when it has
+// them, as OBJ for a ".obj" path, USD curves for ".usda" and HAIR otherwise. Any failure is shown and leaves memory and old files alone.
 bool saveHairFile(HairSettings& settings, const std::string& path);
 
-// Load a HAIR file Tressmoor saved: settings, sliders, shape surface and strands,
-// then redraw. Any problem is shown and changes nothing.
+// Load a HAIR file Tressmoor saved, or hair with children its tools wrote:
+// settings, sliders, shape surface and strands, the children's options, then
+// redraw. Any problem is shown and changes nothing.
 bool loadHairFile(HairSettings& settings, const std::string& path);
 
 #endif

@@ -1,11 +1,13 @@
 #include "app/HairSettings.h"
 
 #include <cstdio>
+#include <string>
 
 #include <FL/Fl_Value_Slider.H>
 
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
+#include "app/ShownChildren.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
@@ -70,6 +72,11 @@ void HairSettings::buildTorus()
 void HairSettings::growCurrentShape()
 {
     growShapeHair(recipeFromSettings(*this), underlyingSurface, hairStore);
+    growth = ++growthsRun;
+    std::string problem;
+    if (!showChildrenOf(*this, problem)) {
+        showHairFileMessage(HairFileMessage::Problem, "Cannot show the children: " + problem + ".");
+    }
     redrawView();
 }
 

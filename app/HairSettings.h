@@ -2,6 +2,7 @@
 #define TRESSMOOR_APP_HAIRSETTINGS_H
 
 #include "geometry/UnderlyingShapes.h"  // UnderlyingShape
+#include "hair/ChildStrands.h"           // ChildRequest
 #include "hair/HairRecipe.h"            // HairStyle
 #include "view/DrawPass.h"              // DisplayMode
 
@@ -57,6 +58,13 @@ public:
     // Where the file choosers open: the folder of the last save or load, or the
     // working folder while this is empty.
     std::string hairFileFolder;
+    // The children every growth brings, as the loaded file made them; none
+    // until hair with children is loaded, and none again after a plain file.
+    ChildRequest children;
+    // Growths since the random generator was as a fresh run starts it, and
+    // which of them the shown hair is, as tressmoor-grow's --growth counts.
+    int growthsRun = 0;
+    int growth = 1;
 
 private:
     void growCurrentShape();

@@ -35,8 +35,7 @@ StrandStream::StrandStream(const HairStrands& guides, UnderlyingShape shape,
       shape(shape),
       options(options),
       generator(std::move(generator)),
-      isDense(options.generation.children > 0 || options.output.widthsGiven ||
-              !options.output.keepGuides)
+      isDense(makesDenseFile(options))
 {
     divideIntoUnits();
 }

@@ -12,6 +12,14 @@
 // The checked strands of a HAIR file as the guides of child strands, read in place.
 GuideStrands guideStrandsOf(const HairStrands& strands);
 
+// Whether the options ask for more than the guides' own file: children, widths
+// or the guides left out.
+inline bool makesDenseFile(const ChildRequest& options)
+{
+    return options.generation.children > 0 || options.output.widthsGiven ||
+           !options.output.keepGuides;
+}
+
 // What a file with children is written from: the guides, as a HAIR file holds
 // them, followed by the children they bring, made a brood (one guide's children)
 // or a piece of one at a time, so that no more than a round of spans is ever in

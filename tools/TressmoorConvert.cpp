@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/DenseHairSource.h"
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairExport.h"
@@ -14,8 +15,8 @@
 #include "formats/OutputBuffer.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
+#include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
-#include "tools/DenseHairSource.h"
 #include "tools/StrandOutput.h"
 #include "tools/UnitOption.h"
 
@@ -182,7 +183,13 @@ void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSou
         return;
     }
     DenseHairSource dense;
-    if (readDenseHairSource(file, kProgram, dense, hasTag, problem)) {
+    const GuideGrowth growGuides = [](const HairRecipe& recipe, int growth) {
+        GrowthOptions options;
+        options.recipe = recipe;
+        options.growth = growth;
+        return growRequestedHair(options, underlyingSurface, hairStore, kProgram);
+    };
+    if (readDenseHairSource(file, hairStore, growGuides, dense, hasTag, problem)) {
         source.fromGuides = true;
         source.guides = std::move(dense.guides);
         source.own = ownStrands(source.guides.strands, dense.info.recipe, command, underlyingSurface);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/DenseHairSource.h"
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairFile.h"
@@ -19,7 +20,6 @@
 #include "hair/ChildStrands.h"
 #include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
-#include "tools/DenseHairSource.h"
 #include "tools/GrowthCommandLine.h"
 #include "tools/PngWriter.h"
 #include "tools/RenderCommandLine.h"
@@ -78,7 +78,6 @@ struct RenderCommand {
     GrowthOptions growth;
     PictureOptions picture;
     ChildRequest children;
-    bool childrenGiven = false;  // any child option at all
     LengthUnit unit = kDefaultLengthUnit;
     std::string hairFile;
     std::string growthOption;  // the first growth option given, which --hair does not take
@@ -122,7 +121,6 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
         }
         if (result == OptionResult::NotMine) {
             result = readChildOption(reader, command.children, message);
-            command.childrenGiven = command.childrenGiven || result == OptionResult::Taken;
         }
         if (result == OptionResult::NotMine) {
             result = readUnitOption(reader, command.unit, message);
@@ -165,6 +163,7 @@ struct PictureHair {
     uint64_t tubes = 0;    // strands the draw pass draws as tubes
     HairBytes file;
     GuideStrands guides;
+    std::optional<ChildRequest> fileChildren;  // Tressmoor's hair with children: how the file made them
 };
 
 // The guides of grown hair, through the same bytes a saved file holds, so that
@@ -179,39 +178,48 @@ bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, Picture
     return true;
 }
 
-// Tressmoor's own hair rebuilt into the store on its shape, as the window
-// shows a saved file; false when its recipe cannot be rebuilt.
-bool rebuildOwnHair(const HairBytes& file, NurbsSurface& surface, HairStore& store,
-                    PictureHair& hair, std::string& problem)
+// As readHairFile, for a file that is no plain hair of Tressmoor's: its hair
+// with children is rebuilt on its shape as the window loads it, the guides
+// tubes and the children made again; anything else is another program's.
+int readDenseHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
+                      PictureHair& hair)
 {
-    // The window's own checks, which also bound the coordinates the tubes are built from.
+    const GuideGrowth growGuides = [&](const HairRecipe& recipe, int growth) {
+        GrowthOptions options;
+        options.recipe = recipe;
+        options.growth = growth;
+        return growRequestedHair(options, surface, store, kProgram);
+    };
+    DenseHairSource dense;
+    bool claimed = false;
+    std::string problem;
     HairFileContents contents;
-    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
-        return false;
+    if (!readDenseHairSource(hair.file, store, growGuides, dense, claimed, problem) ||
+        !decodeHairFile(dense.guides.bytes.data(), dense.guides.bytes.size(), contents, problem)) {
+        if (claimed) {
+            fprintf(stderr, "%s: note: \"%s\" is Tressmoor's hair with children, but %s; "
+                    "drawing it as another program's file\n",
+                    kProgram, path.c_str(), problem.c_str());
+        }
+        hair.foreign = true;
+        return 0;
     }
     if (!applyHairFile(contents, surface, store)) {
-        problem = "its recipe cannot be rebuilt";
-        return false;
+        return refuseFile(path, "its recipe cannot be rebuilt");
     }
-    hair.shape = contents.recipe.shape;
-    hair.tubes = file.strands.header.strandCount;
-    return true;
-}
-
-void drawnAsForeign(const std::string& path, const std::string& why, PictureHair& hair)
-{
-    fprintf(stderr, "%s: note: \"%s\" %s; drawing it as another program's file\n", kProgram,
-            path.c_str(), why.c_str());
-    hair.foreign = true;
+    hair.file = std::move(dense.guides);
+    hair.guides = guideStrandsOf(hair.file.strands);
+    hair.shape = dense.info.recipe.shape;
+    hair.tubes = hair.file.strands.header.strandCount;
+    hair.fileChildren = dense.info.request;
+    return 0;
 }
 
 // 0 when the file is read: Tressmoor's own rebuilt into the store on its shape,
-// hair with children as its guides there, whose children are made again as
-// they were (with the file's child options unless others are given), another
-// program's kept for drawing as lines. Otherwise the exit status, with one line
-// said.
+// another program's kept for drawing as lines. Otherwise the exit status, with
+// one line said.
 int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
-                 RenderCommand& command, PictureHair& hair)
+                 PictureHair& hair)
 {
     std::string problem;
     HairBytes& file = hair.file;
@@ -222,32 +230,26 @@ int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& stor
     hair.guides = guideStrandsOf(file.strands);
     HairRecipe recipe;
     bool hasTag = false;
-    if (readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
-        return rebuildOwnHair(file, surface, store, hair, problem) ? 0 : refuseFile(path, problem);
-    }
-    if (hasTag) {
-        drawnAsForeign(path, "has a Tressmoor recipe that does not fit it (" + problem + ")", hair);
-        return 0;
-    }
-    DenseHairSource dense;
-    if (!readDenseHairSource(file, kProgram, dense, hasTag, problem)) {
-        if (hasTag) {
-            drawnAsForeign(path, "is Tressmoor's hair with children, but " + problem, hair);
-        } else {
-            hair.foreign = true;
+    if (!readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
+        if (!hasTag) {
+            return readDenseHairFile(path, surface, store, hair);
         }
+        fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
+                "drawing it as another program's file\n",
+                kProgram, path.c_str(), problem.c_str());
+        hair.foreign = true;
         return 0;
     }
-    PictureHair guides;
-    guides.file = std::move(dense.guides);
-    if (!rebuildOwnHair(guides.file, surface, store, guides, problem)) {
+    // The window's own checks, which also bound the coordinates the tubes are built from.
+    HairFileContents contents;
+    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
         return refuseFile(path, problem);
     }
-    guides.guides = guideStrandsOf(guides.file.strands);
-    hair = std::move(guides);
-    if (!command.childrenGiven) {
-        command.children = dense.info.request;
+    if (!applyHairFile(contents, surface, store)) {
+        return refuseFile(path, "its recipe cannot be rebuilt");
     }
+    hair.shape = recipe.shape;
+    hair.tubes = file.strands.header.strandCount;
     return 0;
 }
 
@@ -329,7 +331,8 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
         }
         renderer.drawPass(view, scene);
         if (lines) {
-            lines->draw(view, views[frame].offset, renderer.multiDrawArrays());
+            lines->draw(view, views[frame].offset, renderer.multiDrawArrays(),
+                        picture.displayMode == DisplayMode::Texture);
         }
         renderer.finishFrame(rgb);
         const long long drawn = millisecondsSince(start);
@@ -371,7 +374,7 @@ int main(int argc, char** argv)
     }
     PictureHair hair;
     if (!command.hairFile.empty()) {
-        if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, command, hair);
+        if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, hair);
             status != 0) {
             return status;
         }
@@ -385,6 +388,9 @@ int main(int argc, char** argv)
             !guidesOfGrownHair(command.growth.recipe, hairStore, hair, problem)) {
             return cannotDraw(problem);
         }
+    }
+    if (hair.fileChildren && !makesDenseFile(command.children)) {
+        command.children = *hair.fileChildren;
     }
     if (int status = drawPictures(command, hair, hairStore, underlyingSurface, renderer);
         status != 0) {

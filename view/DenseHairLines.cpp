@@ -112,7 +112,8 @@ void DenseHairLines::appendStrip(const float* points, uint32_t count, const floa
 }
 
 void DenseHairLines::forEachBatch(const ViewState& view, const float offset[3],
-                                  const std::function<void(const LineBatch&)>& use)
+                                  const std::function<void(const LineBatch&)>& use,
+                                  bool textured)
 {
     // A line has no side of its own: one of no known shape is lit as the side
     // of a thin tube that faces the viewer, whose direction is the camera's
@@ -125,6 +126,7 @@ void DenseHairLines::forEachBatch(const ViewState& view, const float offset[3],
     const bool onShape = isUnderlyingShape(shape);
     const GuideStrands& guides = generator.guideStrands();
     lines.clear();
+    lines.textured = textured;
     auto handOverWhenFull = [&]() {
         if (lines.points.size() >= 3 * kLineBatchPoints) {
             use(lines);
@@ -164,11 +166,12 @@ void DenseHairLines::forEachBatch(const ViewState& view, const float offset[3],
 }
 
 void DenseHairLines::draw(const ViewState& view, const float offset[3],
-                          MultiDrawArrays multiDrawArrays)
+                          MultiDrawArrays multiDrawArrays, bool textured)
 {
-    beginStrandLines(view);
-    forEachBatch(view, offset, [multiDrawArrays](const LineBatch& batch) {
-        drawStrandLines(batch, multiDrawArrays);
-    });
-    endStrandLines(view);
+    beginStrandLines(view, textured);
+    forEachBatch(
+        view, offset,
+        [multiDrawArrays](const LineBatch& batch) { drawStrandLines(batch, multiDrawArrays); },
+        textured);
+    endStrandLines(view, textured);
 }

@@ -37,9 +37,10 @@ public:
     // Every strip, batch by batch in brood order, moved by offset (see
     // StrandFraming.h) and lit for the view: children by the normal of their
     // shape at their root, strands of no known shape as if facing the viewer.
-    // Each batch is handed over, then cleared and refilled.
+    // Each batch is handed over, then cleared and refilled; textured, its
+    // points carry their places along their strands.
     void forEachBatch(const ViewState& view, const float offset[3],
-                      const std::function<void(const LineBatch&)>& use);
+                      const std::function<void(const LineBatch&)>& use, bool textured = false);
 
     // How far the lines reach from the origin along the view's line of sight, at
     // most, in model units, the offset included.
@@ -50,8 +51,10 @@ public:
     ViewState holdingView(const ViewState& view, const float offset[3], const SceneInputs& scene) const;
 
     // All of them, in the current context after the draw pass, under its camera,
-    // lighting and material; the view as holdingView gives it.
-    void draw(const ViewState& view, const float offset[3], MultiDrawArrays multiDrawArrays);
+    // lighting and material; the view as holdingView gives it. In Texture mode
+    // each takes the hair texture along its length, as a strand's tube does.
+    void draw(const ViewState& view, const float offset[3], MultiDrawArrays multiDrawArrays,
+              bool textured = false);
 
 private:
     DenseHairLines(ChildGenerator generator, UnderlyingShape shape, bool guidesAsLines);

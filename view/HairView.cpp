@@ -5,7 +5,10 @@
 #include <FL/Fl.H>
 
 #include "app/HairSettings.h"
+#include "view/DenseHairLines.h"
 #include "view/DrawPass.h"
+
+#include <GL/glx.h>
 
 namespace {
 
@@ -27,16 +30,35 @@ HairView::~HairView() = default;
 
 void HairView::draw()
 {
-    const ViewState view = {zoomFactor, rotationX, rotationZ, translationX, translationY};
+    ViewState view = {zoomFactor, rotationX, rotationZ, translationX, translationY};
     SceneInputs scene = {UnderlyingShape::NoShape, DisplayMode::Smooth, false, false, store,
-                         surface, true};
+                         surface, guideTubes};
     if (settings != nullptr) {
         scene.shape = settings->shape;
         scene.displayMode = settings->displayMode;
         scene.controlPoints = settings->controlPoints;
         scene.controlPolygon = settings->controlPolygon;
     }
+    const float noOffset[3] = {0.0f, 0.0f, 0.0f};
+    if (childLines != nullptr) {
+        view = childLines->holdingView(view, noOffset, scene);
+    }
     drawScenePass(view, scene, {context(), !context_valid(), !valid(), w(), h()});
+    if (childLines != nullptr) {
+        childLines->draw(view, noOffset, multiDrawArrays(),
+                         scene.displayMode == DisplayMode::Texture);
+    }
+}
+
+MultiDrawArrays HairView::multiDrawArrays()
+{
+    // Looked up once a context is current; GL 1.1 itself has no such call.
+    if (!multiDrawLookedUp) {
+        multiDraw = reinterpret_cast<MultiDrawArrays>(
+            glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glMultiDrawArrays")));
+        multiDrawLookedUp = true;
+    }
+    return multiDraw;
 }
 
 int HairView::handle(int event)

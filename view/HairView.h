@@ -4,7 +4,9 @@
 #include <FL/Fl_Gl_Window.H>
 
 #include "view/DrawPass.h"
+#include "view/StrandLines.h"
 
+class DenseHairLines;
 class HairSettings;
 class HairStore;
 class NurbsSurface;
@@ -32,6 +34,15 @@ public:
     const HairSettings* settings = nullptr;
     HairStore* store = nullptr;
     NurbsSurface* surface = nullptr;
+    // Children drawn as lit lines after the pass, and whether the guides they
+    // came from are drawn as tubes.
+    DenseHairLines* childLines = nullptr;
+    bool guideTubes = true;
+
+private:
+    MultiDrawArrays multiDrawArrays();
+    MultiDrawArrays multiDraw = nullptr;
+    bool multiDrawLookedUp = false;
 };
 
 #endif

@@ -4,12 +4,15 @@
 
 #include <cmath>
 
+#include "view/HairDrawing.h"
+
 void LineBatch::clear()
 {
     points.clear();
     normals.clear();
     firsts.clear();
     counts.clear();
+    texCoords.clear();
 }
 
 void LineBatch::closeStrip(int count, const float normal[3])
@@ -36,17 +39,24 @@ void LineBatch::closeStrip(int count, const float normal[3])
             }
         }
         normals.insert(normals.end(), across, across + 3);
+        if (textured) {
+            texCoords.push_back(count > 1 ? static_cast<float>(i) / static_cast<float>(count - 1) : 0.0f);
+        }
     }
     firsts.push_back(first);
     counts.push_back(count);
 }
 
-void beginStrandLines(const ViewState& view)
+void beginStrandLines(const ViewState& view, bool textured)
 {
     pushViewCamera(view, view.depthReach);
     glLineWidth(1.0f);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
+    if (textured) {
+        bindHairTexture();
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
 }
 
 void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays)
@@ -56,6 +66,9 @@ void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays)
     }
     glVertexPointer(3, GL_FLOAT, 0, batch.points.data());
     glNormalPointer(GL_FLOAT, 0, batch.normals.data());
+    if (!batch.texCoords.empty()) {
+        glTexCoordPointer(1, GL_FLOAT, 0, batch.texCoords.data());
+    }
     const int strips = static_cast<int>(batch.counts.size());
     if (multiDrawArrays != nullptr) {
         multiDrawArrays(GL_LINE_STRIP, batch.firsts.data(), batch.counts.data(), strips);
@@ -66,8 +79,13 @@ void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays)
     }
 }
 
-void endStrandLines(const ViewState& view)
+void endStrandLines(const ViewState& view, bool textured)
 {
+    if (textured) {
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        // Left on, the texture would paint the next pass's plain surfaces.
+        glDisable(GL_TEXTURE_2D);
+    }
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     popViewCamera(view, view.depthReach);

@@ -12,6 +12,10 @@ struct LineBatch {
     std::vector<float> normals;  // x, y, z per point, for the lighting
     std::vector<int> firsts;     // each strip's first point
     std::vector<int> counts;     // each strip's points
+    // In Texture mode, each point's place along its strip from 0 at the root to
+    // 1 at the tip, where the hair texture fades as along a strand's tube.
+    bool textured = false;
+    std::vector<float> texCoords;
 
     void clear();
     // A strip of count points, the last count in points; their normals run across
@@ -27,8 +31,9 @@ using MultiDrawArrays = void (*)(unsigned mode, const int* first, const int* cou
 // arrays are on; the lighting and material are the pass's own. The view's
 // depthReach must hold the lines and the pass's scene alike, so that both are
 // drawn with one depth.
-void beginStrandLines(const ViewState& view);
+// Textured lines take the hair texture, bound and enabled between the two.
+void beginStrandLines(const ViewState& view, bool textured = false);
 void drawStrandLines(const LineBatch& batch, MultiDrawArrays multiDrawArrays);
-void endStrandLines(const ViewState& view);
+void endStrandLines(const ViewState& view, bool textured = false);
 
 #endif

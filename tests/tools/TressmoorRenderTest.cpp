@@ -543,6 +543,64 @@ TEST(TressmoorRenderHairFile, OwnFileIsThePictureOfItsGrowth)
     }
 }
 
+// Hair with children is drawn as the growth with the same child options, the
+// guides rebuilt (or grown again when dropped) and the children made again;
+// child options given with it replace the file's, and a damaged header is noted.
+TEST(TressmoorRenderHairFile, HairWithChildrenIsDrawnAsItsGrowthWithItsChildren)
+{
+    const std::string folder = freshFolder("render-dense-file");
+    const struct {
+        const char* growth;
+        const char* children;
+        const char* picture;
+    } cases[] = {
+        {"--shape torus --hairs 6 --clusters 3 --growth 2", "--children 15 --frizz 1",
+         "--display texture"},
+        {"--shape sphere --style combed --hairs 5 --clusters 2",
+         "--children 40 --child-mode between --guides drop --tip-width 0.3", "--display smooth"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.growth);
+        const std::string file = folder + "/" + std::to_string(++n) + ".hair";
+        ASSERT_EQ(runTool(std::string(TRESSMOOR_GROW_BINARY) + " " + c.growth + " " + c.children +
+                              " --out " + file,
+                          folder)
+                      .status,
+                  0);
+        const std::string fromFile = folder + "/file" + std::to_string(n) + ".png";
+        const std::string fromGrowth = folder + "/growth" + std::to_string(n) + ".png";
+        const ToolRun drawn = render("--hair " + file + " " + c.picture + " --image " + fromFile);
+        ASSERT_EQ(drawn.status, 0) << drawn.err;
+        EXPECT_EQ(drawn.err, "");
+        ASSERT_EQ(render(std::string(c.growth) + " " + c.children + " " + c.picture + " --image " +
+                         fromGrowth)
+                      .status,
+                  0);
+        EXPECT_TRUE(picture(fromFile).rgb == picture(fromGrowth).rgb);
+
+        const std::string replaced = folder + "/replaced" + std::to_string(n) + ".png";
+        ASSERT_EQ(render("--hair " + file + " --children 3 " + c.picture + " --image " + replaced).status, 0);
+        ASSERT_EQ(render(std::string(c.growth) + " --children 3 " + c.picture + " --image " +
+                         fromGrowth)
+                      .status,
+                  0);
+        EXPECT_TRUE(picture(replaced).rgb == picture(fromGrowth).rgb);
+    }
+
+    Bytes damaged = readBytes(folder + "/1.hair");
+    const std::string info(damaged.begin() + 40, damaged.begin() + 128);
+    damaged[40 + info.find("children=") + 9] = 'x';
+    writeBytes(folder + "/damaged.hair", damaged);
+    const ToolRun noted = render("--hair " + folder + "/damaged.hair --image " + folder + "/d.png");
+    EXPECT_EQ(noted.status, 0);
+    EXPECT_NE(noted.err.find("is Tressmoor's hair with children, but its information text of hair "
+                             "with children is damaged"),
+              std::string::npos)
+        << noted.err;
+    EXPECT_GT(countPixels(picture(folder + "/d.png"), isDrawn), 1000);
+}
+
 // Another program's strands, wherever they lie and whatever their scale, fill
 // the picture but a margin at any angle.
 TEST(TressmoorRenderHairFile, ForeignStrandsAreFramedInsideThePicture)

@@ -1,27 +1,22 @@
-#include "tools/DenseHairSource.h"
+#include "formats/DenseHairSource.h"
 
 #include <cfloat>
 
 #include "formats/StoredHair.h"
-#include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
-#include "tools/GrowthCommandLine.h"
 
-bool readDenseHairSource(const HairBytes& file, const char* program, DenseHairSource& source,
-                         bool& claimed, std::string& problem)
+bool readDenseHairSource(const HairBytes& file, HairStore& store, const GuideGrowth& growGuides,
+                         DenseHairSource& source, bool& claimed, std::string& problem)
 {
     DenseHairGuides dense;
     if (!readDenseHairGuides(file.strands, dense, claimed, problem)) {
         return false;
     }
     if (!dense.guidesKept) {
-        GrowthOptions growth;
-        growth.recipe = dense.info.recipe;
-        growth.growth = dense.info.growth;
+        HairRecipe recipe = dense.info.recipe;
         problem = "its guides cannot be grown again";
-        if (!growRequestedHair(growth, underlyingSurface, hairStore, program) ||
-            !adoptStoreLayout(hairStore, growth.recipe, problem) ||
-            !storedHairContents(hairStore, growth.recipe, dense.guides, problem)) {
+        if (!growGuides(recipe, dense.info.growth) || !adoptStoreLayout(store, recipe, problem) ||
+            !storedHairContents(store, recipe, dense.guides, problem)) {
             return false;
         }
     }

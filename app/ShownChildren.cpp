@@ -1,0 +1,155 @@
+#include "app/ShownChildren.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "app/AppWindow.h"
+#include "app/HairSettings.h"
+#include "formats/DenseHairSource.h"
+#include "formats/FileIo.h"
+#include "formats/HairExport.h"
+#include "formats/StoredHair.h"
+#include "geometry/UnderlyingShapes.h"
+#include "hair/HairGrowth.h"
+#include "hair/HairStore.h"
+#include "view/HairView.h"
+
+ShownChildren shownChildren;
+
+namespace {
+
+void handToView(const HairSettings& settings)
+{
+    if (theAppWindow == nullptr || theAppWindow->view == nullptr) {
+        return;
+    }
+    HairView& view = *theAppWindow->view;
+    view.childLines = shownChildren.lines ? &*shownChildren.lines : nullptr;
+    view.guideTubes = settings.children.output.keepGuides;
+}
+
+}  // namespace
+
+bool claimsChildren(const HairStrands& file)
+{
+    DenseHairInfo info;
+    bool hasTag = false;
+    std::string problem;
+    return parseDenseHairInfo(file.header.info, info, hasTag, problem) || hasTag;
+}
+
+bool showChildrenOf(HairSettings& settings, std::string& problem)
+{
+    shownChildren.lines.reset();
+    shownChildren.guides = HairBytes();
+    bool shown = true;
+    if (settings.children.generation.children > 0 && hairStore.hairGrown) {
+        HairRecipe recipe = recipeFromSettings(settings);
+        shown = adoptStoreLayout(hairStore, recipe, problem) &&
+                storedHairStrands(hairStore, recipe, shownChildren.guides, problem);
+        if (shown) {
+            // The guides' bytes stay where they are: the lines read them in place.
+            shownChildren.lines =
+                DenseHairLines::make(guideStrandsOf(shownChildren.guides.strands), recipe.shape,
+                                     settings.children.generation, false, problem);
+            shown = shownChildren.lines.has_value();
+        }
+    }
+    handToView(settings);
+    return shown;
+}
+
+bool saveDenseHairFile(HairSettings& settings, const std::string& path, std::string& problem)
+{
+    HairRecipe recipe = recipeFromSettings(settings);
+    HairBytes guides;
+    if (!adoptStoreLayout(hairStore, recipe, problem) ||
+        !storedHairStrands(hairStore, recipe, guides, problem)) {
+        return false;
+    }
+    const std::optional<StrandStream> stream =
+        StrandStream::make(guides.strands, recipe.shape, settings.children, problem);
+    const HairFileFormat format = formatForPath(path);
+    if (!stream || !canWrite(*stream, format, problem)) {
+        return false;
+    }
+    TressmoorStrands own = tressmoorStrandsOf(guides.strands, recipe, underlyingSurface);
+    own.growth = settings.growth;
+    AtomicFileWriter writer;
+    if (!writer.open(path, problem)) {
+        return false;
+    }
+    try {
+        OutputBuffer out([&writer](const unsigned char* data, size_t size) {
+            return writer.write(data, size);
+        });
+        writeHairFileAs(*stream, own, format, ExportSettings(), out);
+        if (!out.finish() && !out.failure().empty()) {
+            problem = out.failure();
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        problem = "there is not enough memory to write it";
+        return false;
+    }
+    return writer.commit(problem);
+}
+
+bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::string& problem)
+{
+    // A text this version cannot read says why itself: damaged, or from a newer version.
+    DenseHairInfo info;
+    bool hasTag = false;
+    if (!parseDenseHairInfo(file.strands.header.info, info, hasTag, problem)) {
+        return false;
+    }
+    HairFileContents shown;
+    const bool hadHair = hairStore.hairGrown;
+    HairRecipe shownRecipe = recipeFromSettings(settings);
+    std::string unused;
+    const bool keepsShown = hadHair && adoptStoreLayout(hairStore, shownRecipe, unused) &&
+                            storedHairContents(hairStore, shownRecipe, shown, unused);
+    bool regrown = false;
+    // A fresh run's growth N: the generator as it starts, then N growths.
+    const GuideGrowth growGuides = [&](const HairRecipe& recipe, int growth) {
+        regrown = true;
+        srand(1);
+        settings.growthsRun = 0;
+        for (int g = 1; g <= growth; ++g) {
+            if (!growShapeHair(recipe, underlyingSurface, hairStore)) {
+                return false;
+            }
+            settings.growthsRun = g;
+        }
+        return true;
+    };
+    DenseHairSource source;
+    bool claimed = false;
+    HairFileContents guides;
+    // The children must be drawable before anything shown changes.
+    const auto drawable = [&]() {
+        return source.info.request.generation.children == 0 ||
+               DenseHairLines::make(guideStrandsOf(source.guides.strands),
+                                    source.info.recipe.shape, source.info.request.generation,
+                                    false, problem)
+                   .has_value();
+    };
+    if (!readDenseHairSource(file, hairStore, growGuides, source, claimed, problem) ||
+        !decodeHairFile(source.guides.bytes.data(), source.guides.bytes.size(), guides, problem) ||
+        !drawable()) {
+        problem = "it is Tressmoor's hair with children, but " + problem;
+        if (regrown) {
+            if (keepsShown) {
+                applyHairFile(shown, underlyingSurface, hairStore);
+            } else {
+                hairStore.hairGrown = hadHair;
+            }
+        }
+        return false;
+    }
+    applyRecipe(guides.recipe, settings);
+    settings.children = source.info.request;
+    settings.growth = source.info.growth;
+    applyHairFile(guides, underlyingSurface, hairStore);
+    return showChildrenOf(settings, problem);
+}
