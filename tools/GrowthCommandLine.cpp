@@ -160,6 +160,13 @@ bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, Hair
     return true;
 }
 
+std::string meshOptionHelp()
+{
+    return helpLine("--mesh FILE", "grow on the mesh in FILE instead of --shape:") +
+           helpLine("", "any file assimp imports (OBJ, PLY, glTF, FBX, ...),") +
+           helpLine("", "fitted where the sphere sits while the hair grows");
+}
+
 int finishStandardOutput(int status, const char* program)
 {
     const bool flushed = fflush(stdout) == 0;

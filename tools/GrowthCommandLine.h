@@ -60,6 +60,8 @@ bool parseDecimal(const std::string& text, double limit, double& value);
 
 // The help lines of the growth options, in the layout of the tools' --help.
 std::string growthOptionsHelp();
+// The help of --mesh FILE, which grows on the user's mesh instead of a shape.
+std::string meshOptionHelp();
 // One help line: the option with its argument, then what it means.
 std::string helpLine(const std::string& option, const std::string& meaning);
 

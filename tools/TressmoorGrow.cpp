@@ -37,10 +37,7 @@ std::string helpText()
            "wherever the mesh is imported; the recipe names the mesh by its file's hash.\n"
            "\n"
            "Options (defaults are the window's):\n" +
-           growthOptionsHelp() +
-           helpLine("--mesh FILE", "grow on the mesh in FILE (any format assimp reads: "
-                                   "OBJ, PLY, glTF, FBX, ...) instead of --shape") +
-           childOptionsHelp() + unitOptionHelp() +
+           growthOptionsHelp() + meshOptionHelp() + childOptionsHelp() + unitOptionHelp() +
            helpLine("--out FILE", "the file to write (.hair, .obj or .usda); required") +
            helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
