@@ -20,7 +20,7 @@ bool loadMeshGround(const std::string& path, MeshGround& ground, std::string& pr
     return true;
 }
 
-std::vector<float> meshRootSt(const HairStrands& strands, const MeshGround& ground)
+std::vector<float> meshRootSt(const HairStrands& strands, const MeshGround& ground, bool inMeshUnits)
 {
     std::vector<float> st;
     if (ground.mesh.uvs == nullptr) {
@@ -30,8 +30,16 @@ std::vector<float> meshRootSt(const HairStrands& strands, const MeshGround& grou
     st.reserve(2 * size_t(count));
     uint64_t first = 0;
     for (uint32_t s = 0; s < count; ++s) {
-        const float root[3] = {strands.coordinate(first, 0), strands.coordinate(first, 1),
-                               strands.coordinate(first, 2)};
+        float root[3] = {strands.coordinate(first, 0), strands.coordinate(first, 1),
+                         strands.coordinate(first, 2)};
+        if (inMeshUnits) {
+            const double own[3] = {root[0], root[1], root[2]};
+            double fitted[3];
+            ground.fit.toFitted(own, fitted);
+            for (int a = 0; a < 3; ++a) {
+                root[a] = static_cast<float>(fitted[a]);
+            }
+        }
         SurfacePoint at;
         if (!ground.nearest.nearestPoint(root, at)) {
             at.uv[0] = at.uv[1] = 0.0f;

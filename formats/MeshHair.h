@@ -14,9 +14,10 @@
 // false with one line naming the file and the reason.
 bool loadMeshGround(const std::string& path, MeshGround& ground, std::string& problem);
 
-// The mesh's uv at each strand's root, s and t per strand, for strands still in
-// fitted units; empty when the mesh has no uvs.
-std::vector<float> meshRootSt(const HairStrands& strands, const MeshGround& ground);
+// The mesh's uv at each strand's root, s and t per strand, for strands in fitted
+// units or, with inMeshUnits, in the mesh's own; empty when the mesh has no uvs.
+std::vector<float> meshRootSt(const HairStrands& strands, const MeshGround& ground,
+                              bool inMeshUnits = false);
 
 // Move every point of the hair from fitted units into the mesh's own, and read
 // the strands again from the changed bytes.

@@ -135,13 +135,16 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     return 0;
 }
 
-// The roots' uvs, read while the hair is still fitted to the mesh, then every
-// point in the mesh's own units.
+// Every point in the mesh's own units, then the roots' uvs found from those
+// points, as tressmoor-convert finds them in the file, so both write one layer.
 bool inMeshUnits(HairBytes& hair, const MeshGround& ground, std::vector<float>& rootSt,
                  std::string& problem)
 {
-    rootSt = meshRootSt(hair.strands, ground);
-    return toMeshUnits(hair, ground.fit, problem);
+    if (!toMeshUnits(hair, ground.fit, problem)) {
+        return false;
+    }
+    rootSt = meshRootSt(hair.strands, ground, true);
+    return true;
 }
 
 }  // namespace

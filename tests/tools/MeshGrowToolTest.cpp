@@ -246,3 +246,55 @@ TEST(MeshGrowTool, OtherReadersTakeTheFileForAnotherProgramsHair)
     EXPECT_EQ(std::string(bytes.begin() + kHairInfoOffset, bytes.begin() + kHairInfoOffset + 14),
               kMeshRecipeTag);
 }
+
+namespace {
+
+ToolRun convert(const std::string& arguments)
+{
+    return runTool(std::string(TRESSMOOR_CONVERT_BINARY) + " " + arguments, folder());
+}
+
+}  // namespace
+
+// Given its mesh, a mesh hair's file converts to what tressmoor-grow writes; the
+// mesh is checked by its hash, and without it the file still converts.
+TEST(MeshGrowTool, ConvertingWithTheMeshGivesWhatGrowWrites)
+{
+    const std::string f = folder() + "/";
+    for (const char* name : {"PLY/Wuson.ply", "OBJ/spider.obj", "PLY/cube.ply"}) {
+        const std::string mesh = kModels + "/" + name;
+        for (const char* widths : {"", " --root-width 3 --tip-width 0.5"}) {
+            const std::string options = "--mesh " + mesh + " --style combed --hairs 6 --clusters 3" + widths;
+            ASSERT_EQ(grow(options + " --out " + f + "grown.hair").status, 0);
+            ASSERT_EQ(grow(options + " --out " + f + "grown.usda").status, 0);
+            ASSERT_EQ(grow(options + " --out " + f + "grown.obj").status, 0);
+            ToolRun run = convert("--mesh " + mesh + " " + f + "grown.hair " + f + "converted.usda");
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(readBytes(f + "grown.usda"), readBytes(f + "converted.usda")) << name << widths;
+            for (const char* extension : {"hair", "obj"}) {
+                run = convert(f + "grown.hair " + f + "converted." + extension);
+                ASSERT_EQ(run.status, 0) << run.err;
+                EXPECT_EQ(readBytes(f + "grown." + extension), readBytes(f + "converted." + extension))
+                    << name << widths << " " << extension;
+            }
+            // Without the mesh the layer has the strands and says what it lacks.
+            run = convert(f + "grown.hair " + f + "bare.usda");
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_NE(run.err.find("--mesh"), std::string::npos) << run.err;
+            EXPECT_EQ(readText(f + "bare.usda").find("def Mesh"), std::string::npos);
+        }
+    }
+    ASSERT_EQ(grow("--mesh " + kModels + "/PLY/cube.ply --out " + f + "cube.hair").status, 0);
+    ASSERT_EQ(grow("--shape sphere --out " + f + "sphere.hair").status, 0);
+    const std::string refusals[] = {
+        "--mesh " + kModels + "/PLY/Wuson.ply " + f + "cube.hair " + f + "refused.usda",  // another mesh
+        "--mesh " + kModels + "/PLY/cube.ply " + f + "sphere.hair " + f + "refused.usda",  // not on a mesh
+        "--mesh " + f + "missing.ply " + f + "cube.hair " + f + "refused.usda",
+        "--children 2 " + f + "cube.hair " + f + "refused.usda"};
+    for (const std::string& arguments : refusals) {
+        const ToolRun run = convert(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(lineCount(run.err), 1u) << run.err;
+        EXPECT_FALSE(fileExists(f + "refused.usda")) << arguments;
+    }
+}
