@@ -17,6 +17,8 @@ constexpr int kPackedVersion = 2;
 // The packed form's record: flags, the recipe's shape and numbers, the growth,
 // the child count, the five child numbers and the seed, little-endian.
 constexpr size_t kPackedSize = 1 + 1 + kRecipeNumberCount + 4 + 4 + 4 * kChildNumberCount + 8;
+// Hair on a mesh adds the mesh file's hash, which never fits beside the words.
+constexpr size_t kPackedMeshSize = kPackedSize + 8;
 enum PackedFlag : unsigned char {
     kHasRecipe = 1,
     kBetween = 2,
@@ -144,6 +146,10 @@ std::string packed(const DenseHairInfo& info)
     }
     appendU32(bytes, static_cast<uint32_t>(options.seed));
     appendU32(bytes, static_cast<uint32_t>(options.seed >> 32));
+    if (info.hasRecipe && info.recipe.shape == UnderlyingShape::Mesh) {
+        appendU32(bytes, static_cast<uint32_t>(info.recipe.meshHash));
+        appendU32(bytes, static_cast<uint32_t>(info.recipe.meshHash >> 32));
+    }
     return std::string(kDenseHairTag) + " " + std::to_string(kPackedVersion) + " " + base64(bytes);
 }
 
@@ -237,7 +243,12 @@ bool parseWords(const std::vector<std::string>& words, DenseHairInfo& info, std:
 bool parsePacked(const std::vector<std::string>& words, DenseHairInfo& info, std::string& problem)
 {
     std::vector<unsigned char> bytes;
-    if (words.size() != 3 || !fromBase64(words[2], bytes) || bytes.size() != kPackedSize) {
+    if (words.size() != 3 || !fromBase64(words[2], bytes)) {
+        return damaged("its packed values do not read", problem);
+    }
+    const bool onMesh = bytes.size() > 1 && (bytes[0] & kHasRecipe) != 0 &&
+                        bytes[1] == static_cast<unsigned char>(UnderlyingShape::Mesh);
+    if (bytes.size() != (onMesh ? kPackedMeshSize : kPackedSize)) {
         return damaged("its packed values do not read", problem);
     }
     const unsigned char flags = bytes[0];
@@ -266,6 +277,9 @@ bool parsePacked(const std::vector<std::string>& words, DenseHairInfo& info, std
         at += 4;
     }
     options.seed = uint64_t(readU32(at)) | uint64_t(readU32(at + 4)) << 32;
+    if (onMesh) {
+        info.recipe.meshHash = uint64_t(readU32(at + 8)) | uint64_t(readU32(at + 12)) << 32;
+    }
     return true;
 }
 
@@ -273,6 +287,9 @@ bool parsePacked(const std::vector<std::string>& words, DenseHairInfo& info, std
 
 std::string formatDenseHairInfo(const DenseHairInfo& info)
 {
+    if (info.hasRecipe && info.recipe.shape == UnderlyingShape::Mesh) {
+        return packed(info);
+    }
     std::string text = std::string(kDenseHairTag) + " " + std::to_string(kWordsVersion);
     if (info.hasRecipe) {
         text += " " + std::string(shapeName(info.recipe.shape)) + " " + styleName(info.recipe.style);

@@ -16,7 +16,8 @@
 // from their defaults, the widths as one word, e.g. "tressmoor-dense 1 sphere
 // combed 10 1 50 10 16 children=200 between radius=6 widths=3:0.5". Where it
 // does not, "tressmoor-dense 2" and the same values packed in base64, so that
-// nothing is ever cut off.
+// nothing is ever cut off. Hair grown on a mesh is always packed, with the mesh
+// file's hash after the seed.
 constexpr const char* kDenseHairTag = "tressmoor-dense";
 
 struct DenseHairInfo {

@@ -12,6 +12,7 @@
 #include "formats/RecipeText.h"
 #include "formats/RootCoordinates.h"
 #include "formats/UsdWriter.h"
+#include "hair/MeshGrowth.h"
 
 namespace {
 
@@ -238,6 +239,10 @@ void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, Ha
         extras.rootSt = own.rootSt;
         extras.displayPrimvars = settings.displayPrimvars;
         extras.unit = settings.unit;
+        if (settings.mesh != nullptr) {
+            extras.mesh = &settings.mesh->mesh;
+            extras.meshFit = settings.mesh->fit;
+        }
         writeUsdCurves(stream, extras, out, progress);
     }
 }

@@ -38,10 +38,13 @@ TressmoorStrands tressmoorStrandsOf(const HairStrands& strands, const HairRecipe
 // The shape the strands grew on, when they are known to be Tressmoor's.
 UnderlyingShape knownShape(const TressmoorStrands& own);
 
+class MeshGround;
+
 // How a file is written beyond its strands.
 struct ExportSettings {
     bool displayPrimvars = false;          // USD's display colour and opacity
     LengthUnit unit = kDefaultLengthUnit;  // the unit USD states
+    const MeshGround* mesh = nullptr;      // the mesh hair grew on, which USD holds too
 };
 
 // False with the reason when a HAIR file, whose counts are 32-bit, could not count

@@ -1,6 +1,7 @@
 #include "formats/HairFile.h"
 
 #include "formats/ByteCodec.h"
+#include "formats/MeshReader.h"
 #include "formats/RecipeText.h"
 
 namespace {
@@ -54,6 +55,12 @@ bool decodeHairFile(const unsigned char* data, size_t size, HairFileContents& co
     bool hasTag = false;
     if (!decodeHairStrands(data, size, kMaxHairCoordinate, strands, problem) ||
         !readTressmoorRecipe(strands, recipe, hasTag, problem)) {
+        return false;
+    }
+    // Its points are in the mesh's own units, and only the mesh places them.
+    if (recipe.shape == UnderlyingShape::Mesh) {
+        problem = "it is hair grown on a mesh (its file's hash is " + meshHashText(recipe.meshHash) +
+                  "), which cannot be shown without that mesh";
         return false;
     }
     contents.recipe = recipe;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "formats/HairCodec.h"
+#include "formats/MeshReader.h"
 
 #include "hair/HairStore.h"
 
@@ -82,10 +83,63 @@ bool parseRecipeNumbers(const std::string& text, const std::vector<std::string>&
     return true;
 }
 
+std::string formatMeshRecipe(const HairRecipe& recipe)
+{
+    const char* style = styleName(recipe.style);
+    std::string text = std::string(kMeshRecipeTag) + " " + std::to_string(kMeshRecipeVersion) + " " +
+                       meshHashText(recipe.meshHash) + " " + (style != nullptr ? style : "?");
+    for (const RecipeNumber& number : kRecipeNumbers) {
+        text += " " + std::to_string(recipe.*number.field);
+    }
+    return text;
+}
+
+bool parseMeshRecipe(const std::string& text, const std::vector<std::string>& tokens,
+                     HairRecipe& recipe, std::string& problem)
+{
+    long long version = 0;
+    if (tokens.size() < 2 || !parseWholeNumber(tokens[1], version)) {
+        problem = "its recipe has no version number";
+        return false;
+    }
+    if (version != kMeshRecipeVersion) {
+        problem = "its mesh recipe is version " + tokens[1] + ", but this Tressmoor reads version " +
+                  std::to_string(kMeshRecipeVersion);
+        return false;
+    }
+    if (tokens.size() != 4 + kRecipeNumberCount || !parseMeshHash(tokens[2], recipe.meshHash)) {
+        problem = "its recipe \"" + text + "\" is malformed";
+        return false;
+    }
+    recipe.shape = UnderlyingShape::Mesh;
+    if (!styleFromName(tokens[3], recipe.style)) {
+        problem = "its recipe names an unknown style \"" + tokens[3] + "\"";
+        return false;
+    }
+    size_t t = 4;
+    for (const RecipeNumber& number : kRecipeNumbers) {
+        long long value = 0;
+        if (!parseWholeNumber(tokens[t], value)) {
+            problem = "its recipe \"" + text + "\" is malformed at \"" + tokens[t] + "\"";
+            return false;
+        }
+        if (value < number.range->minimum || value > number.range->maximum) {
+            problem = outOfRange(*number.range, tokens[t]);
+            return false;
+        }
+        recipe.*number.field = static_cast<int>(value);
+        ++t;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string formatRecipe(const HairRecipe& recipe)
 {
+    if (recipe.shape == UnderlyingShape::Mesh) {
+        return formatMeshRecipe(recipe);
+    }
     const char* shape = shapeName(recipe.shape);
     const char* style = styleName(recipe.style);
     std::string text = std::string(kHairRecipeTag) + " " + std::to_string(kHairRecipeVersion) + " " +
@@ -99,6 +153,15 @@ std::string formatRecipe(const HairRecipe& recipe)
 bool parseRecipe(const std::string& text, HairRecipe& recipe, bool& hasTag, std::string& problem)
 {
     std::vector<std::string> tokens = splitOnSpaces(text);
+    if (tokens[0] == kMeshRecipeTag) {
+        hasTag = true;
+        HairRecipe parsed = {};
+        if (!parseMeshRecipe(text, tokens, parsed, problem) || !checkRecipe(parsed, problem)) {
+            return false;
+        }
+        recipe = parsed;
+        return true;
+    }
     hasTag = tokens[0] == kHairRecipeTag;
     if (!hasTag) {
         problem = "its information text holds no Tressmoor recipe, so the shape and settings "

@@ -12,8 +12,16 @@
 constexpr const char* kHairRecipeTag = "tressmoor-hair";
 constexpr int kHairRecipeVersion = 1;
 
+// Hair grown on a mesh names the mesh by its file's hash, which leaves no room
+// for the numbers' names: "tressmoor-mesh 1 0123456789abcdef combed 10 1 1 1 10",
+// the hash, the style and the five numbers in the table's order. A tag of its
+// own, so a Tressmoor that knows no meshes takes the hair for another program's.
+constexpr const char* kMeshRecipeTag = "tressmoor-mesh";
+constexpr int kMeshRecipeVersion = 1;
+
 // The text form, e.g. "tressmoor-hair 1 sphere combed length=10 restAngle=1
-// hairs=1 clusters=1 parts=10"; always shorter than 88 bytes.
+// hairs=1 clusters=1 parts=10", or the mesh's form above; always shorter than
+// 88 bytes.
 std::string formatRecipe(const HairRecipe& recipe);
 // False with the reason when the text is not a recipe this version can use.
 // hasTag tells whether the text opens with the recipe tag at all.

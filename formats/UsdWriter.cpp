@@ -342,5 +342,9 @@ void writeUsdCurves(const StrandStream& stream, const UsdCurvesExtras& extras, O
         layer.surfaceCoordinates("float2[] primvars:groom_root_uv");
     }
     layer.guideFlags("int[] primvars:groom_guide");
-    out.append("    }\n}\n");
+    out.append("    }\n");
+    if (extras.mesh != nullptr) {
+        writeUsdMesh(*extras.mesh, extras.meshFit, out);
+    }
+    out.append("}\n");
 }

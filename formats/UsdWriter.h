@@ -8,6 +8,7 @@
 #include "formats/LengthUnit.h"
 #include "formats/OutputBuffer.h"
 #include "formats/StrandStream.h"
+#include "geometry/TriangleMesh.h"
 
 // What a USD layer of strands holds beyond the HAIR file's own arrays.
 struct UsdCurvesExtras {
@@ -16,6 +17,10 @@ struct UsdCurvesExtras {
     std::vector<float> rootSt;    // primvars:st, s and t per guide; none when empty
     bool displayPrimvars = false; // primvars:displayColor and primvars:displayOpacity
     LengthUnit unit = kDefaultLengthUnit;  // stated as metersPerUnit
+    // The mesh the hair grew on, fitted, written in its own units by meshFit as
+    // the Mesh /hair/mesh beside the curves; none when null.
+    const TriangleMesh* mesh = nullptr;
+    MeshFit meshFit;
 };
 
 // The strands as one USD ASCII layer: /hair (an Xform, the default prim) holding
@@ -38,6 +43,10 @@ struct UsdCurvesExtras {
 // children, so that each is drawn as hair).
 void writeUsdCurves(const StrandStream& stream, const UsdCurvesExtras& extras, OutputBuffer& out,
                     const WriteProgress& progress = WriteProgress());
+
+// The mesh as a Mesh prim of the layer's /hair: points in the mesh's own units,
+// counts, indices, normals, and primvars:st when it has uvs.
+void writeUsdMesh(const TriangleMesh& fitted, const MeshFit& fit, OutputBuffer& out);
 
 // A USD string literal: quoted, with quotes, backslashes and control characters escaped.
 void appendUsdString(OutputBuffer& out, const std::string& text);

@@ -7,8 +7,9 @@
 #include "geometry/NurbsSurface.h"
 
 // The shape the hair grows on; NoShape until one is built. The codes are the
-// settings' own 32-bit values.
-enum class UnderlyingShape : int32_t { Torus = 3, Plane = 7, Sphere = 8, NoShape = 20 };
+// settings' own 32-bit values. Mesh is a user's own mesh, fitted where the
+// sphere sits; it is no shape without that mesh, so it is not built-in.
+enum class UnderlyingShape : int32_t { Torus = 3, Plane = 7, Sphere = 8, Mesh = 10, NoShape = 20 };
 
 // Knot vector of both directions of the sphere and the torus: degree 2,
 // nine control points, every interior knot doubled.
@@ -17,8 +18,9 @@ extern const float kCircleKnots[12];
 // sqrt(2) / 2 rounded to single precision: the weight of a circle's odd points.
 extern const float kCircleWeight;
 
-// Whether the code is one of the three shapes: not NoShape, nor a code that
-// names none, such as an unchecked value from a file.
+// Whether the code is one of the three built-in shapes: not NoShape, nor Mesh,
+// which needs its mesh, nor a code that names none, such as an unchecked value
+// from a file.
 constexpr bool isUnderlyingShape(UnderlyingShape shape)
 {
     return shape == UnderlyingShape::Plane || shape == UnderlyingShape::Sphere ||
@@ -35,11 +37,13 @@ constexpr float kTorusCentreRadius = 100.0f;  // the circle the tube's centre ru
 constexpr float kTorusTubeRadius = 50.0f;
 
 // How far from the origin a point of the shape lies at most: the plane square's
-// corners, the sphere's radius, the torus's outer equator.
+// corners, the sphere's radius (a fitted mesh's bounding sphere too), the
+// torus's outer equator.
 constexpr float shapeReach(UnderlyingShape shape)
 {
     return shape == UnderlyingShape::Plane    ? 1.41421356f * kPlaneHalfSide
            : shape == UnderlyingShape::Sphere ? kSphereRadius
+           : shape == UnderlyingShape::Mesh   ? kSphereRadius
            : shape == UnderlyingShape::Torus  ? kTorusCentreRadius + kTorusTubeRadius
                                               : 0.0f;
 }

@@ -1,53 +1,19 @@
 #include "hair/HairGrowth.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "geometry/UnderlyingShapes.h"
+#include "hair/GrowthWalk.h"
 #include "hair/HairStore.h"
 
 namespace {
 
-constexpr int kRandomRange = 32767;
+using namespace growth;
+
 // Roots sample a 21 x 21 grid; a smaller grid would put the root index out of range.
 constexpr long long kRootSampleCount = kRootSampleLimit + 1;
 constexpr float kPlaneLow = -kPlaneHalfSide;
 constexpr float kPlaneWidth = 2.0f * kPlaneHalfSide;
-constexpr int kCombedJitter = 5;
-constexpr float kNearZero = 0.0001f;
-
-// glibc's rand() reaches 2^31 - 1; keeping the low 15 bits gives every platform
-// the 0 .. 32767 range the scaling assumes.
-int nextRandom()
-{
-    return rand() & 0x7FFF;
-}
-
-// An integer product, then a floating-point division. The product is formed in
-// 64 bits so a huge scale cannot overflow; for every scale the sliders allow it
-// equals the plain int product.
-float scaledRandom(int scale)
-{
-    long long product = static_cast<long long>(nextRandom()) * scale;
-    return static_cast<float>(product) / kRandomRange;
-}
-
-float scaledRandom(float scale)
-{
-    return static_cast<float>(nextRandom()) * scale / kRandomRange;
-}
-
-bool isNearZero(float n)
-{
-    return -kNearZero < n && n < kNearZero;
-}
-
-bool fitsStore(const HairRecipe& recipe)
-{
-    return recipe.clusters >= 1 && recipe.clusters <= kMaxClusters &&
-           recipe.clusters * recipe.clusters <= kMaxClusters && recipe.hairs >= 1 &&
-           recipe.hairs <= kMaxStrandsPerCluster && isValidStrandParts(recipe.parts);
-}
 
 bool hasRootGrid(const NurbsSurface& surface)
 {
@@ -58,47 +24,6 @@ bool hasRootGrid(const NurbsSurface& surface)
     long long samples = (static_cast<long long>(surface.samplesU) + 1) * (surface.samplesV + 1);
     return samples >= kRootSampleCount;
 }
-
-// Everything one growth works with; allocated once and shared by all its strands.
-struct GrowthArrays {
-    float* pathX = nullptr;
-    float* pathY = nullptr;
-    float* pathZ = nullptr;
-    float* templateLength = nullptr;
-    float* templateRestA = nullptr;
-    float* templateRestB = nullptr;
-    float* strandKnotsU = nullptr;
-    ControlPoint* scratchNet = nullptr;
-
-    void allocate(int parts)
-    {
-        pathX = new float[parts];
-        pathY = new float[parts];
-        pathZ = new float[parts];
-        templateLength = new float[parts];
-        templateRestA = new float[parts];
-        templateRestB = new float[parts];
-        strandKnotsU = new float[parts + 4];
-        scratchNet = new ControlPoint[parts * kStrandRingPoints];
-        buildStrandKnotsU(parts, strandKnotsU);
-    }
-
-    void release()
-    {
-        delete[] pathX;
-        delete[] pathY;
-        delete[] pathZ;
-        delete[] templateLength;
-        delete[] templateRestA;
-        delete[] templateRestB;
-        delete[] strandKnotsU;
-        delete[] scratchNet;
-        pathX = pathY = pathZ = nullptr;
-        templateLength = templateRestA = templateRestB = nullptr;
-        strandKnotsU = nullptr;
-        scratchNet = nullptr;
-    }
-};
 
 // Hair on the plane: each cluster covers its own cell of the square, and every
 // strand rises in +y from a root scattered over that cell.
@@ -147,6 +72,7 @@ struct PlaneGrowth {
         }
     }
 
+    void startCluster(int) {}
     void nextColumn() { cellOriginX += cellSize; }
 
     void nextRow()
@@ -178,104 +104,27 @@ struct SurfaceGrowth {
     const HairRecipe& recipe;
     GrowthArrays& work;
     const SurfaceVertex* rootSamples;
+    OutwardWalk walk{recipe, work, recipe.shape == UnderlyingShape::Torus};
 
-    // Unlike the plane's, the surface template is not a running sum: each part's
-    // length is measured from the point before it along the normal.
-    void randomTemplate()
-    {
-        for (int s = 1; s < recipe.parts; ++s) {
-            work.templateLength[s] = scaledRandom(recipe.length);
-            work.templateRestA[s] = scaledRandom(recipe.restAngle);
-            work.templateRestB[s] = scaledRandom(recipe.restAngle);
-        }
-    }
-
-    // One coordinate of a messy strand: a step out of the shape, or where the
-    // normal hardly touches the axis a rest offset instead, above the root on the
-    // torus and below it on the sphere. Exactly one draw either way, so the
-    // sequence never depends on the normal.
-    float messyStep(float previous, float root, float n, float nOut) const
-    {
-        if (isNearZero(n)) {
-            return recipe.shape == UnderlyingShape::Torus ? root + scaledRandom(recipe.restAngle)
-                                                          : root - scaledRandom(recipe.restAngle);
-        }
-        return previous + nOut * scaledRandom(recipe.length);
-    }
-
-    // Every axis grows by the jitter plus the cluster's length along the outward
-    // normal. The fallbacks keep the surface normal as it is, and y shares
-    // templateRestA with x: that is the combed look, not a slip.
-    void combedStep(int s, const float n[3], const float nOut[3])
-    {
-        float* pathX = work.pathX;
-        float* pathY = work.pathY;
-        float* pathZ = work.pathZ;
-        float g = scaledRandom(kCombedJitter);
-        pathX[s] = isNearZero(n[0]) ? pathX[0] + g - n[0] * work.templateRestA[s]
-                                    : pathX[s - 1] + g + nOut[0] * work.templateLength[s];
-        g = scaledRandom(kCombedJitter);
-        pathY[s] = isNearZero(n[1]) ? pathY[0] + g - n[1] * work.templateRestA[s]
-                                    : pathY[s - 1] + g + nOut[1] * work.templateLength[s];
-        g = scaledRandom(kCombedJitter);
-        pathZ[s] = isNearZero(n[2]) ? pathZ[0] + g - n[2] * work.templateRestB[s]
-                                    : pathZ[s - 1] + g + nOut[2] * work.templateLength[s];
-    }
+    void startCluster(int) {}
+    void randomTemplate() { walk.randomTemplate(); }
 
     void walkStrand()
     {
-        float* pathX = work.pathX;
-        float* pathY = work.pathY;
-        float* pathZ = work.pathZ;
         // Truncation toward zero; the index reaches 440 only on the largest draw.
         const int m = static_cast<int>(scaledRandom(kRootSampleLimit));
         const SurfaceVertex& root = rootSamples[m];
-        pathX[0] = root.position[0];
-        pathY[0] = root.position[1];
-        pathZ[0] = root.position[2];
-        const float* n = root.normal;
+        work.pathX[0] = root.position[0];
+        work.pathY[0] = root.position[1];
+        work.pathZ[0] = root.position[2];
         float nOut[3];
         outwardNormal(recipe.shape, root, nOut);
-
-        for (int s = 1; s < recipe.parts; ++s) {
-            if (recipe.style == HairStyle::Combed) {
-                combedStep(s, n, nOut);
-            } else {
-                pathX[s] = messyStep(pathX[s - 1], pathX[0], n[0], nOut[0]);
-                pathY[s] = messyStep(pathY[s - 1], pathY[0], n[1], nOut[1]);
-                pathZ[s] = messyStep(pathZ[s - 1], pathZ[0], n[2], nOut[2]);
-            }
-        }
+        walk.walkFromRoot(root.normal, nOut);
     }
 
     void nextColumn() {}
     void nextRow() {}
 };
-
-// clusters x clusters clusters in record order, row by row: a combed cluster's
-// template first, then each strand's walk and tube.
-template <typename Growth>
-void growClusters(const HairRecipe& recipe, GrowthArrays& work, Growth& growth, HairStore& store)
-{
-    const int clusters = recipe.clusters;
-    store.clusterCount = clusters * clusters;
-    for (int i = 0; i < clusters; ++i) {
-        for (int j = 0; j < clusters; ++j) {
-            const int p = i * clusters + j;
-            if (recipe.style == HairStyle::Combed) {
-                growth.randomTemplate();
-            }
-            store.hairClusters[p].strandCount = recipe.hairs;
-            for (int k = 0; k < recipe.hairs; ++k) {
-                growth.walkStrand();
-                buildStrand(store, p, k, work.pathX, work.pathY, work.pathZ, recipe.parts,
-                            work.strandKnotsU, work.scratchNet);
-            }
-            growth.nextColumn();
-        }
-        growth.nextRow();
-    }
-}
 
 }  // namespace
 

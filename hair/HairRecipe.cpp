@@ -94,6 +94,9 @@ bool parseWholeNumber(const std::string& text, long long& value)
 
 const char* shapeName(UnderlyingShape shape)
 {
+    if (shape == UnderlyingShape::Mesh) {
+        return "mesh";
+    }
     return nameOf(kShapeNames, shape);
 }
 

@@ -19,6 +19,8 @@ struct HairRecipe {
     int hairs;
     int clusters;
     int parts;
+    // Mesh only: the hash of the mesh file's bytes, which names the mesh.
+    uint64_t meshHash = 0;
 };
 
 // The range of one number: its name (in recipes and on standard output), the
@@ -70,7 +72,8 @@ std::string describeRange(const SettingRange& range);
 // too large for a long long come back as -1 or 2^40, so any range refuses them.
 bool parseWholeNumber(const std::string& text, long long& value);
 
-// "plane", "sphere", "torus" and "messy", "combed"; null for an unknown code.
+// "plane", "sphere", "torus" (and "mesh", which no option or menu names) and
+// "messy", "combed"; null for an unknown code.
 const char* shapeName(UnderlyingShape shape);
 const char* styleName(HairStyle style);
 // The codes of those names; false for any other text.

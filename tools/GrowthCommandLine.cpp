@@ -9,6 +9,7 @@
 
 #include "TressmoorVersion.h"
 #include "hair/HairGrowth.h"
+#include "hair/MeshGrowth.h"
 
 namespace {
 
@@ -137,13 +138,16 @@ std::string growthOptionsHelp()
 }
 
 bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, HairStore& store,
-                       const char* program)
+                       const char* program, const MeshGround* ground)
 {
     const ToolClock::time_point start = ToolClock::now();
     const long long strands = static_cast<long long>(strandTotal(options.recipe));
     long long lastReport = 0;
     for (int growth = 1; growth <= options.growth; ++growth) {
-        if (!growShapeHair(options.recipe, surface, store)) {
+        const bool grown = options.recipe.shape == UnderlyingShape::Mesh
+                               ? ground != nullptr && growMeshHair(options.recipe, *ground, store)
+                               : growShapeHair(options.recipe, surface, store);
+        if (!grown) {
             return false;
         }
         const long long elapsed = millisecondsSince(start);
@@ -154,6 +158,13 @@ bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, Hair
         }
     }
     return true;
+}
+
+std::string meshOptionHelp()
+{
+    return helpLine("--mesh FILE", "grow on the mesh in FILE instead of --shape:") +
+           helpLine("", "any file assimp imports (OBJ, PLY, glTF, FBX, ...),") +
+           helpLine("", "fitted where the sphere sits while the hair grows");
 }
 
 int finishStandardOutput(int status, const char* program)

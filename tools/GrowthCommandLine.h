@@ -7,6 +7,7 @@
 #include "hair/HairRecipe.h"
 
 class HairStore;
+class MeshGround;
 class NurbsSurface;
 
 // The growth options the command-line companions share: --shape, --style, the
@@ -59,6 +60,8 @@ bool parseDecimal(const std::string& text, double limit, double& value);
 
 // The help lines of the growth options, in the layout of the tools' --help.
 std::string growthOptionsHelp();
+// The help of --mesh FILE, which grows on the user's mesh instead of a shape.
+std::string meshOptionHelp();
 // One help line: the option with its argument, then what it means.
 std::string helpLine(const std::string& option, const std::string& meaning);
 
@@ -66,8 +69,9 @@ std::string helpLine(const std::string& option, const std::string& meaning);
 // window would: growth 1 is picking the shape, later ones are "Render Hair"
 // presses. Large hair reports its progress on standard error, under the
 // program's name.
+// Hair on a mesh grows on the ground instead of the surface.
 bool growRequestedHair(const GrowthOptions& options, NurbsSurface& surface, HairStore& store,
-                       const char* program);
+                       const char* program, const MeshGround* ground = nullptr);
 
 // Flush standard output at the end of a run: status when everything arrived,
 // otherwise kWriteError with the reason on standard error. Output that never

@@ -12,6 +12,8 @@
 #include "formats/HairCodec.h"
 #include "formats/HairExport.h"
 #include "formats/HairFile.h"
+#include "formats/MeshHair.h"
+#include "formats/MeshReader.h"
 #include "formats/OutputBuffer.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
@@ -61,7 +63,12 @@ std::string helpText()
            "recipe names its shape; a HAIR file counts at most 4294967295 strands and\n"
            "points) or OUT cannot be written.\n"
            "\n"
+           "Hair grown on a mesh (tressmoor-grow --mesh) converts as Tressmoor's own; given\n"
+           "its mesh, which its recipe names by the file's hash, a USD layer also holds the\n"
+           "mesh and each strand's uv at its root. Children are not made on a mesh yet.\n"
+           "\n"
            "Options:\n" +
+           helpLine("--mesh FILE", "the mesh the hair grew on, checked against its hash") +
            childOptionsHelp() + unitOptionHelp() + helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
            helpLine("--", "end of options: the names that follow may begin with '-'") +
@@ -76,6 +83,7 @@ struct ConvertCommand {
     ChildRequest children;
     bool childrenGiven = false;  // any child option at all
     LengthUnit unit = kDefaultLengthUnit;
+    std::string mesh;
     bool showHelp = false;
     bool showVersion = false;
 };
@@ -104,6 +112,10 @@ int parseArguments(int argc, char** argv, ConvertCommand& command)
             }
             (option == "--version" ? command.showVersion : command.showHelp) = true;
             return 0;
+        } else if (option == "--mesh") {
+            if (!reader.takeValue(command.mesh) || command.mesh.empty()) {
+                return usageError("--mesh needs a file name");
+            }
         } else {
             std::string message;
             OptionResult result = readChildOption(reader, command.children, message);
@@ -159,8 +171,8 @@ TressmoorStrands ownStrands(const HairStrands& strands, const HairRecipe& recipe
 {
     setupShapeSurface(recipe.shape, surface);
     TressmoorStrands own = tressmoorStrandsOf(strands, recipe, surface);
-    if (own.rootSt.empty() && strands.header.strandCount > 0 &&
-        command.format == HairFileFormat::Usd) {
+    if (recipe.shape != UnderlyingShape::Mesh && own.rootSt.empty() && strands.header.strandCount > 0 &&
+               command.format == HairFileFormat::Usd) {
         note(command, std::string("has roots that do not all lie on its ") + shapeName(recipe.shape) +
                           "'s sample grid; primvars:st is left out");
     }
@@ -203,6 +215,42 @@ void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSou
     }
 }
 
+// Hair grown on a mesh takes no children yet, and with its mesh, checked by
+// the hash its recipe names, the mesh and the roots' uvs. 0, or the exit status
+// with one line said.
+int takeMesh(const ConvertCommand& command, const HairBytes& input, ConvertSource& source,
+             MeshGround& ground, ExportSettings& settings)
+{
+    const bool onMesh = source.own.known && source.own.recipe.shape == UnderlyingShape::Mesh;
+    if (onMesh && source.children.generation.children > 0) {
+        return usageError("children are not made on a mesh yet");
+    }
+    if (command.mesh.empty()) {
+        if (onMesh && command.format == HairFileFormat::Usd) {
+            note(command, "was grown on a mesh; with that mesh given as --mesh FILE, the layer "
+                          "also holds the mesh and the roots' uvs");
+        }
+        return 0;
+    }
+    if (!onMesh) {
+        return usageError("--mesh is for hair grown on a mesh, and \"" + command.in + "\" was not");
+    }
+    std::string problem;
+    if (!loadMeshGround(command.mesh, ground, problem)) {
+        fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+        return kUsageError;
+    }
+    if (ground.seed != source.own.recipe.meshHash) {
+        fprintf(stderr, "%s: \"%s\" grew on another mesh than \"%s\" (its mesh's hash is %s, the file's %s)\n",
+                kProgram, command.in.c_str(), command.mesh.c_str(),
+                meshHashText(source.own.recipe.meshHash).c_str(), meshHashText(ground.seed).c_str());
+        return kUsageError;
+    }
+    source.own.rootSt = meshRootSt(source.strands(input), ground, true);
+    settings.mesh = &ground;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -229,6 +277,11 @@ int main(int argc, char** argv)
     }
     ConvertSource source;
     readSource(input, command, source);
+    MeshGround ground;
+    ExportSettings settings;
+    if (int status = takeMesh(command, input, source, ground, settings); status != 0) {
+        return status;
+    }
     const std::optional<StrandStream> made = StrandStream::make(
         source.strands(input), knownShape(source.own), source.children, problem);
     if (!made || !canWrite(*made, command.format, problem)) {
@@ -239,7 +292,6 @@ int main(int argc, char** argv)
     // Tressmoor's own files are written as tressmoor-grow writes them; another
     // program's carry the display values of their arrays.
     const StrandStream& stream = *made;
-    ExportSettings settings;
     settings.displayPrimvars = !source.own.known;
     settings.unit = command.unit;
     if (!writeStrandFile(command.out, stream, source.own, command.format, settings, kProgram, start,

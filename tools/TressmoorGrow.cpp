@@ -8,6 +8,7 @@
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairExport.h"
+#include "formats/MeshHair.h"
 #include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
@@ -31,8 +32,12 @@ std::string helpText()
            "a guide that brings children for renderers, and the file also says how they\n"
            "were made.\n"
            "\n"
+           "With --mesh, the hair grows on your own mesh instead of a shape, and every\n"
+           "file holds it in the mesh's own coordinates, so that it sits on the mesh\n"
+           "wherever the mesh is imported; the recipe names the mesh by its file's hash.\n"
+           "\n"
            "Options (defaults are the window's):\n" +
-           growthOptionsHelp() + childOptionsHelp() + unitOptionHelp() +
+           growthOptionsHelp() + meshOptionHelp() + childOptionsHelp() + unitOptionHelp() +
            helpLine("--out FILE", "the file to write (.hair, .obj or .usda); required") +
            helpLine("--help", "show this text") +
            helpLine("--version", "show the program's name and version") +
@@ -41,8 +46,8 @@ std::string helpText()
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
            "growth on a sphere or torus) and a closing summary; standard error carries\n"
            "progress for large hair and any error. Exit status: 0 on success, 2 for a bad\n"
-           "option (or children too many for a HAIR file to count), 1 when the file or\n"
-           "standard output cannot be written.\n";
+           "option (or children too many for a HAIR file to count, or a mesh that cannot\n"
+           "be read), 1 when the file or standard output cannot be written.\n";
 }
 
 struct GrowCommand {
@@ -50,6 +55,7 @@ struct GrowCommand {
     ChildRequest children;
     ExportSettings settings;
     std::string out;
+    std::string mesh;
     bool showHelp = false;
     bool showVersion = false;
 };
@@ -89,6 +95,12 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
         if (result == OptionResult::Taken) {
             continue;
         }
+        if (option == "--mesh") {
+            if (!reader.takeValue(command.mesh) || command.mesh.empty()) {
+                return usageError("--mesh needs a file name");
+            }
+            continue;
+        }
         if (option != "--out") {
             return usageError("unknown option " + option);
         }
@@ -104,6 +116,12 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     if (!haveOut) {
         return usageError("--out FILE is required");
     }
+    if (!command.mesh.empty()) {
+        command.growth.recipe.shape = UnderlyingShape::Mesh;
+        if (command.children.generation.children > 0) {
+            return usageError("children are not made on a mesh yet");
+        }
+    }
     // Every strand of a growth has the recipe's parts, and so has every child.
     const HairRecipe& recipe = command.growth.recipe;
     const uint64_t guides = strandTotal(recipe);
@@ -115,6 +133,18 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
         return usageError(problem);
     }
     return 0;
+}
+
+// Every point in the mesh's own units, then the roots' uvs found from those
+// points, as tressmoor-convert finds them in the file, so both write one layer.
+bool inMeshUnits(HairBytes& hair, const MeshGround& ground, std::vector<float>& rootSt,
+                 std::string& problem)
+{
+    if (!toMeshUnits(hair, ground.fit, problem)) {
+        return false;
+    }
+    rootSt = meshRootSt(hair.strands, ground, true);
+    return true;
 }
 
 }  // namespace
@@ -134,15 +164,26 @@ int main(int argc, char** argv)
     setvbuf(stdout, nullptr, _IOLBF, 0);
 
     const ToolClock::time_point start = ToolClock::now();
-    growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram);
+    MeshGround ground;
+    std::string problem;
+    if (!command.mesh.empty()) {
+        if (!loadMeshGround(command.mesh, ground, problem)) {
+            fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+            return kUsageError;
+        }
+        command.growth.recipe.meshHash = ground.seed;
+        command.settings.mesh = &ground;
+    }
+    growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram, &ground);
 
     // The grown hair is written as its HAIR file would hold it, whatever the
     // format, so that every format reads the same strands.
     HairRecipe recipe = command.growth.recipe;
     HairBytes hair;
-    std::string problem;
+    std::vector<float> meshSt;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !storedHairStrands(hairStore, recipe, hair, problem)) {
+        !storedHairStrands(hairStore, recipe, hair, problem) ||
+        (ground.ready() && !inMeshUnits(hair, ground, meshSt, problem))) {
         fprintf(stderr, "%s: cannot write \"%s\": %s\n", kProgram, command.out.c_str(),
                 problem.c_str());
         return kWriteError;
@@ -150,6 +191,9 @@ int main(int argc, char** argv)
     const HairStrands& strands = hair.strands;
     TressmoorStrands own = tressmoorStrandsOf(strands, recipe, underlyingSurface);
     own.growth = command.growth.growth;
+    if (ground.ready()) {
+        own.rootSt = meshSt;
+    }
     const std::optional<StrandStream> made =
         StrandStream::make(strands, recipe.shape, command.children, problem);
     const HairFileFormat format = formatForPath(command.out);

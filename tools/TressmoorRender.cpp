@@ -14,6 +14,7 @@
 #include "formats/FileIo.h"
 #include "formats/HairCodec.h"
 #include "formats/HairFile.h"
+#include "formats/MeshHair.h"
 #include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
@@ -45,7 +46,7 @@ std::string helpText()
            "view's own code in an off-screen software GL context: no display is needed.\n"
            "\n"
            "Growth options (defaults are the window's):\n" +
-           growthOptionsHelp() +
+           growthOptionsHelp() + meshOptionHelp() +
            "\n"
            "Hair file, instead of growing:\n" +
            helpLine("--hair FILE", "draw the strands of a HAIR file: Tressmoor's") +
@@ -80,6 +81,7 @@ struct RenderCommand {
     ChildRequest children;
     LengthUnit unit = kDefaultLengthUnit;
     std::string hairFile;
+    std::string mesh;
     std::string growthOption;  // the first growth option given, which --hair does not take
     bool showHelp = false;
     bool showVersion = false;
@@ -104,6 +106,12 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
             command.showHelp = option != "--version";
             command.showVersion = !command.showHelp;
             return 0;
+        }
+        if (option == "--mesh") {
+            if (!reader.takeValue(command.mesh) || command.mesh.empty()) {
+                return usageError("--mesh needs a file name");
+            }
+            continue;
         }
         if (option == "--hair") {
             if (!reader.takeValue(command.hairFile) || command.hairFile.empty()) {
@@ -138,6 +146,15 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
     if (!command.hairFile.empty() && !command.growthOption.empty()) {
         return usageError(command.growthOption + " does not go with --hair: the file holds the hair");
     }
+    if (!command.mesh.empty()) {
+        if (!command.hairFile.empty()) {
+            return usageError("--mesh does not go with --hair yet: hair on a mesh is drawn as it grows");
+        }
+        if (command.children.generation.children > 0) {
+            return usageError("children are not made on a mesh yet");
+        }
+        command.growth.recipe.shape = UnderlyingShape::Mesh;
+    }
     return 0;
 }
 
@@ -159,6 +176,7 @@ int refuseFile(const std::string& path, const std::string& problem)
 // moved, not copied.
 struct PictureHair {
     UnderlyingShape shape = UnderlyingShape::NoShape;
+    const TriangleMesh* mesh = nullptr;  // fitted, when the shape is Mesh
     bool foreign = false;  // another program's strands: no shape, no tubes, fitted to the view
     uint64_t tubes = 0;    // strands the draw pass draws as tubes
     HairBytes file;
@@ -297,7 +315,7 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
     // Without the guides the pass draws the shape alone.
     const SceneInputs scene = {hair.shape, picture.displayMode, picture.controlPoints,
                                picture.controlPolygon, hair.foreign ? nullptr : &store,
-                               &surface, keepGuides};
+                               &surface, keepGuides, hair.mesh};
 
     std::optional<DenseHairLines> lines;
     if (hair.foreign || childOptions.children > 0) {
@@ -373,13 +391,19 @@ int main(int argc, char** argv)
         return cannotDraw(problem);
     }
     PictureHair hair;
+    MeshGround ground;
     if (!command.hairFile.empty()) {
         if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, hair);
             status != 0) {
             return status;
         }
     } else {
-        if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram)) {
+        if (!command.mesh.empty() && !loadMeshGround(command.mesh, ground, problem)) {
+            fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+            return kUsageError;
+        }
+        hair.mesh = command.mesh.empty() ? nullptr : &ground.mesh;
+        if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram, &ground)) {
             return cannotDraw("the hair store refused the growth");
         }
         hair.shape = command.growth.recipe.shape;

@@ -9,6 +9,7 @@
 #include "hair/HairStore.h"
 #include "view/ControlNetDrawing.h"
 #include "view/HairDrawing.h"
+#include "view/MeshDrawing.h"
 
 namespace {
 
@@ -111,6 +112,9 @@ void drawScene(const SceneInputs& scene)
                                                      ? NormalFacing::AwayFromOrigin
                                                      : NormalFacing::AsEvaluated);
         drawHairInOwnMatrix(scene);
+    } else if (scene.shape == UnderlyingShape::Mesh && scene.mesh != nullptr) {
+        drawMesh(*scene.mesh);
+        drawHairInOwnMatrix(scene);
     }
 }
 
@@ -118,7 +122,9 @@ void drawScene(const SceneInputs& scene)
 
 double sceneDepth(const ViewState& view, const SceneInputs& scene)
 {
-    if (scene.store == nullptr || !scene.store->hairGrown || !isUnderlyingShape(scene.shape)) {
+    const bool meshShown = scene.shape == UnderlyingShape::Mesh && scene.mesh != nullptr;
+    if (scene.store == nullptr || !scene.store->hairGrown ||
+        (!isUnderlyingShape(scene.shape) && !meshShown)) {
         return 0.0;
     }
     double rotation[3][3];

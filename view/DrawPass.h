@@ -7,6 +7,7 @@
 
 class HairStore;
 class NurbsSurface;
+class TriangleMesh;
 
 enum class DisplayMode : int32_t { Wireframe = 0, Smooth = 1, Texture = 3 };
 
@@ -45,6 +46,8 @@ struct SceneInputs {
     // Whether the strands are drawn as tubes, with their control nets; without,
     // the shape alone.
     bool hairTubes;
+    // The user's mesh, fitted, when the shape is Mesh; nothing is drawn without it.
+    const TriangleMesh* mesh = nullptr;
 };
 
 // The GL context a pass draws in, current while it runs: an identity (a texture

@@ -119,3 +119,38 @@ TEST(DenseHairInfo, DamagedNewerAndForeignTextsAreToldApart)
         EXPECT_NE(problem.find(c.says), std::string::npos) << problem;
     }
 }
+
+// Hair on a mesh is always packed, and its mesh's hash comes back with the rest.
+TEST(DenseHairInfo, AMeshsHashComesBackPacked)
+{
+    std::mt19937 random(31);
+    for (int trial = 0; trial < 500; ++trial) {
+        DenseHairInfo info = randomInfo(random);
+        if (!info.hasRecipe) {
+            info.recipe = defaultRecipe(UnderlyingShape::Mesh);
+        }
+        info.hasRecipe = true;
+        info.recipe.shape = UnderlyingShape::Mesh;
+        info.recipe.meshHash = trial == 0 ? ~0ull : uint64_t(random()) << 32 | random();
+        if (info.recipe.clusters * info.recipe.clusters > 100 || info.recipe.clusters < 1) {
+            info.recipe.clusters = 10;
+        }
+        if (info.recipe.length < 1) {
+            info.recipe.length = 1;
+        }
+        const std::string text = formatDenseHairInfo(info);
+        SCOPED_TRACE(text);
+        ASSERT_LE(text.size(), kHairInfoSize);
+        EXPECT_EQ(text.compare(0, 18, "tressmoor-dense 2 "), 0);
+        DenseHairInfo read;
+        bool hasTag = false;
+        std::string problem;
+        ASSERT_TRUE(parseDenseHairInfo(text, read, hasTag, problem)) << problem;
+        EXPECT_EQ(read.recipe.shape, UnderlyingShape::Mesh);
+        EXPECT_EQ(read.recipe.meshHash, info.recipe.meshHash);
+        EXPECT_EQ(formatDenseHairInfo(read), text);
+        // The record without the hash's bytes is damaged, not another shape's.
+        EXPECT_FALSE(parseDenseHairInfo(text.substr(0, 18 + 48), read, hasTag, problem));
+        EXPECT_TRUE(hasTag);
+    }
+}

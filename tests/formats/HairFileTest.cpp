@@ -397,3 +397,49 @@ TEST(HairFileReading, RefusesFoldersPipesAndOversizedFilesUnread)
     EXPECT_NE(problem.find("more than any hair Tressmoor saves"), std::string::npos) << problem;
     EXPECT_TRUE(bytes.empty());
 }
+
+// A mesh's recipe names the mesh by its hash and reads back as written, for any
+// hash and every number's limits, within the header's 88 bytes.
+TEST(MeshRecipe, EveryHashAndNumberReadsBackWithinTheInformationText)
+{
+    std::mt19937_64 random(25);
+    for (int trial = 0; trial < 500; ++trial) {
+        HairRecipe recipe = {UnderlyingShape::Mesh, trial % 2 ? HairStyle::Combed : HairStyle::Messy,
+                             0, 0, 0, 0, 0};
+        recipe.meshHash = trial == 0 ? 0 : trial == 1 ? ~0ull : random();
+        for (const RecipeNumber& number : kRecipeNumbers) {
+            const SettingRange& range = *number.range;
+            const int steps = (range.maximum - range.minimum) / range.step;
+            recipe.*number.field = trial < 2 ? (trial == 0 ? range.minimum : range.maximum)
+                                             : range.minimum + range.step * int(random() % (steps + 1));
+        }
+        if (recipe.clusters * recipe.clusters > kMaxClusters) {
+            recipe.clusters = 10;
+        }
+        const std::string text = formatRecipe(recipe);
+        ASSERT_LE(text.size(), kHairInfoSize) << text;
+        HairRecipe read = {};
+        bool hasTag = false;
+        std::string problem;
+        ASSERT_TRUE(parseRecipe(text, read, hasTag, problem)) << text << ": " << problem;
+        EXPECT_EQ(read.shape, UnderlyingShape::Mesh);
+        EXPECT_EQ(read.meshHash, recipe.meshHash) << text;
+        EXPECT_EQ(formatRecipe(read), text);
+    }
+    // Damaged mesh recipes are Tressmoor's, and refused with the reason.
+    for (const char* damaged : {"tressmoor-mesh", "tressmoor-mesh 2 0123456789abcdef messy 10 1 1 1 10",
+                                "tressmoor-mesh 1 0123456789abcde messy 10 1 1 1 10",
+                                "tressmoor-mesh 1 0123456789ABCDEF messy 10 1 1 1 10",
+                                "tressmoor-mesh 1 0123456789abcdef wavy 10 1 1 1 10",
+                                "tressmoor-mesh 1 0123456789abcdef messy 41 1 1 1 10",
+                                "tressmoor-mesh 1 0123456789abcdef messy 10 1 1 1 9",
+                                "tressmoor-mesh 1 0123456789abcdef messy 10 1 1 1",
+                                "tressmoor-mesh 1 0123456789abcdef messy 10 1 1 1 10 3"}) {
+        HairRecipe read = {};
+        bool hasTag = false;
+        std::string problem;
+        EXPECT_FALSE(parseRecipe(damaged, read, hasTag, problem)) << damaged;
+        EXPECT_TRUE(hasTag) << damaged;
+        EXPECT_FALSE(problem.empty()) << damaged;
+    }
+}

@@ -26,10 +26,21 @@ if (!usd.loadAsLayerFromBinary(new Uint8Array(Buffer.from(written)), path)) {
 }
 const read = usd.layerToString();
 
-// The value of each attribute, and its interpolation, by the attribute's declaration.
+// The value of each attribute, and its interpolation, by its prim and its
+// declaration: "strands.points", "mesh.points"; the layer's own before any prim.
 function attributes(text) {
   const found = new Map();
-  const declaration = /^\s*((?:uniform )?[A-Za-z0-9]+(?:\[\])?) ([A-Za-z:]+) = (.*?)\s*(\()?$/gm;
+  const declaration = /^\s*((?:uniform )?[A-Za-z0-9]+(?:\[\])?) ([A-Za-z:_]+) = (.*?)\s*(\()?$/gm;
+  const prims = [...text.matchAll(/def [A-Za-z]+ "([A-Za-z0-9_]+)"/g)];
+  const primAt = (index) => {
+    let name = 'layer';
+    for (const prim of prims) {
+      if (prim.index < index) {
+        name = prim[1];
+      }
+    }
+    return name;
+  };
   for (const m of text.matchAll(declaration)) {
     // Prim metadata such as "prepend apiSchemas = [...]" is no attribute.
     if (m[1] === 'prepend') {
@@ -41,7 +52,7 @@ function attributes(text) {
       const i = rest.match(/interpolation = "([a-z]+)"/);
       interpolation = i ? i[1] : null;
     }
-    found.set(m[2], { type: m[1], value: m[3], interpolation });
+    found.set(`${primAt(m.index)}.${m[2]}`, { type: m[1], value: m[3], interpolation });
   }
   return found;
 }
@@ -71,7 +82,7 @@ for (const [name, attribute] of mine) {
     ++problems;
     continue;
   }
-  const floats = /float|point|texCoord/.test(attribute.type);
+  const floats = /float|point|texCoord|normal/.test(attribute.type);
   for (let i = 0; i < a.length; ++i) {
     const same = floats ? Math.fround(a[i]) === Math.fround(b[i]) : a[i] === b[i];
     if (!same) {
@@ -83,6 +94,11 @@ for (const [name, attribute] of mine) {
 }
 if (!/def BasisCurves "strands"/.test(read)) {
   console.error('TinyUSDZ found no BasisCurves prim /hair/strands');
+  ++problems;
+}
+// Hair grown on a mesh holds the mesh beside the curves.
+if (/def Mesh "mesh"/.test(written) && !/def Mesh "mesh"/.test(read)) {
+  console.error('TinyUSDZ found no Mesh prim /hair/mesh');
   ++problems;
 }
 // The layer's unit and up axis, as stated and as read.
@@ -101,7 +117,7 @@ if (JSON.stringify(layerData(written)) !== JSON.stringify(layerData(read))) {
   console.error(`customLayerData differs: ${layerData(written)} against ${layerData(read)}`);
   ++problems;
 }
-const counts = numbers(mine.get('curveVertexCounts')?.value || '');
+const counts = numbers(mine.get('strands.curveVertexCounts')?.value || '');
 console.log(`${path}: TinyUSDZ read ${counts.length} curves, ${counts.reduce((s, n) => s + n, 0)} points, ` +
             `${mine.size} attributes${problems ? `, ${problems} problems` : ' as written'}`);
 process.exit(problems ? 1 : 0);

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # TinyUSDZ, an independent USD library, reads the layers tressmoor-grow and
 # tressmoor-convert write with children and tapered widths as they were written.
-#   usd-reader-test.sh GROW CONVERT READERS OUTPUT
+#   usd-reader-test.sh GROW CONVERT READERS OUTPUT MODELS
+# MODELS is Debian's assimp test models, whose PLY with uvs hair grows on.
 # READERS is where scripts/fetch-test-readers.sh put the readers; without Node.js
 # or TinyUSDZ the test is skipped (status 77), and the test command fetches both.
 set -euo pipefail
-grow=$1 convert=$2 tinyusdz=$3/tinyusdz out=$4
+grow=$1 convert=$2 tinyusdz=$3/tinyusdz out=$4 models=$5
 here=$(dirname "$0")
 if ! command -v node > /dev/null || [ ! -f "$tinyusdz/tinyusdz.wasm" ]; then
   echo "usd-reader-test: skipped, Node.js or TinyUSDZ is missing (scripts/fetch-test-readers.sh)"
@@ -17,6 +18,9 @@ mkdir -p "$out"
 "$grow" --shape torus --hairs 10 --clusters 4 --children 6 --root-width 2 --tip-width 1 \
   --out "$out/tapered.hair" > /dev/null
 "$convert" --children 3 --guides drop --units in "$out/tapered.hair" "$out/converted.usda" > /dev/null
-for layer in between converted; do
+"$grow" --mesh "$models/PLY/Wuson.ply" --style combed --hairs 6 --clusters 4 --parts 10 \
+  --units cm --out "$out/mesh.usda" > /dev/null
+"$grow" --mesh "$models/PLY/cube.ply" --hairs 4 --clusters 3 --out "$out/cube.usda" > /dev/null
+for layer in between converted mesh cube; do
   TINYUSDZ="$tinyusdz" node "$here/check-usd.mjs" "$out/$layer.usda"
 done
