@@ -14,6 +14,7 @@
 #include "app/AppWindow.h"
 #include "app/DialogText.h"
 #include "app/HairSettings.h"
+#include "app/MeshCommands.h"
 #include "app/ShownChildren.h"
 #include "formats/FileIo.h"
 #include "formats/HairExport.h"
@@ -187,7 +188,8 @@ bool saveHairFile(HairSettings& settings, const std::string& path)
     std::vector<unsigned char> bytes;
     std::string problem;
     const bool saved =
-        makesDenseFile(settings.children)
+        settings.shape == UnderlyingShape::Mesh ? saveMeshHairFile(settings, path, problem)
+        : makesDenseFile(settings.children)
             ? saveDenseHairFile(settings, path, problem)
             : adoptStoreLayout(hairStore, recipe, problem) &&
                   encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path),
