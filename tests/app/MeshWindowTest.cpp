@@ -24,6 +24,7 @@
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
 #include "app/MeshCommands.h"
+#include "formats/MeshReader.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
 
@@ -388,4 +389,168 @@ TEST(MeshMenu, StyleSlidersAndRenderHairRegrowOnTheMesh)
     EXPECT_EQ(s.shape, UnderlyingShape::Sphere);
     EXPECT_EQ(markedShape(), "Sphere");
     EXPECT_TRUE(messages.empty());
+}
+
+namespace {
+
+// The window's whole state that a refused load must leave, as one comparable value.
+struct WindowState {
+    UnderlyingShape shape;
+    int hairs, clusters, parts, length;
+    const MeshGround* ground;
+    std::string meshPath;
+    std::vector<Bytes> strands;
+
+    static WindowState now()
+    {
+        const HairSettings& s = settings();
+        return {s.shape, s.hairs, s.clusters, s.parts, s.length, s.meshGround.get(), s.meshPath,
+                currentStrands(hairStore)};
+    }
+    bool operator==(const WindowState& o) const
+    {
+        return shape == o.shape && hairs == o.hairs && clusters == o.clusters && parts == o.parts &&
+               length == o.length && ground == o.ground && meshPath == o.meshPath &&
+               strands == o.strands;
+    }
+};
+
+std::string hashTextOf(const std::string& meshPath)
+{
+    uint64_t hash = 0;
+    std::string problem;
+    EXPECT_TRUE(hashMeshFile(meshPath, hash, problem)) << problem;
+    return meshHashText(hash);
+}
+
+}  // namespace
+
+TEST_P(MeshInWindow, LoadBringsBackTheToolsHairOnItsMeshAndSavesItAgainByteForByte)
+{
+    const MeshCase& c = GetParam();
+    const std::string folder = freshFolder(std::string("mesh-window-load-") + c.name);
+    const std::string mesh = c.mesh.empty() ? writeLumpyBall(folder + "/ball.obj") : c.mesh;
+    const std::string options = recipeOptions(c.sliders, c.style) + " --growth " +
+                                std::to_string(c.growth) + " --mesh '" + mesh + "'";
+    const std::string toolPath = folder + "/tool.hair";
+    ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " " + options + " --out '" + toolPath + "'"),
+              0);
+
+    // The grown hair in the window, to compare the loaded strands with.
+    freshWindow();
+    HairSettings& s = settings();
+    moveSliders(c.sliders);
+    pick(strcmp(c.style, "combed") == 0 ? "Combed" : "Messy");
+    srand(1);
+    s.growthsRun = 0;
+    pickMesh(mesh);
+    for (int g = 2; g <= c.growth; ++g) {
+        testing::internal::CaptureStdout();
+        theAppWindow->renderButton->do_callback();
+        testing::internal::GetCapturedStdout();
+    }
+    const std::vector<Bytes> grown = currentStrands(hairStore);
+
+    moveSliders({5, 5, 2, 2, 14});
+    pick("Torus");
+    s.meshPath.clear();
+    chooserAnswer = mesh;
+    chooserFolders.clear();
+    ASSERT_TRUE(loadHairFile(s, toolPath)) << (messages.empty() ? "" : messages[0]);
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    EXPECT_EQ(s.shape, UnderlyingShape::Mesh);
+    EXPECT_EQ(markedShape(), "Mesh...");
+    EXPECT_EQ(theAppWindow->hairsSlider->value(), c.sliders.hairs);
+    EXPECT_EQ(s.meshPath, mesh);
+    EXPECT_EQ(chooserFolders.size(), c.mesh.empty() ? 0u : 1u)
+        << "the mesh beside the hair is found without asking";
+    const std::vector<Bytes> loaded = currentStrands(hairStore);
+    ASSERT_EQ(loaded.size(), grown.size());
+
+    for (const char* extension : {".hair", ".obj", ".usda"}) {
+        const std::string again = folder + "/again" + extension;
+        const std::string tool = folder + "/tool-again" + extension;
+        ASSERT_TRUE(saveHairFile(s, again)) << (messages.empty() ? "" : messages[0]);
+        ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " " + options + " --out '" + tool + "'"),
+                  0);
+        EXPECT_TRUE(readBytes(tool) == readBytes(again)) << extension;
+    }
+}
+
+TEST(MeshHairLoad, FindsTheMeshWhereItWasLastOpenedOrAsksForIt)
+{
+    const std::string meshes = freshFolder("mesh-window-meshes");
+    const std::string hairs = freshFolder("mesh-window-hairs");
+    const std::string ball = writeLumpyBall(meshes + "/ball.obj");
+    const std::string hairPath = hairs + "/on-ball.hair";
+    ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " --mesh '" + ball +
+                  "' --hairs 3 --clusters 2 --out '" + hairPath + "'"),
+              0);
+
+    freshWindow();
+    HairSettings& s = settings();
+    moveSliders({10, 20, 2, 2, 10});
+    pickMesh(ball);
+    pick("Sphere");
+    chooserFolders.clear();
+    ASSERT_TRUE(loadHairFile(s, hairPath)) << (messages.empty() ? "" : messages[0]);
+    EXPECT_TRUE(chooserFolders.empty()) << "where the mesh was last opened";
+    EXPECT_EQ(s.shape, UnderlyingShape::Mesh);
+    EXPECT_EQ(s.hairs, 3);
+
+    pick("Plane");
+    s.meshPath.clear();
+    chooserAnswer = ball;
+    ASSERT_TRUE(loadHairFile(s, hairPath)) << (messages.empty() ? "" : messages[0]);
+    ASSERT_EQ(chooserFolders.size(), 1u) << "asked for";
+    EXPECT_EQ(chooserFolders[0], hairs);
+    EXPECT_EQ(s.meshPath, ball);
+}
+
+TEST(MeshHairLoad, AMissingOrDifferentMeshIsRefusedNamingTheOneNeededAndChangesNothing)
+{
+    const std::string folder = freshFolder("mesh-window-wrong-mesh");
+    const std::string meshes = freshFolder("mesh-window-wrong-mesh-meshes");
+    const std::string ball = writeLumpyBall(meshes + "/ball.obj");
+    const std::string hairPath = folder + "/on-ball.hair";
+    ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " --mesh '" + ball +
+                  "' --hairs 3 --clusters 2 --out '" + hairPath + "'"),
+              0);
+    const std::string needed = hashTextOf(ball);
+    // Beside the hair, a mesh that is not its own: looked at, and passed over.
+    const std::string other = folder + "/other.ply";
+    ASSERT_EQ(run(std::string("cp '") + TRESSMOOR_ASSIMP_MODELS + "/PLY/cube.ply' '" + other + "'"), 0);
+    // The same mesh changed by a byte is another mesh.
+    Bytes changed = readBytes(ball);
+    changed.back() = '\n';
+    changed.push_back('\n');
+    writeBytes(meshes + "/changed.obj", changed);
+
+    for (const char* before : {"Torus", "Mesh..."}) {
+        freshWindow();
+        HairSettings& s = settings();
+        moveSliders({10, 20, 2, 2, 10});
+        if (strcmp(before, "Torus") == 0) {
+            pick("Torus");
+            s.meshPath.clear();
+        } else {
+            pickMesh(other);
+        }
+        const WindowState state = WindowState::now();
+        const std::string marked = markedShape();
+        for (const std::string& answer :
+             {std::string(), other, meshes + "/changed.obj", meshes + "/missing.obj"}) {
+            messages.clear();
+            chooserAnswer = answer;
+            EXPECT_FALSE(loadHairFile(s, hairPath)) << answer;
+            ASSERT_EQ(messages.size(), 1u) << answer;
+            EXPECT_NE(messages[0].find(needed), std::string::npos) << messages[0];
+            EXPECT_NE(messages[0].find(hairPath), std::string::npos) << messages[0];
+            if (!answer.empty()) {
+                EXPECT_NE(messages[0].find(answer), std::string::npos) << messages[0];
+            }
+            EXPECT_TRUE(WindowState::now() == state) << answer << " after " << before;
+            EXPECT_EQ(markedShape(), marked);
+        }
+    }
 }
