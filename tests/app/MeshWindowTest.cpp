@@ -182,6 +182,9 @@ struct MeshCase {
     DisplayMode displayMode;
     const char* display;
     int growth;
+    bool controlNets = false;  // Control Points and Control Polygon both on
+    ViewState view = {};
+    std::string viewOptions = "";  // the same view for tressmoor-render
 };
 
 const MeshCase kCases[] = {
@@ -191,6 +194,13 @@ const MeshCase kCases[] = {
      DisplayMode::Wireframe, "wireframe", 1},
     {"spider_obj_smooth", TRESSMOOR_ASSIMP_MODELS "/OBJ/spider.obj", {12, 45, 3, 5, 8}, "combed",
      DisplayMode::Smooth, "smooth", 1},
+    {"ball_nets_turned", "", {20, 40, 3, 2, 8}, "messy", DisplayMode::Smooth, "smooth", 3, true,
+     {1.4f, 35.0f, -50.0f, 20.0f, -10.0f},
+     "--control-points --control-polygon --rotate-x 35 --rotate-z -50 --translate 20,-10 "
+     "--zoom 1.4"},
+    {"wuson_ply_texture_turned", TRESSMOOR_ASSIMP_MODELS "/PLY/Wuson.ply", {4, 30, 8, 6, 10},
+     "messy", DisplayMode::Texture, "texture", 1, false, {1.8f, -75.0f, 0.0f, 0.0f, 0.0f},
+     "--rotate-x -75 --zoom 1.8"},
 };
 
 class MeshInWindow : public testing::TestWithParam<MeshCase> {};
@@ -218,6 +228,13 @@ TEST_P(MeshInWindow, GrowsDrawsAsTheRendererAndSavesWhatTheToolWrites)
     HairView* view = freshWindow();
     HairSettings& s = settings();
     s.displayMode = c.displayMode;
+    s.controlPoints = c.controlNets;
+    s.controlPolygon = c.controlNets;
+    view->zoomFactor = c.view.zoomFactor;
+    view->rotationX = c.view.rotationX;
+    view->rotationZ = c.view.rotationZ;
+    view->translationX = c.view.translationX;
+    view->translationY = c.view.translationY;
     moveSliders(c.sliders);
     pick(strcmp(c.style, "combed") == 0 ? "Combed" : "Messy");
     srand(1);
@@ -239,7 +256,8 @@ TEST_P(MeshInWindow, GrowsDrawsAsTheRendererAndSavesWhatTheToolWrites)
                                 std::to_string(c.growth) + " --mesh '" + mesh + "'";
     const std::string picturePath = folder + "/render.png";
     ASSERT_EQ(run(std::string("env -u DISPLAY ") + TRESSMOOR_RENDER_BINARY + " " + options +
-                  " --display " + c.display + " --image '" + picturePath + "'"),
+                  " --display " + c.display + " " + c.viewOptions + " --image '" + picturePath +
+                  "'"),
               0)
         << options;
     PngPicture picture;
@@ -255,6 +273,8 @@ TEST_P(MeshInWindow, GrowsDrawsAsTheRendererAndSavesWhatTheToolWrites)
     if (differing > kCrossingPixels) {
         writePng(folder + "/window.png", frame);
     }
+    s.controlPoints = false;
+    s.controlPolygon = false;
 
     for (const char* extension : {".hair", ".obj", ".usda"}) {
         const std::string windowPath = folder + "/window" + extension;
