@@ -34,10 +34,10 @@ std::string folderOf(const std::string& path)
 
 }  // namespace
 
-std::string chooseMeshThroughDialog(const std::string& folder)
+std::string chooseMeshThroughDialog(const std::string& title, const std::string& folder)
 {
     Fl_Native_File_Chooser chooser;
-    chooser.title("Mesh");
+    chooser.title(title.c_str());
     chooser.directory(folder.c_str());
     chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.filter(kMeshFilter);
@@ -52,13 +52,14 @@ std::string chooseMeshThroughDialog(const std::string& folder)
     return chooser.filename();
 }
 
-std::string (*chooseMeshPath)(const std::string& folder) = chooseMeshThroughDialog;
+std::string (*chooseMeshPath)(const std::string& title, const std::string& folder) =
+    chooseMeshThroughDialog;
 
 void openMeshThroughChooser(HairSettings& settings)
 {
     const std::string folder =
         settings.meshFolder.empty() ? chooserFolder(settings) : settings.meshFolder;
-    const std::string path = chooseMeshPath(folder);
+    const std::string path = chooseMeshPath("Mesh", folder);
     if (!path.empty()) {
         const std::string chosenFolder = folderOf(path);
         if (!chosenFolder.empty()) {

@@ -5,10 +5,11 @@
 
 class HairSettings;
 
-// Asks which mesh file to open, in the folder given; an empty string when the
-// person cancels. Tests replace it to answer without a modal chooser.
-extern std::string (*chooseMeshPath)(const std::string& folder);
-std::string chooseMeshThroughDialog(const std::string& folder);
+// Asks which mesh file to open, under the title and in the folder given; an
+// empty string when the person cancels. Tests replace it to answer without a
+// modal chooser.
+extern std::string (*chooseMeshPath)(const std::string& title, const std::string& folder);
+std::string chooseMeshThroughDialog(const std::string& title, const std::string& folder);
 
 // "Mesh...": asks for a mesh file and opens it.
 void openMeshThroughChooser(HairSettings& settings);

@@ -93,7 +93,9 @@ bool findMeshOfHair(const HairSettings& settings, const std::string& hairPath,
         }
     }
     if (meshPath.empty()) {
-        meshPath = chooseMeshPath(folderOf(hairPath));
+        meshPath = chooseMeshPath("The mesh the hair grew on (its hash is " +
+                                      meshHashText(recipe.meshHash) + ")",
+                                  folderOf(hairPath));
         if (meshPath.empty()) {
             problem = neededMesh(recipe) + ", and no mesh was chosen";
             return false;

@@ -41,12 +41,14 @@ void captureMessage(HairFileMessage, const std::string& text)
     messages.push_back(text);
 }
 
-// What the chooser answers next, and the folders it was asked to open in.
+// What the chooser answers next, and the folders and titles it was asked to open with.
 std::string chooserAnswer;
 std::vector<std::string> chooserFolders;
+std::vector<std::string> chooserTitles;
 
-std::string answerChooser(const std::string& folder)
+std::string answerChooser(const std::string& title, const std::string& folder)
 {
+    chooserTitles.push_back(title);
     chooserFolders.push_back(folder);
     return chooserAnswer;
 }
@@ -524,6 +526,8 @@ TEST(MeshHairLoad, FindsTheMeshWhereItWasLastOpenedOrAsksForIt)
     ASSERT_TRUE(loadHairFile(s, hairPath)) << (messages.empty() ? "" : messages[0]);
     ASSERT_EQ(chooserFolders.size(), 1u) << "asked for";
     EXPECT_EQ(chooserFolders[0], hairs);
+    EXPECT_NE(chooserTitles.back().find(hashTextOf(ball)), std::string::npos)
+        << "the chooser says which mesh it wants: " << chooserTitles.back();
     EXPECT_EQ(s.meshPath, ball);
 }
 
