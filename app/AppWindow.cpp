@@ -63,6 +63,7 @@ Fl_Menu_Item kMenuItems[kMenuItemCount] = {
     item("Plane", FL_MENU_RADIO, 218, settingsCallback<&HairSettings::buildPlane>),
     item("Sphere", FL_MENU_RADIO, 242, settingsCallback<&HairSettings::buildSphere>),
     item("Torus", FL_MENU_RADIO, 234, settingsCallback<&HairSettings::buildTorus>),
+    item("Mesh...", FL_MENU_RADIO, 234, settingsCallback<&HairSettings::openMesh>),
     kEnd,
     submenu("Style", 243),
     item("Messy", FL_MENU_RADIO, 241, settingsCallback<&HairSettings::setMessy>),
@@ -254,6 +255,15 @@ void AppWindow::markShapeAndStyle(UnderlyingShape shape, HairStyle style)
         markRadioItem(settingsCallback<&HairSettings::buildSphere>);
     } else if (shape == UnderlyingShape::Torus) {
         markRadioItem(settingsCallback<&HairSettings::buildTorus>);
+    } else if (shape == UnderlyingShape::Mesh) {
+        markRadioItem(settingsCallback<&HairSettings::openMesh>);
+    } else {
+        // A cancelled "Mesh..." before any shape: the bar marked it on the pick.
+        for (Fl_Menu_Item& item : kMenuItems) {
+            if (item.text != nullptr && item.callback_ == settingsCallback<&HairSettings::openMesh>) {
+                item.clear();
+            }
+        }
     }
     if (style == HairStyle::Messy) {
         markRadioItem(settingsCallback<&HairSettings::setMessy>);

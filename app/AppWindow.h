@@ -14,7 +14,7 @@ struct Fl_Menu_Item;
 class HairView;
 class HairSettings;
 
-constexpr int kMenuItemCount = 29;
+constexpr int kMenuItemCount = 30;
 extern Fl_Menu_Item kMenuItems[kMenuItemCount];
 
 // The main window: menu bar, view, sliders and button, each wired to one

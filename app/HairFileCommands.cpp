@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cfloat>
 
+#include <utility>
 #include <vector>
 
 #include <FL/Fl_Native_File_Chooser.H>
@@ -14,6 +15,8 @@
 #include "app/AppWindow.h"
 #include "app/DialogText.h"
 #include "app/HairSettings.h"
+#include "app/MeshCommands.h"
+#include "app/MeshHairLoad.h"
 #include "app/ShownChildren.h"
 #include "formats/FileIo.h"
 #include "formats/HairExport.h"
@@ -187,7 +190,8 @@ bool saveHairFile(HairSettings& settings, const std::string& path)
     std::vector<unsigned char> bytes;
     std::string problem;
     const bool saved =
-        makesDenseFile(settings.children)
+        settings.shape == UnderlyingShape::Mesh ? saveMeshHairFile(settings, path, problem)
+        : makesDenseFile(settings.children)
             ? saveDenseHairFile(settings, path, problem)
             : adoptStoreLayout(hairStore, recipe, problem) &&
                   encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path),
@@ -211,8 +215,19 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
                 decodeHairStrands(file.bytes.data(), file.bytes.size(), FLT_MAX, file.strands,
                                   problem);
     const bool dense = read && claimsChildren(file.strands);
+    // Hair on a mesh holds its points in the mesh's own units: only the mesh places them.
+    MeshHairFound onMesh;
+    HairRecipe meshRecipe;
+    bool hasTag = false;
+    std::string notMesh;
+    const bool meshHair = read && !dense &&
+                          readTressmoorRecipe(file.strands, meshRecipe, hasTag, notMesh) &&
+                          meshRecipe.shape == UnderlyingShape::Mesh;
     if (dense) {
         read = loadDenseHairFile(settings, file, problem);
+    } else if (meshHair) {
+        read = findMeshOfHair(settings, path, file.strands, meshRecipe, onMesh, problem);
+        contents = std::move(onMesh.contents);
     } else if (read) {
         read = decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem);
     }
@@ -226,6 +241,10 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
     if (!dense) {
         applyRecipe(recipe, settings);
         settings.children = ChildRequest();
+        if (meshHair) {
+            settings.meshGround = std::move(onMesh.ground);
+            settings.meshPath = onMesh.meshPath;
+        }
         // The surface is set up as its builder does, but nothing grows.
         applyHairFile(contents, underlyingSurface, hairStore);
         std::string unused;

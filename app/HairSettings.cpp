@@ -7,10 +7,12 @@
 
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
+#include "app/MeshCommands.h"
 #include "app/ShownChildren.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
+#include "hair/MeshGrowth.h"
 
 HairSettings::HairSettings()
     : shape(UnderlyingShape::NoShape),
@@ -68,10 +70,33 @@ void HairSettings::buildTorus()
     growCurrentShape();
 }
 
+void HairSettings::openMesh()
+{
+    openMeshThroughChooser(*this);
+}
+
+void HairSettings::buildMesh()
+{
+    if (meshGround == nullptr || !meshGround->ready()) {
+        return;
+    }
+    shape = UnderlyingShape::Mesh;
+    // Children are not made on meshes yet.
+    children = ChildRequest();
+    growCurrentShape();
+}
+
 // The sphere and torus set up the window's surface before their hair grows.
 void HairSettings::growCurrentShape()
 {
-    growShapeHair(recipeFromSettings(*this), underlyingSurface, hairStore);
+    const HairRecipe recipe = recipeFromSettings(*this);
+    if (shape == UnderlyingShape::Mesh) {
+        if (meshGround == nullptr || !growMeshHair(recipe, *meshGround, hairStore)) {
+            return;
+        }
+    } else {
+        growShapeHair(recipe, underlyingSurface, hairStore);
+    }
     growth = ++growthsRun;
     std::string problem;
     if (!showChildrenOf(*this, problem)) {
@@ -88,6 +113,8 @@ void HairSettings::regenerate()
         buildSphere();
     } else if (shape == UnderlyingShape::Torus) {
         buildTorus();
+    } else if (shape == UnderlyingShape::Mesh) {
+        buildMesh();
     }
 }
 
@@ -149,8 +176,12 @@ void HairSettings::updateParts()
 
 HairRecipe recipeFromSettings(const HairSettings& settings)
 {
-    return {settings.shape, settings.style, settings.length, settings.restAngle,
-            settings.hairs, settings.clusters, settings.parts};
+    HairRecipe recipe = {settings.shape, settings.style, settings.length, settings.restAngle,
+                         settings.hairs, settings.clusters, settings.parts};
+    if (settings.shape == UnderlyingShape::Mesh && settings.meshGround != nullptr) {
+        recipe.meshHash = settings.meshGround->seed;
+    }
+    return recipe;
 }
 
 void applyRecipe(const HairRecipe& recipe, HairSettings& settings)

@@ -4,8 +4,10 @@
 #include "geometry/UnderlyingShapes.h"  // UnderlyingShape
 #include "hair/ChildStrands.h"           // ChildRequest
 #include "hair/HairRecipe.h"            // HairStyle
+#include "hair/MeshGrowth.h"            // MeshGround
 #include "view/DrawPass.h"              // DisplayMode
 
+#include <memory>
 #include <string>
 
 class Fl_Value_Slider;
@@ -23,6 +25,9 @@ public:
     void buildPlane();
     void buildSphere();
     void buildTorus();
+    void openMesh();
+    // Grow on the opened mesh; the shape becomes Mesh.
+    void buildMesh();
     void regenerate();
     void setMessy();
     void setCombed();
@@ -65,6 +70,11 @@ public:
     // which of them the shown hair is, as tressmoor-grow's --growth counts.
     int growthsRun = 0;
     int growth = 1;
+    // The mesh last opened with "Mesh...", fitted and ready for growth, where it
+    // was read, and the folder its chooser opens in next.
+    std::unique_ptr<MeshGround> meshGround;
+    std::string meshPath;
+    std::string meshFolder;
 
 private:
     void growCurrentShape();

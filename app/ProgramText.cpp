@@ -2,7 +2,7 @@
 
 const MenuSummary kMenuSummaries[kMenuCount] = {
     {"File", "save the hair as .hair, .obj or .usda; load a .hair file"},
-    {"Under Lying Shape", "grow hair on a plane, a sphere or a torus"},
+    {"Under Lying Shape", "grow hair on a plane, a sphere, a torus or a Mesh... file"},
     {"Style", "messy or combed hair, grown again at once"},
     {"Model", "control points and polygon; wireframe, smooth, textured"},
     {"View", "what a press or drag in the view does: turn, move, zoom"},
@@ -37,10 +37,10 @@ std::string programHelp()
         "Usage: tressmoor [--help | --version]\n"
         "\n"
         "Tressmoor is an interactive hair and fur modeller. It grows clusters of hair\n"
-        "strands on a plane, a sphere or a torus and shows them in an OpenGL view that\n"
-        "the mouse turns, moves and zooms. It opens one window with a menu bar, the\n"
-        "view, five sliders and the Render Hair button; pick a shape from Under Lying\n"
-        "Shape to begin.\n"
+        "strands on a plane, a sphere, a torus or a mesh of your own and shows them in\n"
+        "an OpenGL view that the mouse turns, moves and zooms. It opens one window\n"
+        "with a menu bar, the view, five sliders and the Render Hair button; pick a\n"
+        "shape from Under Lying Shape to begin.\n"
         "\n"
         "Menus:\n";
     for (const MenuSummary& m : kMenuSummaries) {

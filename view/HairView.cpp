@@ -38,6 +38,9 @@ void HairView::draw()
         scene.displayMode = settings->displayMode;
         scene.controlPoints = settings->controlPoints;
         scene.controlPolygon = settings->controlPolygon;
+        if (settings->meshGround != nullptr) {
+            scene.mesh = &settings->meshGround->mesh;
+        }
     }
     const float noOffset[3] = {0.0f, 0.0f, 0.0f};
     if (childLines != nullptr) {

@@ -43,6 +43,7 @@ const MenuRecord kExpectedMenu[kMenuItemCount] = {
     {"Plane", FL_MENU_RADIO, 218, true},
     {"Sphere", FL_MENU_RADIO, 242, true},
     {"Torus", FL_MENU_RADIO, 234, true},
+    {"Mesh...", FL_MENU_RADIO, 234, true},
     {nullptr, 0, 0, false},
     {"Style", FL_SUBMENU, 243, false},
     {"Messy", FL_MENU_RADIO, 241, true},
