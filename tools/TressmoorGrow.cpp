@@ -118,9 +118,6 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     }
     if (!command.mesh.empty()) {
         command.growth.recipe.shape = UnderlyingShape::Mesh;
-        if (command.children.generation.children > 0) {
-            return usageError("children are not made on a mesh yet");
-        }
     }
     // Every strand of a growth has the recipe's parts, and so has every child.
     const HairRecipe& recipe = command.growth.recipe;
@@ -195,7 +192,7 @@ int main(int argc, char** argv)
         own.rootSt = meshSt;
     }
     const std::optional<StrandStream> made =
-        StrandStream::make(strands, recipe.shape, command.children, problem);
+        StrandStream::make(strands, recipe.shape, command.children, problem, &ground);
     const HairFileFormat format = formatForPath(command.out);
     if (!made || !canWrite(*made, format, problem)) {
         return usageError(problem);
