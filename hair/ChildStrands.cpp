@@ -159,11 +159,13 @@ std::optional<ChildGenerator> ChildGenerator::make(const GuideStrands& guides,
                                                    UnderlyingShape shape,
                                                    const ChildOptions& options,
                                                    std::string& problem,
-                                                   const MeshGround* ground)
+                                                   const MeshGround* ground,
+                                                   bool fittedUnits)
 {
     ChildGenerator generator(guides, shape, options);
     if (shape == UnderlyingShape::Mesh && ground != nullptr && ground->ready()) {
         generator.ground = ground;
+        generator.fittedUnits = fittedUnits;
     }
     if (options.mode == ChildMode::Between && options.children > 0) {
         if (!isUnderlyingShape(shape) && !generator.onMesh()) {
@@ -207,7 +209,10 @@ uint64_t ChildGenerator::childPointCount() const
 
 float ChildGenerator::childReach() const
 {
-    return options.children > 0 ? options.radius + options.frizz : 0.0f;
+    // On a mesh the surface point nearest the disc's edge is at most the
+    // radius further from it.
+    const float radius = onMesh() ? 2.0f * options.radius : options.radius;
+    return options.children > 0 ? radius + options.frizz : 0.0f;
 }
 
 RootFrame ChildGenerator::guideFrame(uint64_t g) const
@@ -232,7 +237,7 @@ RootFrame ChildGenerator::guideFrame(uint64_t g) const
 void ChildGenerator::guidePoint(uint64_t n, float out[3]) const
 {
     guides.point(n, out);
-    if (onMesh()) {
+    if (onMesh() && !fittedUnits) {
         const double own[3] = {out[0], out[1], out[2]};
         double fitted[3];
         ground->fit.toFitted(own, fitted);
@@ -244,7 +249,7 @@ void ChildGenerator::guidePoint(uint64_t n, float out[3]) const
 
 void ChildGenerator::toOutputUnits(StrandRun& run, size_t first) const
 {
-    if (!onMesh()) {
+    if (!onMesh() || fittedUnits) {
         return;
     }
     for (size_t k = first; k + 2 < run.points.size(); k += 3) {
@@ -263,8 +268,10 @@ bool ChildGenerator::meshCoordinatesAt(const float root[3], float st[2]) const
         return false;
     }
     const double own[3] = {root[0], root[1], root[2]};
-    double fitted[3];
-    ground->fit.toFitted(own, fitted);
+    double fitted[3] = {own[0], own[1], own[2]};
+    if (!fittedUnits) {
+        ground->fit.toFitted(own, fitted);
+    }
     const float point[3] = {static_cast<float>(fitted[0]), static_cast<float>(fitted[1]),
                             static_cast<float>(fitted[2])};
     SurfacePoint at;

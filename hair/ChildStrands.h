@@ -141,10 +141,12 @@ public:
     // guides need a known shape (NoShape when it is unknown, Mesh without its
     // ground) and guides of one length. The guides' bytes, and the ground, must
     // outlive the generator. On a mesh the guides are in the mesh's own units;
-    // children are made in the ground's fitted units and given back in the mesh's.
+    // children are made in the ground's fitted units and given back in the
+    // mesh's; with fittedUnits both stay fitted, as a picture draws them.
     static std::optional<ChildGenerator> make(const GuideStrands& guides, UnderlyingShape shape,
                                               const ChildOptions& options, std::string& problem,
-                                              const MeshGround* ground = nullptr);
+                                              const MeshGround* ground = nullptr,
+                                              bool fittedUnits = false);
 
     const GuideStrands& guideStrands() const { return guides; }
     const ChildOptions& childOptions() const { return options; }
@@ -166,7 +168,7 @@ public:
     void skip(ChildCursor& cursor, uint64_t end) const;
 
     // How far a child may stray from its guide's points: the disc it roots in
-    // and its frizz; none without children.
+    // (on a mesh, twice its radius) and its frizz; none without children.
     float childReach() const;
 
     // The frame at a guide's root, as the children see it (on a mesh, in fitted units).
@@ -194,6 +196,7 @@ private:
     UnderlyingShape shape;
     ChildOptions options;
     const MeshGround* ground = nullptr;
+    bool fittedUnits = false;
 
     // Between guides: every guide's points relative to its root in the root's
     // frame (tangent, normal, bitangent), and the grid of their roots.
