@@ -35,6 +35,7 @@ std::string helpText()
            "With --mesh, the hair grows on your own mesh instead of a shape, and every\n"
            "file holds it in the mesh's own coordinates, so that it sits on the mesh\n"
            "wherever the mesh is imported; the recipe names the mesh by its file's hash.\n"
+           "Children root on the mesh too, and are written in its coordinates.\n"
            "\n"
            "Options (defaults are the window's):\n" +
            growthOptionsHelp() + meshOptionHelp() + childOptionsHelp() + unitOptionHelp() +
