@@ -51,10 +51,10 @@ bool readDenseHairGuides(const HairStrands& file, DenseHairGuides& dense, bool& 
 }
 
 bool denseHairMatches(const unsigned char* fileBytes, size_t size, const HairStrands& guides,
-                      const DenseHairInfo& info, std::string& problem)
+                      const DenseHairInfo& info, std::string& problem, const MeshGround* ground)
 {
     const std::optional<StrandStream> stream =
-        StrandStream::make(guides, info.recipe.shape, info.request, problem);
+        StrandStream::make(guides, info.recipe.shape, info.request, problem, ground);
     if (!stream) {
         return false;
     }

@@ -25,7 +25,9 @@ bool readDenseHairGuides(const HairStrands& file, DenseHairGuides& dense, bool& 
 
 // Whether the file holds exactly what the guides (the plain file of the recipe's
 // hair, checked) bring with the options: every byte as writing them again gives.
+// Children on a mesh are made on its ground.
 bool denseHairMatches(const unsigned char* fileBytes, size_t size, const HairStrands& guides,
-                      const DenseHairInfo& info, std::string& problem);
+                      const DenseHairInfo& info, std::string& problem,
+                      const MeshGround* ground = nullptr);
 
 #endif

@@ -22,8 +22,11 @@ using GuideGrowth = std::function<bool(const HairRecipe& recipe, int growth)>;
 // False when the file is not such hair, or does not hold exactly what its
 // guides and child options make; claimed then tells whether its header says it
 // is, and problem why it is not taken as such. Guides the file dropped are
-// grown again into the store by growGuides.
+// grown again into the store by growGuides. Hair grown on a mesh needs the
+// ground of the mesh its recipe names for its children, and its guides grown
+// again are moved into the mesh's units.
 bool readDenseHairSource(const HairBytes& file, HairStore& store, const GuideGrowth& growGuides,
-                         DenseHairSource& source, bool& claimed, std::string& problem);
+                         DenseHairSource& source, bool& claimed, std::string& problem,
+                         const MeshGround* ground = nullptr);
 
 #endif

@@ -17,10 +17,11 @@ GuideStrands guideStrandsOf(const HairStrands& strands)
 }
 
 std::optional<StrandStream> StrandStream::make(const HairStrands& guides, UnderlyingShape shape,
-                                               const ChildRequest& options, std::string& problem)
+                                               const ChildRequest& options, std::string& problem,
+                                               const MeshGround* ground)
 {
     std::optional<ChildGenerator> generator =
-        ChildGenerator::make(guideStrandsOf(guides), shape, options.generation, problem);
+        ChildGenerator::make(guideStrandsOf(guides), shape, options.generation, problem, ground);
     if (!generator) {
         return std::nullopt;
     }

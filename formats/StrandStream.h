@@ -29,9 +29,11 @@ inline bool makesDenseFile(const ChildRequest& options)
 class StrandStream {
 public:
     // None, with the reason, when the children cannot be made: between guides
-    // needs the shape and guides of one length.
+    // needs the shape and guides of one length. Hair on a mesh, in the mesh's
+    // own units, needs its ground for children; it must outlive the stream.
     static std::optional<StrandStream> make(const HairStrands& guides, UnderlyingShape shape,
-                                            const ChildRequest& options, std::string& problem);
+                                            const ChildRequest& options, std::string& problem,
+                                            const MeshGround* ground = nullptr);
     StrandStream(StrandStream&&) = default;
     StrandStream(const StrandStream&) = delete;
     StrandStream& operator=(const StrandStream&) = delete;
@@ -87,6 +89,12 @@ public:
     float widthAt(uint64_t guide, uint32_t i, uint32_t n) const;
     bool widthsVary() const;
     float widestWidth() const;
+    // The mesh the children grew on, and its uv at a root in the mesh's units.
+    const MeshGround* meshGround() const { return generator.meshGround(); }
+    bool meshCoordinatesAt(const float root[3], float st[2]) const
+    {
+        return generator.meshCoordinatesAt(root, st);
+    }
 
     // A view of the bytes, kept by value so that no copy of a view can dangle.
     const HairStrands guides;

@@ -204,7 +204,14 @@ private:
         if (!childGuides.empty()) {
             childGuides[child] = guide;
         }
-        return childSt.empty() || shapeCoordinatesAt(stream.shape, root, &childSt[2 * child]);
+        if (childSt.empty()) {
+            return true;
+        }
+        // A mesh's uv at the child's own root, as the guides' are found.
+        if (stream.meshGround() != nullptr) {
+            return stream.meshCoordinatesAt(root, &childSt[2 * child]);
+        }
+        return shapeCoordinatesAt(stream.shape, root, &childSt[2 * child]);
     }
 
     bool childrenFollowOthers() const

@@ -2,6 +2,7 @@
 
 #include "hair/ChildSampling.h"
 #include "hair/ChildStrands.h"
+#include "hair/MeshGrowth.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ void ChildGenerator::prepareBetween()
         const RootFrame frame = guideFrame(g);
         for (uint64_t i = 0; i < n; ++i) {
             float point[3];
-            guides.point(guides.starts[g] + i, point);
+            guidePoint(guides.starts[g] + i, point);
             const float d[3] = {point[0] - frame.root[0], point[1] - frame.root[1],
                                 point[2] - frame.root[2]};
             localPoints.push_back(dot(d, frame.tangent));
@@ -78,6 +79,15 @@ void ChildGenerator::prepareBetween()
     rootGrid.emplace(roots);
 }
 
+// One draw of the brood's generator seeds the mesh's own, so a child's draws are
+// known without finding its triangle (see skip).
+void ChildGenerator::rootOnMesh(ChildRandom& random, RootFrame& frame) const
+{
+    SplitMix64 mix{random.next()};
+    const SurfacePoint at = ground->areas.randomPoint(ground->mesh, mix);
+    frame = meshFrame(at.position, at.normal);
+}
+
 // Each child roots anywhere on the shape and takes the shape of the guides nearest
 // it: their points relative to their roots, in their own root frames, weighted by
 // inverse distance and rebuilt in the child's frame, so it stands on the surface
@@ -87,9 +97,15 @@ void ChildGenerator::generateBetween(ChildCursor& cursor, uint64_t end, StrandRu
     ChildRandom random(cursor.state);
     const uint64_t n = guides.pointCount(0);
     for (; cursor.child < end; ++cursor.child) {
-        float root[3];
-        rootOnShape(shape, random, root);
-        const RootFrame frame = shapeFrame(shape, root);
+        RootFrame frame;
+        if (onMesh()) {
+            rootOnMesh(random, frame);
+        } else {
+            float drawn[3];
+            rootOnShape(shape, random, drawn);
+            frame = shapeFrame(shape, drawn);
+        }
+        const float* root = frame.root;
         uint32_t nearest[3];
         float distance[3];
         const int found = rootGrid->nearestThree(root, nearest, distance);
@@ -103,6 +119,7 @@ void ChildGenerator::generateBetween(ChildCursor& cursor, uint64_t end, StrandRu
         for (int k = 0; k < found; ++k) {
             share[k] /= total;
         }
+        const size_t firstFloat = run.points.size();
         for (uint64_t i = 0; i < n; ++i) {
             float local[3] = {0.0f, 0.0f, 0.0f};
             for (int k = 0; k < found; ++k) {
@@ -118,6 +135,7 @@ void ChildGenerator::generateBetween(ChildCursor& cursor, uint64_t end, StrandRu
             }
             appendFrizzed(run, point, options.frizz, fractionAlong(i, n), random);
         }
+        toOutputUnits(run, firstFloat);
         run.pointCounts.push_back(static_cast<uint32_t>(n));
         run.guides.push_back(nearest[0]);
     }

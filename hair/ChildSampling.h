@@ -92,6 +92,9 @@ inline void appendFrizzed(StrandRun& run, const float point[3], float frizz, flo
     }
 }
 
+// The frame at a root of a mesh with the interpolated normal there (ChildStrands.cpp).
+RootFrame meshFrame(const float root[3], const float normal[3]);
+
 // A root spread uniformly by area over the shape (ChildBetween.cpp).
 void rootOnShape(UnderlyingShape shape, ChildRandom& random, float out[3]);
 

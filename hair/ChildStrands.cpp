@@ -6,6 +6,7 @@
 
 #include "hair/ChildSampling.h"
 #include "hair/LittleEndian.h"
+#include "hair/MeshGrowth.h"
 
 namespace {
 
@@ -75,6 +76,15 @@ RootFrame strandFrame(const float root[3], const float next[3])
 }
 
 }  // namespace
+
+RootFrame meshFrame(const float root[3], const float normal[3])
+{
+    RootFrame frame;
+    std::memcpy(frame.root, root, sizeof frame.root);
+    std::memcpy(frame.normal, normal, sizeof frame.normal);
+    completeFrame(frame, nullptr);
+    return frame;
+}
 
 const char* childModeName(ChildMode mode)
 {
@@ -148,11 +158,17 @@ ChildGenerator::ChildGenerator(const GuideStrands& guides, UnderlyingShape shape
 std::optional<ChildGenerator> ChildGenerator::make(const GuideStrands& guides,
                                                    UnderlyingShape shape,
                                                    const ChildOptions& options,
-                                                   std::string& problem)
+                                                   std::string& problem,
+                                                   const MeshGround* ground,
+                                                   bool fittedUnits)
 {
     ChildGenerator generator(guides, shape, options);
+    if (shape == UnderlyingShape::Mesh && ground != nullptr && ground->ready()) {
+        generator.ground = ground;
+        generator.fittedUnits = fittedUnits;
+    }
     if (options.mode == ChildMode::Between && options.children > 0) {
-        if (!isUnderlyingShape(shape)) {
+        if (!isUnderlyingShape(shape) && !generator.onMesh()) {
             problem = "children between guides need the shape the hair grew on";
             return std::nullopt;
         }
@@ -193,22 +209,78 @@ uint64_t ChildGenerator::childPointCount() const
 
 float ChildGenerator::childReach() const
 {
-    return options.children > 0 ? options.radius + options.frizz : 0.0f;
+    // On a mesh the surface point nearest the disc's edge is at most the
+    // radius further from it.
+    const float radius = onMesh() ? 2.0f * options.radius : options.radius;
+    return options.children > 0 ? radius + options.frizz : 0.0f;
 }
 
 RootFrame ChildGenerator::guideFrame(uint64_t g) const
 {
     const uint64_t first = guides.starts[g];
     float root[3];
-    guides.point(first, root);
+    guidePoint(first, root);
     if (isUnderlyingShape(shape)) {
         return shapeFrame(shape, root);
     }
+    SurfacePoint at;
+    if (onMesh() && ground->nearest.nearestPoint(root, at)) {
+        return meshFrame(root, at.normal);
+    }
     float next[3] = {root[0], root[1] + 1.0f, root[2]};
     if (guides.pointCount(g) > 1) {
-        guides.point(first + 1, next);
+        guidePoint(first + 1, next);
     }
     return strandFrame(root, next);
+}
+
+void ChildGenerator::guidePoint(uint64_t n, float out[3]) const
+{
+    guides.point(n, out);
+    if (onMesh() && !fittedUnits) {
+        const double own[3] = {out[0], out[1], out[2]};
+        double fitted[3];
+        ground->fit.toFitted(own, fitted);
+        for (int a = 0; a < 3; ++a) {
+            out[a] = static_cast<float>(fitted[a]);
+        }
+    }
+}
+
+void ChildGenerator::toOutputUnits(StrandRun& run, size_t first) const
+{
+    if (!onMesh() || fittedUnits) {
+        return;
+    }
+    for (size_t k = first; k + 2 < run.points.size(); k += 3) {
+        const double fitted[3] = {run.points[k], run.points[k + 1], run.points[k + 2]};
+        double own[3];
+        ground->fit.toMesh(fitted, own);
+        for (int a = 0; a < 3; ++a) {
+            run.points[k + a] = static_cast<float>(own[a]);
+        }
+    }
+}
+
+bool ChildGenerator::meshCoordinatesAt(const float root[3], float st[2]) const
+{
+    if (!onMesh()) {
+        return false;
+    }
+    const double own[3] = {root[0], root[1], root[2]};
+    double fitted[3] = {own[0], own[1], own[2]};
+    if (!fittedUnits) {
+        ground->fit.toFitted(own, fitted);
+    }
+    const float point[3] = {static_cast<float>(fitted[0]), static_cast<float>(fitted[1]),
+                            static_cast<float>(fitted[2])};
+    SurfacePoint at;
+    if (!ground->nearest.nearestPoint(point, at)) {
+        return false;
+    }
+    st[0] = at.uv[0];
+    st[1] = at.uv[1];
+    return true;
 }
 
 ChildCursor ChildGenerator::broodStart(uint64_t g) const
@@ -250,7 +322,9 @@ void ChildGenerator::skip(ChildCursor& cursor, uint64_t end) const
     const uint64_t n = childPoints(cursor.guide);
     for (; cursor.child < end; ++cursor.child) {
         float root[3];
-        if (options.mode == ChildMode::Between) {
+        if (options.mode == ChildMode::Between && onMesh()) {
+            random.next();
+        } else if (options.mode == ChildMode::Between) {
             rootOnShape(shape, random, root);
         } else {
             pointInDisc(random, root[0], root[1]);

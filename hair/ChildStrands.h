@@ -9,6 +9,8 @@
 #include "geometry/UnderlyingShapes.h"
 #include "hair/RootGrid.h"
 
+class MeshGround;
+
 // Child strands make sparse grown hair dense for a renderer: every grown strand
 // is a guide, and children either clump around their guide or spread over the
 // whole shape, each blended from the guides whose roots are nearest its own.
@@ -120,6 +122,8 @@ struct RootFrame {
     float bitangent[3];
 };
 
+class ChildRandom;
+
 // Where the making of a guide's brood of children has got to: the next child,
 // and the random state it is drawn from.
 struct ChildCursor {
@@ -134,10 +138,15 @@ struct ChildCursor {
 class ChildGenerator {
 public:
     // None, with the reason, when the options cannot be met: children between
-    // guides need a known shape (NoShape when it is unknown) and guides of one
-    // length. The guides' bytes must outlive the generator.
+    // guides need a known shape (NoShape when it is unknown, Mesh without its
+    // ground) and guides of one length. The guides' bytes, and the ground, must
+    // outlive the generator. On a mesh the guides are in the mesh's own units;
+    // children are made in the ground's fitted units and given back in the
+    // mesh's; with fittedUnits both stay fitted, as a picture draws them.
     static std::optional<ChildGenerator> make(const GuideStrands& guides, UnderlyingShape shape,
-                                              const ChildOptions& options, std::string& problem);
+                                              const ChildOptions& options, std::string& problem,
+                                              const MeshGround* ground = nullptr,
+                                              bool fittedUnits = false);
 
     const GuideStrands& guideStrands() const { return guides; }
     const ChildOptions& childOptions() const { return options; }
@@ -159,21 +168,35 @@ public:
     void skip(ChildCursor& cursor, uint64_t end) const;
 
     // How far a child may stray from its guide's points: the disc it roots in
-    // and its frizz; none without children.
+    // (on a mesh, twice its radius) and its frizz; none without children.
     float childReach() const;
 
-    // The frame at a guide's root, as the children see it.
+    // The frame at a guide's root, as the children see it (on a mesh, in fitted units).
     RootFrame guideFrame(uint64_t g) const;
+
+    // The mesh the children grow on; null for the other shapes.
+    const MeshGround* meshGround() const { return onMesh() ? ground : nullptr; }
+    // The mesh's uv at a root given in the mesh's own units; false off a mesh.
+    bool meshCoordinatesAt(const float root[3], float st[2]) const;
 
 private:
     ChildGenerator(const GuideStrands& guides, UnderlyingShape shape, const ChildOptions& options);
     void prepareBetween();
     void generateAround(ChildCursor& cursor, uint64_t end, StrandRun& run) const;
     void generateBetween(ChildCursor& cursor, uint64_t end, StrandRun& run) const;
+    bool onMesh() const { return ground != nullptr && shape == UnderlyingShape::Mesh; }
+    // A guide's point where children are made: on a mesh, in fitted units.
+    void guidePoint(uint64_t n, float out[3]) const;
+    // The points of run from float `first` on, from fitted units into the mesh's.
+    void toOutputUnits(StrandRun& run, size_t first) const;
+    // Between guides on a mesh: a root uniform by area, from one draw.
+    void rootOnMesh(ChildRandom& random, RootFrame& frame) const;
 
     GuideStrands guides;
     UnderlyingShape shape;
     ChildOptions options;
+    const MeshGround* ground = nullptr;
+    bool fittedUnits = false;
 
     // Between guides: every guide's points relative to its root in the root's
     // frame (tangent, normal, bitangent), and the grid of their roots.

@@ -65,7 +65,8 @@ std::string helpText()
            "\n"
            "Hair grown on a mesh (tressmoor-grow --mesh) converts as Tressmoor's own; given\n"
            "its mesh, which its recipe names by the file's hash, a USD layer also holds the\n"
-           "mesh and each strand's uv at its root. Children are not made on a mesh yet.\n"
+           "mesh and each strand's uv at its root. Children are made on that mesh, so\n"
+           "children on such hair need --mesh FILE.\n"
            "\n"
            "Options:\n" +
            helpLine("--mesh FILE", "the mesh the hair grew on, checked against its hash") +
@@ -179,7 +180,8 @@ TressmoorStrands ownStrands(const HairStrands& strands, const HairRecipe& recipe
     return own;
 }
 
-void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSource& source)
+void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSource& source,
+                const MeshGround& ground)
 {
     source.children = command.children;
     HairRecipe recipe;
@@ -195,13 +197,13 @@ void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSou
         return;
     }
     DenseHairSource dense;
-    const GuideGrowth growGuides = [](const HairRecipe& recipe, int growth) {
+    const GuideGrowth growGuides = [&ground](const HairRecipe& recipe, int growth) {
         GrowthOptions options;
         options.recipe = recipe;
         options.growth = growth;
-        return growRequestedHair(options, underlyingSurface, hairStore, kProgram);
+        return growRequestedHair(options, underlyingSurface, hairStore, kProgram, &ground);
     };
-    if (readDenseHairSource(file, hairStore, growGuides, dense, hasTag, problem)) {
+    if (readDenseHairSource(file, hairStore, growGuides, dense, hasTag, problem, &ground)) {
         source.fromGuides = true;
         source.guides = std::move(dense.guides);
         source.own = ownStrands(source.guides.strands, dense.info.recipe, command, underlyingSurface);
@@ -215,17 +217,17 @@ void readSource(const HairBytes& file, const ConvertCommand& command, ConvertSou
     }
 }
 
-// Hair grown on a mesh takes no children yet, and with its mesh, checked by
-// the hash its recipe names, the mesh and the roots' uvs. 0, or the exit status
-// with one line said.
+// Hair grown on a mesh takes, with its mesh checked by the hash its recipe
+// names, the mesh, the roots' uvs and children, which are made on that mesh.
+// 0, or the exit status with one line said.
 int takeMesh(const ConvertCommand& command, const HairBytes& input, ConvertSource& source,
-             MeshGround& ground, ExportSettings& settings)
+             const MeshGround& ground, ExportSettings& settings)
 {
     const bool onMesh = source.own.known && source.own.recipe.shape == UnderlyingShape::Mesh;
-    if (onMesh && source.children.generation.children > 0) {
-        return usageError("children are not made on a mesh yet");
-    }
     if (command.mesh.empty()) {
+        if (onMesh && source.children.generation.children > 0) {
+            return usageError("children on hair grown on a mesh need that mesh (--mesh FILE)");
+        }
         if (onMesh && command.format == HairFileFormat::Usd) {
             note(command, "was grown on a mesh; with that mesh given as --mesh FILE, the layer "
                           "also holds the mesh and the roots' uvs");
@@ -234,11 +236,6 @@ int takeMesh(const ConvertCommand& command, const HairBytes& input, ConvertSourc
     }
     if (!onMesh) {
         return usageError("--mesh is for hair grown on a mesh, and \"" + command.in + "\" was not");
-    }
-    std::string problem;
-    if (!loadMeshGround(command.mesh, ground, problem)) {
-        fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
-        return kUsageError;
     }
     if (ground.seed != source.own.recipe.meshHash) {
         fprintf(stderr, "%s: \"%s\" grew on another mesh than \"%s\" (its mesh's hash is %s, the file's %s)\n",
@@ -275,15 +272,20 @@ int main(int argc, char** argv)
                 problem.c_str());
         return kFailure;
     }
-    ConvertSource source;
-    readSource(input, command, source);
+    // The mesh is read first: children of hair on it are made, and checked, on it.
     MeshGround ground;
+    if (!command.mesh.empty() && !loadMeshGround(command.mesh, ground, problem)) {
+        fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+        return kUsageError;
+    }
+    ConvertSource source;
+    readSource(input, command, source, ground);
     ExportSettings settings;
     if (int status = takeMesh(command, input, source, ground, settings); status != 0) {
         return status;
     }
     const std::optional<StrandStream> made = StrandStream::make(
-        source.strands(input), knownShape(source.own), source.children, problem);
+        source.strands(input), knownShape(source.own), source.children, problem, &ground);
     if (!made || !canWrite(*made, command.format, problem)) {
         fprintf(stderr, "%s: cannot convert \"%s\": %s\n", kProgram, command.in.c_str(),
                 problem.c_str());

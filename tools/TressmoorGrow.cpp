@@ -35,6 +35,7 @@ std::string helpText()
            "With --mesh, the hair grows on your own mesh instead of a shape, and every\n"
            "file holds it in the mesh's own coordinates, so that it sits on the mesh\n"
            "wherever the mesh is imported; the recipe names the mesh by its file's hash.\n"
+           "Children root on the mesh too, and are written in its coordinates.\n"
            "\n"
            "Options (defaults are the window's):\n" +
            growthOptionsHelp() + meshOptionHelp() + childOptionsHelp() + unitOptionHelp() +
@@ -118,9 +119,6 @@ int parseOptions(int argc, char** argv, GrowCommand& command)
     }
     if (!command.mesh.empty()) {
         command.growth.recipe.shape = UnderlyingShape::Mesh;
-        if (command.children.generation.children > 0) {
-            return usageError("children are not made on a mesh yet");
-        }
     }
     // Every strand of a growth has the recipe's parts, and so has every child.
     const HairRecipe& recipe = command.growth.recipe;
@@ -195,7 +193,7 @@ int main(int argc, char** argv)
         own.rootSt = meshSt;
     }
     const std::optional<StrandStream> made =
-        StrandStream::make(strands, recipe.shape, command.children, problem);
+        StrandStream::make(strands, recipe.shape, command.children, problem, &ground);
     const HairFileFormat format = formatForPath(command.out);
     if (!made || !canWrite(*made, format, problem)) {
         return usageError(problem);

@@ -150,9 +150,6 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
         if (!command.hairFile.empty()) {
             return usageError("--mesh does not go with --hair yet: hair on a mesh is drawn as it grows");
         }
-        if (command.children.generation.children > 0) {
-            return usageError("children are not made on a mesh yet");
-        }
         command.growth.recipe.shape = UnderlyingShape::Mesh;
     }
     return 0;
@@ -177,6 +174,7 @@ int refuseFile(const std::string& path, const std::string& problem)
 struct PictureHair {
     UnderlyingShape shape = UnderlyingShape::NoShape;
     const TriangleMesh* mesh = nullptr;  // fitted, when the shape is Mesh
+    const MeshGround* ground = nullptr;  // the mesh's, for its children
     bool foreign = false;  // another program's strands: no shape, no tubes, fitted to the view
     uint64_t tubes = 0;    // strands the draw pass draws as tubes
     HairBytes file;
@@ -321,7 +319,7 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
     if (hair.foreign || childOptions.children > 0) {
         std::string problem;
         lines = DenseHairLines::make(hair.guides, hair.shape, childOptions,
-                                     hair.foreign && keepGuides, problem);
+                                     hair.foreign && keepGuides, problem, hair.ground);
         if (!lines) {
             if (!hair.foreign) {
                 return cannotDraw(problem);
@@ -403,6 +401,7 @@ int main(int argc, char** argv)
             return kUsageError;
         }
         hair.mesh = command.mesh.empty() ? nullptr : &ground.mesh;
+        hair.ground = command.mesh.empty() ? nullptr : &ground;
         if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram, &ground)) {
             return cannotDraw("the hair store refused the growth");
         }

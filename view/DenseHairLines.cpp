@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hair/MeshGrowth.h"
+
 std::optional<DenseHairLines> DenseHairLines::make(const GuideStrands& guides,
                                                    UnderlyingShape shape,
                                                    const ChildOptions& options,
-                                                   bool guidesAsLines, std::string& problem)
+                                                   bool guidesAsLines, std::string& problem,
+                                                   const MeshGround* ground)
 {
-    std::optional<ChildGenerator> generator = ChildGenerator::make(guides, shape, options, problem);
+    std::optional<ChildGenerator> generator =
+        ChildGenerator::make(guides, shape, options, problem, ground, true);
     if (!generator) {
         return std::nullopt;
     }
@@ -81,7 +85,8 @@ double DenseHairLines::depth(const ViewState& view, const float offset[3]) const
     if (options.mode == ChildMode::Between) {
         return std::max(guideDepth, shapeReach(shape) + longestFromRoot + options.frizz);
     }
-    return guideDepth + options.radius + options.frizz;
+    const float radius = generator.meshGround() != nullptr ? 2.0f * options.radius : options.radius;
+    return guideDepth + radius + options.frizz;
 }
 
 ViewState DenseHairLines::holdingView(const ViewState& view, const float offset[3],
@@ -124,6 +129,7 @@ void DenseHairLines::forEachBatch(const ViewState& view, const float offset[3],
                                    static_cast<float>(rotation[2][1]),
                                    static_cast<float>(rotation[2][2])};
     const bool onShape = isUnderlyingShape(shape);
+    const MeshGround* ground = generator.meshGround();
     const GuideStrands& guides = generator.guideStrands();
     lines.clear();
     lines.textured = textured;
@@ -150,9 +156,12 @@ void DenseHairLines::forEachBatch(const ViewState& view, const float offset[3],
             const uint32_t count = children.pointCounts[c];
             const float* normal = towardViewer;
             RootFrame frame;
+            SurfacePoint at;
             if (onShape) {
                 frame = shapeFrame(shape, point);
                 normal = frame.normal;
+            } else if (ground != nullptr && ground->nearest.nearestPoint(point, at)) {
+                normal = at.normal;
             }
             appendStrip(point, count, normal, offset);
             point += size_t(3) * count;

@@ -23,10 +23,12 @@ public:
     // None, with the reason, when the children cannot be made or drawn. The
     // guides' bytes are read in place and must outlive the lines. shape is
     // NoShape for strands that grew on no known shape; guidesAsLines draws the
-    // guides as lines before their children.
+    // guides as lines before their children. Hair on a mesh, in its ground's
+    // fitted units, has its children made on the ground, which must outlive the lines.
     static std::optional<DenseHairLines> make(const GuideStrands& guides, UnderlyingShape shape,
                                               const ChildOptions& options, bool guidesAsLines,
-                                              std::string& problem);
+                                              std::string& problem,
+                                              const MeshGround* ground = nullptr);
 
     // How many strands are drawn as lines.
     uint64_t lineStrandCount() const;
@@ -36,7 +38,7 @@ public:
 
     // Every strip, batch by batch in brood order, moved by offset (see
     // StrandFraming.h) and lit for the view: children by the normal of their
-    // shape at their root, strands of no known shape as if facing the viewer.
+    // shape at their root (a mesh's interpolated normal), strands of no known shape as if facing the viewer.
     // Each batch is handed over, then cleared and refilled; textured, its
     // points carry their places along their strands.
     void forEachBatch(const ViewState& view, const float offset[3],

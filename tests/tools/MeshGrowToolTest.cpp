@@ -229,7 +229,8 @@ TEST(MeshGrowTool, BadMeshesAreRefusedWithOneLineAndNoFile)
         }
     }
     EXPECT_EQ(grow("--mesh --out x.hair").status, 2);
-    EXPECT_EQ(grow("--mesh " + kModels + "/PLY/cube.ply --children 2 --out x.hair").status, 2);
+    // Children take the mesh's refusal with it.
+    EXPECT_EQ(grow("--mesh " + folder() + "/flat.obj --children 2 --out x.hair").status, 2);
 }
 
 // A Tressmoor that does not know the mesh takes the file for another program's;
@@ -297,4 +298,73 @@ TEST(MeshGrowTool, ConvertingWithTheMeshGivesWhatGrowWrites)
         EXPECT_EQ(lineCount(run.err), 1u) << run.err;
         EXPECT_FALSE(fileExists(f + "refused.usda")) << arguments;
     }
+}
+
+// Children on a mesh, in every format and both modes: every root, guide's and
+// child's, on the mesh in its own units; each st the mesh's uv at its own root;
+// tressmoor-convert given the mesh makes the same layer from the HAIR file,
+// whether it kept its guides or they are grown again.
+TEST(MeshGrowTool, ChildrenRootOnTheMeshInItsOwnUnits)
+{
+    const std::string f = folder() + "/";
+    for (const char* name : {"PLY/Wuson.ply", "OBJ/spider.obj", "PLY/cube.ply"}) {
+        MeshFile file(name);
+        MeshNearest nearest;
+        nearest.setup(file.mesh);
+        for (const char* mode : {"around", "between"}) {
+            for (const char* guides : {"keep", "drop"}) {
+                const std::string options = "--mesh " + file.path + " --hairs 5 --clusters 3 --parts 8 --children 6" +
+                                            " --child-mode " + mode + " --guides " + guides + " --frizz 1";
+                for (const char* extension : {"hair", "obj", "usda"}) {
+                    const ToolRun run = grow(options + " --out " + f + "kids." + extension);
+                    ASSERT_EQ(run.status, 0) << name << " " << mode << ": " << run.err;
+                }
+                const uint32_t guideCount = 9 * 5;
+                const uint32_t strands = guideCount * (6 + (guides[0] == 'k'));
+                const std::string usd = readText(f + "kids.usda");
+                const std::vector<float> points = usdArray(usd, "def BasisCurves", "point3f[] points");
+                ASSERT_EQ(points.size(), 3u * 8u * strands) << name << " " << mode;
+                const bool uvs = file.mesh.uvs != nullptr;
+                const std::vector<float> st = usdArray(usd, "def BasisCurves", "texCoord2f[] primvars:st");
+                ASSERT_EQ(st.size(), uvs ? 2u * strands : 0u) << name;
+                EXPECT_EQ(usdArray(usd, "def BasisCurves", "float2[] primvars:groom_root_uv"), st) << name;
+                for (uint32_t s = 0; s < strands; ++s) {
+                    const float* root = &points[3 * 8 * s];
+                    SurfacePoint at;
+                    ASSERT_TRUE(nearest.nearestPoint(root, at));
+                    const double d = std::hypot(std::hypot(at.position[0] - root[0], at.position[1] - root[1]),
+                                                at.position[2] - root[2]);
+                    ASSERT_LE(d, 1e-4 * file.radius) << name << " " << mode << " strand " << s;
+                    if (uvs) {
+                        EXPECT_TRUE(isUvNear(file, root, &st[2 * s])) << name << " " << mode << " strand " << s;
+                    }
+                }
+                // The OBJ holds the layer's very points.
+                std::vector<float> obj;
+                std::istringstream lines(readText(f + "kids.obj"));
+                for (std::string line; std::getline(lines, line);) {
+                    std::istringstream words(line);
+                    std::string kind;
+                    float x, y, z;
+                    if (words >> kind && kind == "v" && words >> x >> y >> z) {
+                        obj.insert(obj.end(), {x, y, z});
+                    }
+                }
+                EXPECT_EQ(obj, points) << name << " " << mode;
+                ToolRun run = convert("--mesh " + file.path + " " + f + "kids.hair " + f + "again.usda");
+                ASSERT_EQ(run.status, 0) << run.err;
+                EXPECT_EQ(run.err, "") << name << " " << mode << " " << guides;
+                EXPECT_EQ(readBytes(f + "kids.usda"), readBytes(f + "again.usda")) << name << " " << mode << " " << guides;
+            }
+        }
+    }
+    // Plain mesh hair takes children only with its mesh to make them on.
+    ASSERT_EQ(grow("--mesh " + kModels + "/PLY/cube.ply --hairs 2 --out " + f + "plain.hair").status, 0);
+    const ToolRun refused = convert("--children 2 " + f + "plain.hair " + f + "refused.usda");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--mesh"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fileExists(f + "refused.usda"));
+    const ToolRun made = convert("--mesh " + kModels + "/PLY/cube.ply --children 2 " + f + "plain.hair " + f +
+                                 "made.usda");
+    EXPECT_EQ(made.status, 0) << made.err;
 }

@@ -145,9 +145,30 @@ TEST(MeshRender, BadMeshesAndOptionsAreRefusedWithoutAPicture)
         EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << name;
     }
     const std::string mesh = cubeFile(true);
-    for (const char* options : {" --children 3", " --hair some.hair"}) {
+    for (const char* options : {" --hair some.hair"}) {
         const ToolRun run = renderMesh("--mesh " + mesh + options + " --image refused.png");
         EXPECT_EQ(run.status, 2) << options;
         EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << options;
+    }
+}
+
+// Children on the mesh are drawn as lines over it: more hair covers more of
+// the picture, in either mode, and the same options draw the same pixels.
+TEST(MeshRender, ChildrenAreDrawnOnTheMesh)
+{
+    const std::string mesh = cubeFile(true);
+    const std::string hair = " --hairs 4 --clusters 4 --length 20 --display smooth";
+    ASSERT_EQ(renderMesh("--mesh " + mesh + hair + " --image guides.png").status, 0);
+    const Coverage guides = coverage("guides.png");
+    for (const char* mode : {"around", "between"}) {
+        const std::string options = "--mesh " + mesh + hair + " --children 12 --child-mode " + mode;
+        const ToolRun run = renderMesh(options + " --image children.png");
+        ASSERT_EQ(run.status, 0) << run.err;
+        // 16 clusters of 4 guides, and 12 children for each.
+        EXPECT_NE(run.out.find(", " + std::to_string(64 + 64 * 12) + " strands)"), std::string::npos) << run.out;
+        ASSERT_EQ(renderMesh(options + " --image again.png").status, 0);
+        EXPECT_EQ(readBytes(meshFolder() + "/children.png"), readBytes(meshFolder() + "/again.png")) << mode;
+        const Coverage children = coverage("children.png");
+        EXPECT_GT(children.drawn, guides.drawn + guides.drawn / 20) << mode;
     }
 }

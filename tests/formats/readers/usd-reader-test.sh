@@ -21,6 +21,10 @@ mkdir -p "$out"
 "$grow" --mesh "$models/PLY/Wuson.ply" --style combed --hairs 6 --clusters 4 --parts 10 \
   --units cm --out "$out/mesh.usda" > /dev/null
 "$grow" --mesh "$models/PLY/cube.ply" --hairs 4 --clusters 3 --out "$out/cube.usda" > /dev/null
-for layer in between converted mesh cube; do
+"$grow" --mesh "$models/PLY/Wuson.ply" --hairs 5 --clusters 3 --children 8 --frizz 1 \
+  --root-width 2 --tip-width 0.5 --out "$out/mesh-around.usda" > /dev/null
+"$grow" --mesh "$models/OBJ/spider.obj" --hairs 4 --clusters 3 --children 5 --child-mode between \
+  --guides drop --out "$out/mesh-between.usda" > /dev/null
+for layer in between converted mesh cube mesh-around mesh-between; do
   TINYUSDZ="$tinyusdz" node "$here/check-usd.mjs" "$out/$layer.usda"
 done
