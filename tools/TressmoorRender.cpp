@@ -10,18 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "formats/DenseHairSource.h"
-#include "formats/FileIo.h"
 #include "formats/HairCodec.h"
-#include "formats/HairFile.h"
 #include "formats/MeshHair.h"
-#include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/ChildStrands.h"
 #include "hair/HairStore.h"
 #include "tools/ChildCommandLine.h"
 #include "tools/GrowthCommandLine.h"
+#include "tools/PictureHair.h"
 #include "tools/PngWriter.h"
 #include "tools/RenderCommandLine.h"
 #include "tools/UnitOption.h"
@@ -33,9 +30,6 @@ namespace {
 
 constexpr const char* kProgram = "tressmoor-render";
 constexpr float kFullTurnDegrees = 360.0f;
-// A hair file is read into memory whole; this is far beyond any hair Tressmoor
-// grows and leaves room for other programs' large files.
-constexpr size_t kMaxHairInputSize = size_t(4) << 30;
 
 std::string helpText()
 {
@@ -161,114 +155,6 @@ int cannotDraw(const std::string& problem)
     return kWriteError;
 }
 
-int refuseFile(const std::string& path, const std::string& problem)
-{
-    fprintf(stderr, "%s: cannot draw \"%s\": %s\n", kProgram, path.c_str(), problem.c_str());
-    return kWriteError;
-}
-
-// What the pictures show: the scene of the draw pass (a shape and its strand
-// tubes, or nothing for another program's strands), and the guides of the
-// strands drawn as lines, read in place from HAIR bytes it owns; it may be
-// moved, not copied.
-struct PictureHair {
-    UnderlyingShape shape = UnderlyingShape::NoShape;
-    const TriangleMesh* mesh = nullptr;  // fitted, when the shape is Mesh
-    const MeshGround* ground = nullptr;  // the mesh's, for its children
-    bool foreign = false;  // another program's strands: no shape, no tubes, fitted to the view
-    uint64_t tubes = 0;    // strands the draw pass draws as tubes
-    HairBytes file;
-    GuideStrands guides;
-    std::optional<ChildRequest> fileChildren;  // Tressmoor's hair with children: how the file made them
-};
-
-// The guides of grown hair, through the same bytes a saved file holds, so that
-// its children are those of the file tressmoor-grow writes.
-bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, PictureHair& hair,
-                       std::string& problem)
-{
-    if (!storedHairStrands(store, recipe, hair.file, problem)) {
-        return false;
-    }
-    hair.guides = guideStrandsOf(hair.file.strands);
-    return true;
-}
-
-// As readHairFile, for a file that is no plain hair of Tressmoor's: its hair
-// with children is rebuilt on its shape as the window loads it, the guides
-// tubes and the children made again; anything else is another program's.
-int readDenseHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
-                      PictureHair& hair)
-{
-    const GuideGrowth growGuides = [&](const HairRecipe& recipe, int growth) {
-        GrowthOptions options;
-        options.recipe = recipe;
-        options.growth = growth;
-        return growRequestedHair(options, surface, store, kProgram);
-    };
-    DenseHairSource dense;
-    bool claimed = false;
-    std::string problem;
-    HairFileContents contents;
-    if (!readDenseHairSource(hair.file, store, growGuides, dense, claimed, problem) ||
-        !decodeHairFile(dense.guides.bytes.data(), dense.guides.bytes.size(), contents, problem)) {
-        if (claimed) {
-            fprintf(stderr, "%s: note: \"%s\" is Tressmoor's hair with children, but %s; "
-                    "drawing it as another program's file\n",
-                    kProgram, path.c_str(), problem.c_str());
-        }
-        hair.foreign = true;
-        return 0;
-    }
-    if (!applyHairFile(contents, surface, store)) {
-        return refuseFile(path, "its recipe cannot be rebuilt");
-    }
-    hair.file = std::move(dense.guides);
-    hair.guides = guideStrandsOf(hair.file.strands);
-    hair.shape = dense.info.recipe.shape;
-    hair.tubes = hair.file.strands.header.strandCount;
-    hair.fileChildren = dense.info.request;
-    return 0;
-}
-
-// 0 when the file is read: Tressmoor's own rebuilt into the store on its shape,
-// another program's kept for drawing as lines. Otherwise the exit status, with
-// one line said.
-int readHairFile(const std::string& path, NurbsSurface& surface, HairStore& store,
-                 PictureHair& hair)
-{
-    std::string problem;
-    HairBytes& file = hair.file;
-    if (!readWholeFile(path, kMaxHairInputSize, file.bytes, problem, "tressmoor-render reads") ||
-        !decodeHairStrands(file.bytes.data(), file.bytes.size(), FLT_MAX, file.strands, problem)) {
-        return refuseFile(path, problem);
-    }
-    hair.guides = guideStrandsOf(file.strands);
-    HairRecipe recipe;
-    bool hasTag = false;
-    if (!readTressmoorRecipe(file.strands, recipe, hasTag, problem)) {
-        if (!hasTag) {
-            return readDenseHairFile(path, surface, store, hair);
-        }
-        fprintf(stderr, "%s: note: \"%s\" has a Tressmoor recipe that does not fit it (%s); "
-                "drawing it as another program's file\n",
-                kProgram, path.c_str(), problem.c_str());
-        hair.foreign = true;
-        return 0;
-    }
-    // The window's own checks, which also bound the coordinates the tubes are built from.
-    HairFileContents contents;
-    if (!decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem)) {
-        return refuseFile(path, problem);
-    }
-    if (!applyHairFile(contents, surface, store)) {
-        return refuseFile(path, "its recipe cannot be rebuilt");
-    }
-    hair.shape = recipe.shape;
-    hair.tubes = file.strands.header.strandCount;
-    return 0;
-}
-
 // How every frame is drawn: the user's view, turned for a turntable, and for
 // another program's strands fitted to them, which moves them too. A turntable
 // keeps one zoom, the least that fits every frame, so the strands do not swell
@@ -327,7 +213,7 @@ int drawPictures(const RenderCommand& command, const PictureHair& hair, HairStor
             if (childOptions.mode == ChildMode::Between) {
                 problem += " (it is another program's file, which names none)";
             }
-            return refuseFile(command.hairFile, problem);
+            return refuseHairFile(kProgram, command.hairFile, problem);
         }
     }
     const uint64_t tubes = keepGuides ? hair.tubes : 0;
@@ -391,7 +277,7 @@ int main(int argc, char** argv)
     PictureHair hair;
     MeshGround ground;
     if (!command.hairFile.empty()) {
-        if (int status = readHairFile(command.hairFile, underlyingSurface, hairStore, hair);
+        if (int status = readHairFile(command.hairFile, kProgram, underlyingSurface, hairStore, hair);
             status != 0) {
             return status;
         }
