@@ -1,7 +1,6 @@
 #include "app/MeshCommands.h"
 
 #include <memory>
-#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -11,10 +10,8 @@
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
-#include "formats/FileIo.h"
 #include "formats/HairExport.h"
 #include "formats/MeshHair.h"
-#include "formats/OutputBuffer.h"
 #include "formats/StoredHair.h"
 #include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
@@ -115,22 +112,5 @@ bool saveMeshHairFile(HairSettings& settings, const std::string& path, std::stri
     }
     ExportSettings exportSettings;
     exportSettings.mesh = ground;
-    AtomicFileWriter writer;
-    if (!writer.open(path, problem)) {
-        return false;
-    }
-    try {
-        OutputBuffer out([&writer](const unsigned char* data, size_t size) {
-            return writer.write(data, size);
-        });
-        writeHairFileAs(*stream, own, format, exportSettings, out);
-        if (!out.finish() && !out.failure().empty()) {
-            problem = out.failure();
-            return false;
-        }
-    } catch (const std::bad_alloc&) {
-        problem = "there is not enough memory to write it";
-        return false;
-    }
-    return writer.commit(problem);
+    return saveHairFileAs(path, *stream, own, format, exportSettings, problem);
 }

@@ -1,12 +1,10 @@
 #include "app/ShownChildren.h"
 
 #include <cstdlib>
-#include <new>
 
 #include "app/AppWindow.h"
 #include "app/HairSettings.h"
 #include "formats/DenseHairSource.h"
-#include "formats/FileIo.h"
 #include "formats/HairExport.h"
 #include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
@@ -75,24 +73,7 @@ bool saveDenseHairFile(HairSettings& settings, const std::string& path, std::str
     }
     TressmoorStrands own = tressmoorStrandsOf(guides.strands, recipe, underlyingSurface);
     own.growth = settings.growth;
-    AtomicFileWriter writer;
-    if (!writer.open(path, problem)) {
-        return false;
-    }
-    try {
-        OutputBuffer out([&writer](const unsigned char* data, size_t size) {
-            return writer.write(data, size);
-        });
-        writeHairFileAs(*stream, own, format, ExportSettings(), out);
-        if (!out.finish() && !out.failure().empty()) {
-            problem = out.failure();
-            return false;
-        }
-    } catch (const std::bad_alloc&) {
-        problem = "there is not enough memory to write it";
-        return false;
-    }
-    return writer.commit(problem);
+    return saveHairFileAs(path, *stream, own, format, ExportSettings(), problem);
 }
 
 bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::string& problem)

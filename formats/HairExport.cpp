@@ -270,3 +270,32 @@ std::vector<unsigned char> encodeHairFileAs(const HairFileContents& contents,
     out.finish();
     return bytes;
 }
+
+bool saveHairFileAs(const std::string& path, const StrandStream& stream, const TressmoorStrands& own,
+                    HairFileFormat format, const ExportSettings& settings, std::string& problem,
+                    const WriteProgress& progress, const std::function<void()>& written)
+{
+    AtomicFileWriter writer;
+    if (!writer.open(path, problem)) {
+        return false;
+    }
+    // Any failure below leaves the writer uncommitted, which removes its file.
+    try {
+        OutputBuffer out([&writer](const unsigned char* data, size_t size) {
+            return writer.write(data, size);
+        });
+        writeHairFileAs(stream, own, format, settings, out, progress);
+        if (!out.finish() && !out.failure().empty()) {
+            problem = out.failure();
+            return false;
+        }
+        if (!out.failed() && written) {
+            written();
+        }
+    } catch (const std::bad_alloc&) {
+        problem = "there is not enough memory to write it";
+        return false;
+    }
+    // A sink that refused has recorded why, which the commit names.
+    return writer.commit(problem);
+}

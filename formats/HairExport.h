@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_FORMATS_HAIREXPORT_H
 #define TRESSMOOR_FORMATS_HAIREXPORT_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,16 @@ bool canWrite(const StrandStream& stream, HairFileFormat format, std::string& pr
 void writeHairFileAs(const StrandStream& stream, const TressmoorStrands& own, HairFileFormat format,
                      const ExportSettings& settings, OutputBuffer& out,
                      const WriteProgress& progress = WriteProgress());
+
+// Write the stream to the file in the format, streamed to a temporary file that
+// replaces the file only once it is complete and on disk. written, when given,
+// runs once every byte is handed on, before the flush. False with the reason
+// (a full disk, memory or a thread that ran out) when the file cannot be
+// written; an existing file is then kept.
+bool saveHairFileAs(const std::string& path, const StrandStream& stream, const TressmoorStrands& own,
+                    HairFileFormat format, const ExportSettings& settings, std::string& problem,
+                    const WriteProgress& progress = WriteProgress(),
+                    const std::function<void()>& written = nullptr);
 
 // Tressmoor's own hair in the format: the HAIR file of the contents, or what
 // converting it would write, with the roots found on shapeSurface.

@@ -1,10 +1,7 @@
 #include "tools/StrandOutput.h"
 
 #include <cstdio>
-#include <new>
 
-#include "formats/FileIo.h"
-#include "formats/OutputBuffer.h"
 
 namespace {
 
@@ -38,30 +35,14 @@ bool writeStrandFile(const std::string& path, const StrandStream& stream,
                      const TressmoorStrands& own, HairFileFormat format, const ExportSettings& settings,
                      const char* program, ToolClock::time_point start, std::string& problem)
 {
-    AtomicFileWriter writer;
-    if (!writer.open(path, problem)) {
-        return false;
-    }
-    // Any failure below leaves the writer uncommitted, which removes its file.
-    try {
-        OutputBuffer out([&writer](const unsigned char* data, size_t size) {
-            return writer.write(data, size);
+    ProgressLines progress(program, start);
+    return saveHairFileAs(
+        path, stream, own, format, settings, problem,
+        [&progress](uint64_t done, uint64_t total) { progress.report(done, total); },
+        [&progress, program, start] {
+            if (progress.reported) {
+                fprintf(stderr, "%s: 100%% written, flushing to disk (%lld ms)\n", program,
+                        millisecondsSince(start));
+            }
         });
-        ProgressLines progress(program, start);
-        writeHairFileAs(stream, own, format, settings, out,
-                        [&progress](uint64_t done, uint64_t total) { progress.report(done, total); });
-        if (!out.finish() && !out.failure().empty()) {
-            problem = out.failure();
-            return false;
-        }
-        if (!out.failed() && progress.reported) {
-            fprintf(stderr, "%s: 100%% written, flushing to disk (%lld ms)\n", program,
-                    millisecondsSince(start));
-        }
-    } catch (const std::bad_alloc&) {
-        problem = "there is not enough memory to write it";
-        return false;
-    }
-    // A sink that refused has recorded why, which the commit names.
-    return writer.commit(problem);
 }
