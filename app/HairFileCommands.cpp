@@ -46,20 +46,6 @@ bool hasSaveExtension(const std::string& path)
     return false;
 }
 
-// The chosen path, or an empty string when the person cancels or the chooser fails.
-std::string runChooser(Fl_Native_File_Chooser& chooser)
-{
-    int result = chooser.show();
-    if (result < 0) {
-        showHairFileMessage(HairFileMessage::Problem,
-                            std::string("The file chooser failed: ") + chooser.errmsg());
-    }
-    if (result != 0 || chooser.filename() == nullptr) {
-        return "";
-    }
-    return chooser.filename();
-}
-
 std::string workingFolder()
 {
     std::vector<char> buffer(256);
@@ -139,6 +125,19 @@ void showRecipeOnSliders(const HairRecipe& recipe)
 }
 
 }  // namespace
+
+std::string runChooser(Fl_Native_File_Chooser& chooser)
+{
+    int result = chooser.show();
+    if (result < 0) {
+        showHairFileMessage(HairFileMessage::Problem,
+                            std::string("The file chooser failed: ") + chooser.errmsg());
+    }
+    if (result != 0 || chooser.filename() == nullptr) {
+        return "";
+    }
+    return chooser.filename();
+}
 
 void showHairFileMessageInDialog(HairFileMessage kind, const std::string& text)
 {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+class Fl_Native_File_Chooser;
 class HairSettings;
 
 enum class HairFileMessage { Information, Problem };
@@ -33,5 +34,9 @@ bool saveHairFile(HairSettings& settings, const std::string& path);
 // settings, sliders, shape surface and strands, the children's options, then
 // redraw. Any problem is shown and changes nothing.
 bool loadHairFile(HairSettings& settings, const std::string& path);
+
+// Show the chooser: the chosen path, or an empty string when the person cancels
+// or the chooser fails (which is said in a message).
+std::string runChooser(Fl_Native_File_Chooser& chooser);
 
 #endif

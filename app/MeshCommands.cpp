@@ -38,15 +38,7 @@ std::string chooseMeshThroughDialog(const std::string& title, const std::string&
     chooser.directory(folder.c_str());
     chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
     chooser.filter(kMeshFilter);
-    const int result = chooser.show();
-    if (result < 0) {
-        showHairFileMessage(HairFileMessage::Problem,
-                            std::string("The file chooser failed: ") + chooser.errmsg());
-    }
-    if (result != 0 || chooser.filename() == nullptr) {
-        return "";
-    }
-    return chooser.filename();
+    return runChooser(chooser);
 }
 
 std::string (*chooseMeshPath)(const std::string& title, const std::string& folder) =
