@@ -4,16 +4,21 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <malloc.h>
 
 #include <cmath>
 #include <memory>
 #include <new>
 #include <stdexcept>
-#include <unordered_map>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "formats/FileIo.h"
+#include "formats/ImportMemory.h"
 #include "geometry/MeshWelding.h"
 
 namespace {
@@ -94,58 +99,32 @@ bool isFinite(const aiVector3D& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// Memory the scene gave back, returned to the system at once: the scene's
-// triangles are many small blocks, which would otherwise stay with the process
-// while the mesh is built beside them.
-void returnFreedMemory()
+// The triangles of a mesh, as its own vertex indices, each vertex they use marked.
+bool copyTriangles(const aiMesh& mesh, MeshWelder& welder, std::vector<int32_t>& welded, std::string& reason)
 {
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
-
-// The triangles of a placement, as the mesh's own vertex indices. On the mesh's
-// last placement each face's indices are freed once copied.
-bool copyTriangles(aiMesh& mesh, bool lastPlacement, MeshWelder& welder, std::vector<int32_t>& welded,
-                   std::string& reason)
-{
-    constexpr unsigned kFacesBetweenReturns = 1u << 18;
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-        aiFace& face = mesh.mFaces[f];
-        if (face.mNumIndices == 3) {
-            for (int k = 0; k < 3; ++k) {
-                if (face.mIndices[k] >= mesh.mNumVertices) {
-                    reason = "a triangle refers to vertex " + std::to_string(face.mIndices[k]) + " of a mesh with " +
-                             std::to_string(mesh.mNumVertices);
-                    return false;
-                }
-                welded[face.mIndices[k]] = kUsedVertex;
+        const aiFace& face = mesh.mFaces[f];
+        if (face.mNumIndices != 3) continue;
+        for (int k = 0; k < 3; ++k) {
+            if (face.mIndices[k] >= mesh.mNumVertices) {
+                reason = "a triangle refers to vertex " + std::to_string(face.mIndices[k]) + " of a mesh with " +
+                         std::to_string(mesh.mNumVertices);
+                return false;
             }
-            welder.addTriangle(int32_t(face.mIndices[0]), int32_t(face.mIndices[1]), int32_t(face.mIndices[2]));
+            welded[face.mIndices[k]] = kUsedVertex;
         }
-        if (lastPlacement) {
-            delete[] face.mIndices;
-            face.mIndices = nullptr;
-            face.mNumIndices = 0;
-            if ((f + 1) % kFacesBetweenReturns == 0) returnFreedMemory();
-        }
-    }
-    if (lastPlacement) {
-        delete[] mesh.mFaces;
-        mesh.mFaces = nullptr;
-        mesh.mNumFaces = 0;
-        returnFreedMemory();
+        welder.addTriangle(int32_t(face.mIndices[0]), int32_t(face.mIndices[1]), int32_t(face.mIndices[2]));
     }
     return true;
 }
 
 // One placement into the welder: its triangles, then the vertices they use,
 // each transformed and welded once, in batches so the welder's lookups overlap.
-bool addPlacement(const MeshPlacement& placement, bool lastPlacement, MeshWelder& welder,
+bool addPlacement(const MeshPlacement& placement, MeshWelder& welder,
                   std::vector<int32_t>& welded, std::string& reason)
 {
     constexpr unsigned kBatch = 32;
-    aiMesh& mesh = *placement.mesh;
+    const aiMesh& mesh = *placement.mesh;
     if (triangleFaces(mesh) == 0) return true;
     if (mesh.mVertices == nullptr) {
         reason = "a mesh has triangles but no vertices";
@@ -153,7 +132,7 @@ bool addPlacement(const MeshPlacement& placement, bool lastPlacement, MeshWelder
     }
     welded.assign(mesh.mNumVertices, kUnusedVertex);
     const int firstTriangle = welder.triangleCount();
-    if (!copyTriangles(mesh, lastPlacement, welder, welded, reason)) return false;
+    if (!copyTriangles(mesh, welder, welded, reason)) return false;
 
     const aiMatrix4x4& transform = placement.transform;
     // Normals turn with the inverse transpose; a mirroring transform turns the
@@ -198,8 +177,7 @@ bool addPlacement(const MeshPlacement& placement, bool lastPlacement, MeshWelder
 }
 
 // The scene as one welded mesh, or false with the reason. Each mesh's triangles
-// are freed as soon as its last placement has them.
-bool weldScene(aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::string& reason)
+bool weldScene(const aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::string& reason)
 {
     std::vector<MeshPlacement> placements;
     if (!placeMeshes(scene, placements, reason)) return false;
@@ -222,15 +200,22 @@ bool weldScene(aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::st
     }
     // A triangle brings at most three new vertices.
     welder.begin(triangles * 3, triangles, withUvs, withNormals);
-    std::unordered_map<const aiMesh*, size_t> lastUse;
-    for (size_t p = 0; p < placements.size(); ++p) lastUse[placements[p].mesh] = p;
     std::vector<int32_t> welded;
-    for (size_t p = 0; p < placements.size(); ++p) {
-        const bool lastPlacement = lastUse[placements[p].mesh] == p;
-        if (!addPlacement(placements[p], lastPlacement, welder, welded, reason)) return false;
+    for (const MeshPlacement& placement : placements) {
+        if (!addPlacement(placement, welder, welded, reason)) return false;
     }
     return true;
 }
+
+// A thread that may still run when the function that started it returns,
+// joined then.
+struct JoinedOnReturn {
+    std::thread& thread;
+    ~JoinedOnReturn()
+    {
+        if (thread.joinable()) thread.join();
+    }
+};
 
 }  // namespace
 
@@ -257,31 +242,71 @@ bool readMesh(const std::string& path, TriangleMesh& mesh, uint64_t& fileHash, s
 {
     // The limit can be lowered, never raised: the welder counts in 32 bits.
     if (maxTriangles > kMaxMeshTriangles) maxTriangles = kMaxMeshTriangles;
-    uint64_t hash;
-    std::string reason;
-    if (!hashMeshFile(path, hash, reason)) {
-        problem = path + ": " + reason;
+    // Only a regular file goes to assimp: a pipe or a device could hold it for ever.
+    struct stat info;
+    const int fd = openRegularFile(path, info, problem);
+    if (fd < 0) {
+        problem = path + ": " + problem;
         return false;
     }
+    close(fd);
+    // The file's bytes are hashed on another core while assimp reads them.
+    uint64_t hash = 0;
+    std::string hashProblem;
+    bool hashed = false;
+    std::thread hashing;
+    try {
+        hashing = std::thread([&] { hashed = hashMeshFile(path, hash, hashProblem); });
+    } catch (const std::system_error&) {
+        hashed = hashMeshFile(path, hash, hashProblem);
+    }
+    const JoinedOnReturn joinedHashing{hashing};
+    auto hashFailed = [&] {
+        if (hashing.joinable()) hashing.join();
+        if (hashed) return false;
+        problem = path + ": " + hashProblem;
+        return true;
+    };
     TriangleMesh read;
+    std::string reason;
+    std::thread freeing;
+    const JoinedOnReturn joinedFreeing{freeing};
     try {
         MeshWelder welder;
         {
             Assimp::Importer importer;
-            if (importer.ReadFile(path, meshImportSteps()) == nullptr) {
-                problem = path + ": assimp cannot read it: " + oneLine(importer.GetErrorString());
+            const aiScene* imported = nullptr;
+            uint64_t allowance = 0;
+            {
+                const ImportMemoryLimit limit(uint64_t(info.st_size));
+                allowance = limit.allowance();
+                imported = importer.ReadFile(path, meshImportSteps());
+            }
+            if (hashFailed()) return false;
+            if (imported == nullptr) {
+                const std::string error = oneLine(importer.GetErrorString());
+                problem = path + (error.find("bad_alloc") != std::string::npos
+                                      ? ": reading it takes more than the " + withThousands(int64_t(allowance >> 20)) +
+                                            " MB of memory a file of its size may"
+                                      : ": assimp cannot read it: " + error);
                 return false;
             }
-            // Ours to take apart as it is copied, and gone before the normals are made.
-            std::unique_ptr<aiScene> scene(importer.GetOrphanedScene());
-            if (!weldScene(*scene, maxTriangles, welder, reason)) {
+            if (!weldScene(*imported, maxTriangles, welder, reason)) {
                 problem = path + ": " + reason;
                 return false;
             }
+            // A scene of many small blocks takes long to free: another core
+            // frees it while this one makes the normals.
+            std::unique_ptr<aiScene> scene(importer.GetOrphanedScene());
+            try {
+                freeing = std::thread([done = scene.get()] { delete done; });
+                scene.release();
+            } catch (const std::system_error&) {
+            }
         }
-        returnFreedMemory();
         welder.finish(read);
     } catch (const std::bad_alloc&) {
+        if (hashFailed()) return false;
         problem = path + ": there is not enough memory to read it";
         return false;
     }

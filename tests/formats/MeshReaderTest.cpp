@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "HairFileSupport.h"
+#include "formats/ImportMemory.h"
 #include "formats/MeshReader.h"
 #include "geometry/MeshSampling.h"
 #include "geometry/MeshWelding.h"
@@ -258,6 +260,40 @@ TEST(MeshReader, BadFilesAreRefusedWithOneLineAndNoMesh)
         EXPECT_EQ(hash, 77u) << path;
         std::cout << "  " << problem << "\n";
     }
+}
+
+// Files whose counts lie, and files that never end, must not take the machine
+// with them: each is refused at once, its memory never touched, and the
+// process's own limit is as it was.
+TEST(MeshReader, LyingCountsAndEndlessFilesAreRefusedWithoutTheirMemory)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer ends the process on an allocation it cannot make instead of throwing";
+#endif
+    const std::string folder = freshFolder("mesh-reader-lying");
+    const std::string pipe = folder + "/endless.obj";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    writeText(folder + "/huge.off", "OFF\n999999999999 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+    struct rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+    for (const std::string& path : {kModels + "/invalid/OutOfMemory.off", folder + "/huge.off", pipe}) {
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        const long peakBefore = usage.ru_maxrss;
+        TriangleMesh mesh;
+        uint64_t hash = 0;
+        std::string problem;
+        EXPECT_FALSE(readMesh(path, mesh, hash, problem)) << path;
+        EXPECT_EQ(problem.rfind(path + ": ", 0), 0u) << problem;
+        getrusage(RUSAGE_SELF, &usage);
+        EXPECT_LT(usage.ru_maxrss - peakBefore, 256L * 1024) << path << " touched " << usage.ru_maxrss << " KB";
+        struct rlimit after;
+        ASSERT_EQ(getrlimit(RLIMIT_AS, &after), 0);
+        EXPECT_EQ(after.rlim_cur, before.rlim_cur);
+        std::cout << "  " << problem << "\n";
+    }
+    EXPECT_GE(importAllowance(19000000), uint64_t(19000000) * 16) << "room for an honest binary mesh";
+    EXPECT_EQ(importAllowance(~uint64_t(0)), ~uint64_t(0));
 }
 
 TEST(MeshReader, TheTriangleLimitHoldsAtItsEdge)
