@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "geometry/Arrays.h"
+#include "geometry/BothCores.h"
 
 namespace {
 
@@ -65,26 +67,40 @@ double nearestOnSegment(const double p[3], const double a[3], const double b[3])
 }
 
 // Least significant digit first, 10 bits at a time over the 30 bits of the
-// codes; stable, so triangles of one cell stay in triangle order.
+// codes; stable, so triangles of one cell stay in triangle order. Each half of
+// the keys is counted and placed on a core of its own, the first half's keys
+// of a digit before the second's.
 void sortKeys(uint64_t*& keys, int32_t count)
 {
     constexpr int kDigitBits = 10;
     constexpr int kDigits = 1 << kDigitBits;
     uint64_t* sorted = new uint64_t[size_t(count)];
-    int32_t* starts = new int32_t[kDigits];
+    std::vector<int32_t> starts(2 * size_t(kDigits));
+    const int32_t bounds[3] = {0, count / 2, count};
     for (int shift = 32; shift < 32 + 3 * kMortonBits; shift += kDigitBits) {
-        std::fill(starts, starts + kDigits, 0);
-        for (int32_t i = 0; i < count; ++i) ++starts[(keys[i] >> shift) & (kDigits - 1)];
+        auto digit = [shift](uint64_t key) { return int((key >> shift) & (kDigits - 1)); };
+        auto countHalf = [&](int half) {
+            int32_t* mine = starts.data() + size_t(half) * kDigits;
+            std::fill(mine, mine + kDigits, 0);
+            for (int32_t i = bounds[half]; i < bounds[half + 1]; ++i) ++mine[digit(keys[i])];
+        };
+        runBoth([&] { countHalf(0); }, [&] { countHalf(1); });
         int32_t running = 0;
         for (int d = 0; d < kDigits; ++d) {
-            const int32_t here = starts[d];
-            starts[d] = running;
-            running += here;
+            for (int half = 0; half < 2; ++half) {
+                int32_t& start = starts[size_t(half) * kDigits + size_t(d)];
+                const int32_t here = start;
+                start = running;
+                running += here;
+            }
         }
-        for (int32_t i = 0; i < count; ++i) sorted[starts[(keys[i] >> shift) & (kDigits - 1)]++] = keys[i];
+        auto placeHalf = [&](int half) {
+            int32_t* mine = starts.data() + size_t(half) * kDigits;
+            for (int32_t i = bounds[half]; i < bounds[half + 1]; ++i) sorted[mine[digit(keys[i])]++] = keys[i];
+        };
+        runBoth([&] { placeHalf(0); }, [&] { placeHalf(1); });
         std::swap(keys, sorted);
     }
-    delete[] starts;
     delete[] sorted;
 }
 
@@ -190,19 +206,22 @@ void MeshNearest::setup(const TriangleMesh& source)
         const double extent = double(high[a]) - low[a];
         toCell[a] = extent > 0.0 ? cells / (3.0 * extent) : 0.0;
     }
-    for (int32_t t = 0; t < count; ++t) {
-        const float* v0 = vertexOf(source, t, 0);
-        const float* v1 = vertexOf(source, t, 1);
-        const float* v2 = vertexOf(source, t, 2);
-        uint32_t code = 0;
-        for (int a = 0; a < 3; ++a) {
-            // Three times the centroid, less three times the low corner.
-            const double q = (double(v0[a]) + v1[a] + v2[a] - 3.0 * double(low[a])) * toCell[a];
-            const uint32_t cell = static_cast<uint32_t>(std::min(std::max(q, 0.0), cells));
-            code |= spreadBits(cell) << (2 - a);
+    auto codeTriangles = [&](int32_t begin, int32_t end) {
+        for (int32_t t = begin; t < end; ++t) {
+            const float* v0 = vertexOf(source, t, 0);
+            const float* v1 = vertexOf(source, t, 1);
+            const float* v2 = vertexOf(source, t, 2);
+            uint32_t code = 0;
+            for (int a = 0; a < 3; ++a) {
+                // Three times the centroid, less three times the low corner.
+                const double q = (double(v0[a]) + v1[a] + v2[a] - 3.0 * double(low[a])) * toCell[a];
+                const uint32_t cell = static_cast<uint32_t>(std::min(std::max(q, 0.0), cells));
+                code |= spreadBits(cell) << (2 - a);
+            }
+            keys[t] = (uint64_t(code) << 32) | uint32_t(t);
         }
-        keys[t] = (uint64_t(code) << 32) | uint32_t(t);
-    }
+    };
+    runBoth([&] { codeTriangles(0, count / 2); }, [&] { codeTriangles(count / 2, count); });
     sortKeys(keys, count);
     order = new int32_t[size_t(count)];
     for (int32_t i = 0; i < count; ++i) order[i] = static_cast<int32_t>(keys[i] & 0xFFFFFFFFu);
@@ -210,11 +229,41 @@ void MeshNearest::setup(const TriangleMesh& source)
     // At most 2 n - 1 nodes; the pages past the ones used are never touched.
     nodes = new Node[size_t(count) * 2];
     nodeCount = 1;
-    build(0, keys, 0, count, 0);
+    if (count <= kLeafTriangles) {
+        build(0, keys, 0, count, 0, nodeCount);
+    } else {
+        // The root's two halves are built at once, each numbering its nodes in
+        // a range of its own: a subtree over n triangles has at most 2 n - 1.
+        const int32_t split = splitOf(keys, 0, count, 0);
+        Node& root = nodes[0];
+        root.first = 1;
+        root.count = 0;
+        int32_t nextLow = 3;
+        int32_t nextHigh = 1 + 2 * split;
+        runBoth([&] { build(1, keys, 0, split, 1, nextLow); },
+                [&] { build(2, keys, split, count, 1, nextHigh); });
+        nodeCount = nextHigh;
+        for (int a = 0; a < 3; ++a) {
+            root.low[a] = std::min(nodes[1].low[a], nodes[2].low[a]);
+            root.high[a] = std::max(nodes[1].high[a], nodes[2].high[a]);
+        }
+    }
     delete[] keys;
 }
 
-void MeshNearest::build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth)
+int32_t MeshNearest::splitOf(const uint64_t* keys, int32_t begin, int32_t end, int depth)
+{
+    // Where the highest bit in which the range's codes differ turns on.
+    const uint64_t firstCode = keys[begin] >> 32;
+    const uint64_t lastCode = keys[end - 1] >> 32;
+    if (depth >= kMortonDepth || firstCode == lastCode) return begin + (end - begin) / 2;
+    const int bit = 63 - __builtin_clzll(firstCode ^ lastCode);
+    const uint64_t* at = std::lower_bound(keys + begin, keys + end, uint64_t(1) << bit,
+                                          [bit](uint64_t key, uint64_t) { return !(((key >> 32) >> bit) & 1u); });
+    return static_cast<int32_t>(at - keys);
+}
+
+void MeshNearest::build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth, int32_t& next)
 {
     Node& n = nodes[node];
     if (end - begin <= kLeafTriangles) {
@@ -235,22 +284,13 @@ void MeshNearest::build(int32_t node, const uint64_t* keys, int32_t begin, int32
         }
         return;
     }
-    // Split where the highest bit in which the range's codes differ turns on.
-    int32_t split = begin + (end - begin) / 2;
-    const uint64_t firstCode = keys[begin] >> 32;
-    const uint64_t lastCode = keys[end - 1] >> 32;
-    if (depth < kMortonDepth && firstCode != lastCode) {
-        const int bit = 63 - __builtin_clzll(firstCode ^ lastCode);
-        const uint64_t* at = std::lower_bound(keys + begin, keys + end, uint64_t(1) << bit,
-                                              [bit](uint64_t key, uint64_t) { return !(((key >> 32) >> bit) & 1u); });
-        split = static_cast<int32_t>(at - keys);
-    }
-    const int32_t children = nodeCount;
-    nodeCount += 2;
+    const int32_t split = splitOf(keys, begin, end, depth);
+    const int32_t children = next;
+    next += 2;
     n.first = children;
     n.count = 0;
-    build(children, keys, begin, split, depth + 1);
-    build(children + 1, keys, split, end, depth + 1);
+    build(children, keys, begin, split, depth + 1, next);
+    build(children + 1, keys, split, end, depth + 1, next);
     Node& parent = nodes[node];
     for (int a = 0; a < 3; ++a) {
         parent.low[a] = std::min(nodes[children].low[a], nodes[children + 1].low[a]);

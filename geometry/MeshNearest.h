@@ -39,7 +39,8 @@ private:
     int32_t* order = nullptr;
     int nodeCount = 0;
 
-    void build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth);
+    static int32_t splitOf(const uint64_t* keys, int32_t begin, int32_t end, int depth);
+    void build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth, int32_t& next);
 };
 
 // The point of triangle a, b, c nearest p, as the weights of b and c.

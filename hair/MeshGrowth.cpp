@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "geometry/BothCores.h"
 #include "geometry/MeshRoots.h"
 #include "hair/GrowthWalk.h"
 #include "hair/HairStore.h"
@@ -15,14 +16,14 @@ using namespace growth;
 constexpr double kStrandDiscShare = 0.5;
 
 // The generator of one strand's place in its disc: the ground's seed, the
-// cluster, the strand and the strand's rand() root draw mixed together, so the
+// cluster, the strand and the growth's first root draw mixed together, so the
 // roots move with every growth yet need no more draws than the sphere's.
-SplitMix64 strandRandom(uint64_t seed, int cluster, int strand, int rootDraw)
+SplitMix64 strandRandom(uint64_t seed, int cluster, int strand, int growthDraw)
 {
     SplitMix64 mix{seed};
     mix.state ^= mix.next() + static_cast<uint64_t>(cluster) * 0x9E3779B97F4A7C15ull;
     mix.state ^= mix.next() + static_cast<uint64_t>(strand) * 0xC2B2AE3D27D4EB4Full;
-    mix.state ^= mix.next() + static_cast<uint64_t>(rootDraw) * 0x165667B19E3779F9ull;
+    mix.state ^= mix.next() + static_cast<uint64_t>(growthDraw) * 0x165667B19E3779F9ull;
     return SplitMix64{mix.next()};
 }
 
@@ -32,9 +33,11 @@ struct MeshGrowth {
     const MeshGround& ground;
     const SurfacePoint* clusterRoots;
     double discRadius;
+    SurfacePoint* strandRoots;
     OutwardWalk walk{recipe, work, false};
     int cluster = 0;
     int strand = 0;
+    bool rootsPlaced = false;
 
     void startCluster(int p)
     {
@@ -44,19 +47,36 @@ struct MeshGrowth {
 
     void randomTemplate() { walk.randomTemplate(); }
 
+    // Every strand's root, from the growth's first root draw: each is a search
+    // of the mesh, and none waits for another, so they are found on two cores.
+    void placeRoots(int growthDraw)
+    {
+        const int clusters = recipe.clusters * recipe.clusters;
+        auto place = [&](int first, int end) {
+            for (int c = first; c < end; ++c) {
+                for (int k = 0; k < recipe.hairs; ++k) {
+                    SplitMix64 random = strandRandom(ground.seed, c, k, growthDraw);
+                    const double u1 = random.uniform();
+                    const double u2 = random.uniform();
+                    SurfacePoint& root = strandRoots[size_t(c) * recipe.hairs + k];
+                    if (!rootNear(ground.nearest, clusterRoots[c], discRadius, u1, u2, root)) {
+                        root = clusterRoots[c];
+                    }
+                }
+            }
+        };
+        runBoth([&] { place(0, clusters / 2); }, [&] { place(clusters / 2, clusters); });
+        rootsPlaced = true;
+    }
+
     void walkStrand()
     {
-        // The draw that picks the sphere's root sample picks this root's place.
+        // The draw that picks the sphere's root sample; the first of them
+        // places every root.
         const int rootDraw = nextRandom();
-        SplitMix64 random = strandRandom(ground.seed, cluster, strand, rootDraw);
-        const double u1 = random.uniform();
-        const double u2 = random.uniform();
+        if (!rootsPlaced) placeRoots(rootDraw);
+        const SurfacePoint& root = strandRoots[size_t(cluster) * recipe.hairs + strand];
         ++strand;
-        SurfacePoint root = clusterRoots[cluster];
-        SurfacePoint moved;
-        if (rootNear(ground.nearest, root, discRadius, u1, u2, moved)) {
-            root = moved;
-        }
         work.pathX[0] = root.position[0];
         work.pathY[0] = root.position[1];
         work.pathZ[0] = root.position[2];
@@ -75,12 +95,12 @@ bool MeshGround::setup(TriangleMesh& meshAsRead, uint64_t fileHash)
     release();
     mesh.takeFrom(meshAsRead);
     fit = fitMesh(mesh);
-    areas.setup(mesh);
+    // Neither table needs the other; a large mesh builds them on two cores.
+    runBoth([&] { areas.setup(mesh); }, [&] { nearest.setup(mesh); });
     if (!(areas.totalArea() > 0.0)) {
         release();
         return false;
     }
-    nearest.setup(mesh);
     seed = fileHash;
     return true;
 }
@@ -117,9 +137,10 @@ bool growMeshHair(const HairRecipe& recipe, const MeshGround& ground, HairStore&
     if (!meshClusterRoots(ground, recipe.clusters, roots.data(), radius)) {
         return false;
     }
+    std::vector<SurfacePoint> strandRoots(roots.size() * size_t(recipe.hairs));
     GrowthArrays work;
     work.allocate(recipe.parts);
-    MeshGrowth growth{recipe, work, ground, roots.data(), radius};
+    MeshGrowth growth{recipe, work, ground, roots.data(), radius, strandRoots.data()};
     growClusters(recipe, work, growth, store);
     work.release();
     return true;

@@ -1,0 +1,11 @@
+#ifndef TRESSMOOR_GEOMETRY_BOTHCORES_H
+#define TRESSMOOR_GEOMETRY_BOTHCORES_H
+
+#include <functional>
+
+// Two independent pieces of work at once: the first on a thread of its own,
+// the second on the caller's. Where no thread can be started, one after the
+// other. An exception from either is thrown again here once both are over.
+void runBoth(const std::function<void()>& first, const std::function<void()>& second);
+
+#endif
