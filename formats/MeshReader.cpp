@@ -19,6 +19,7 @@
 
 #include "formats/FileIo.h"
 #include "formats/ImportMemory.h"
+#include "geometry/BothCores.h"
 #include "geometry/MeshWelding.h"
 
 namespace {
@@ -118,27 +119,17 @@ bool copyTriangles(const aiMesh& mesh, MeshWelder& welder, std::vector<int32_t>&
     return true;
 }
 
-// One placement into the welder: its triangles, then the vertices they use,
-// each transformed and welded once, in batches so the welder's lookups overlap.
-bool addPlacement(const MeshPlacement& placement, MeshWelder& welder,
-                  std::vector<int32_t>& welded, std::string& reason)
+// The vertices of a placement that wanted marks as used (every vertex when
+// wanted is null), each transformed and welded once, its welded index written
+// to welded. In batches, so the welder's lookups overlap.
+bool weldVertices(const MeshPlacement& placement, const int32_t* wanted, int32_t* welded, MeshWelder& welder,
+                  std::string& reason)
 {
     constexpr unsigned kBatch = 32;
     const aiMesh& mesh = *placement.mesh;
-    if (triangleFaces(mesh) == 0) return true;
-    if (mesh.mVertices == nullptr) {
-        reason = "a mesh has triangles but no vertices";
-        return false;
-    }
-    welded.assign(mesh.mNumVertices, kUnusedVertex);
-    const int firstTriangle = welder.triangleCount();
-    if (!copyTriangles(mesh, welder, welded, reason)) return false;
-
     const aiMatrix4x4& transform = placement.transform;
-    // Normals turn with the inverse transpose; a mirroring transform turns the
-    // triangles over, so their corners are swapped to keep the winding outward.
+    // Normals turn with the inverse transpose.
     aiMatrix3x3 normalTransform(transform);
-    const bool mirrors = normalTransform.Determinant() < 0.0f;
     normalTransform.Inverse().Transpose();
     const aiVector3D* uvs = mesh.mTextureCoords[0];
     MeshWelder::Prepared batch[kBatch];
@@ -147,7 +138,7 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder,
         unsigned count = 0;
         const unsigned end = std::min(mesh.mNumVertices, first + kBatch);
         for (unsigned v = first; v < end; ++v) {
-            if (welded[v] != kUsedVertex) continue;
+            if (wanted != nullptr && wanted[v] != kUsedVertex) continue;
             const aiVector3D p = transform * mesh.mVertices[v];
             if (!isFinite(mesh.mVertices[v]) || !isFinite(p)) {
                 reason = "it has a vertex coordinate that is not a finite number";
@@ -172,6 +163,50 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder,
         }
         for (unsigned i = 0; i < count; ++i) welded[batchVertex[i]] = welder.add(batch[i]);
     }
+    return true;
+}
+
+// One placement into the welder: its triangles, then the vertices they use.
+// In a large mesh nearly always every vertex is used, so the vertices are
+// welded on one core while the triangles are copied on the other, and welded
+// again one by one only when some vertex turns out unused or not finite.
+bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vector<int32_t>& welded,
+                  std::string& reason)
+{
+    constexpr unsigned kVerticesWorthACore = 1u << 16;
+    const aiMesh& mesh = *placement.mesh;
+    if (triangleFaces(mesh) == 0) return true;
+    if (mesh.mVertices == nullptr) {
+        reason = "a mesh has triangles but no vertices";
+        return false;
+    }
+    welded.assign(mesh.mNumVertices, kUnusedVertex);
+    const int firstTriangle = welder.triangleCount();
+    const int firstVertex = welder.vertexCount();
+    // Every vertex used fits the room the welder has: three per triangle.
+    const bool aside =
+        mesh.mNumVertices >= kVerticesWorthACore && int64_t(mesh.mNumVertices) <= 3 * triangleFaces(mesh);
+    bool copied = false;
+    bool weldedAside = false;
+    std::vector<int32_t> weldedAll;
+    if (aside) {
+        weldedAll.resize(mesh.mNumVertices);
+        std::string unused;
+        runBoth([&] { copied = copyTriangles(mesh, welder, welded, reason); },
+                [&] { weldedAside = weldVertices(placement, nullptr, weldedAll.data(), welder, unused); });
+    } else {
+        copied = copyTriangles(mesh, welder, welded, reason);
+    }
+    if (!copied) return false;
+    if (weldedAside && std::find(welded.begin(), welded.end(), kUnusedVertex) == welded.end()) {
+        welded.swap(weldedAll);
+    } else {
+        welder.dropVerticesFrom(firstVertex);
+        if (!weldVertices(placement, welded.data(), welded.data(), welder, reason)) return false;
+    }
+    // A mirroring transform turns the triangles over, so their corners are
+    // swapped to keep the winding outward.
+    const bool mirrors = aiMatrix3x3(placement.transform).Determinant() < 0.0f;
     welder.remapTriangles(firstTriangle, welded.data(), mirrors);
     return true;
 }
@@ -310,9 +345,8 @@ bool readMesh(const std::string& path, TriangleMesh& mesh, uint64_t& fileHash, s
         problem = path + ": there is not enough memory to read it";
         return false;
     }
-    const double area = meshArea(read);
-    if (!(area > 0.0) || !std::isfinite(area)) {
-        problem = path + (std::isfinite(area) ? ": its triangles have no area" : ": its triangles are too large to measure");
+    if (!meshHasArea(read)) {
+        problem = path + ": its triangles have no area";
         return false;
     }
     mesh.takeFrom(read);

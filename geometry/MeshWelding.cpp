@@ -187,6 +187,18 @@ void MeshWelder::addTriangle(int32_t a, int32_t b, int32_t c)
     ++built.triangleCount;
 }
 
+void MeshWelder::dropVerticesFrom(int first)
+{
+    if (first < 0 || first >= built.vertexCount) return;
+    // Linear probing: a vertex added later never lies on the probe path of an
+    // earlier one, so emptying the later ones leaves every earlier one found.
+    for (uint64_t s = 0; s <= slotMask; ++s) {
+        if (slots[s] >= first) slots[s] = kEmptySlot;
+    }
+    built.vertexCount = first;
+    anyMissingNormal = !withNormals || (first > 0 && std::memchr(missingNormal, 1, size_t(first)) != nullptr);
+}
+
 // Vertices at one position share the faces around it, whatever their uvs, so a
 // seam in the texture does not crease the surface.
 void MeshWelder::makeSmoothNormals()

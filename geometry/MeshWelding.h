@@ -37,7 +37,11 @@ public:
     };
     void prepare(const float position[3], const float* normal, const float* uv, Prepared& vertex) const;
     int32_t add(const Prepared& vertex);
+    // Triangles and vertices may be added at once from two threads: neither
+    // touches what the other does.
     void addTriangle(int32_t a, int32_t b, int32_t c);
+    // Forget the vertices from first on, as if they had never been added.
+    void dropVerticesFrom(int first);
     // Triangles from first on were added with other indices: replace each by
     // its entry in remap, and turn them over when asked.
     void remapTriangles(int first, const int32_t* remap, bool turnOver);

@@ -65,6 +65,14 @@ double meshArea(const TriangleMesh& mesh)
     return area;
 }
 
+bool meshHasArea(const TriangleMesh& mesh)
+{
+    for (int t = 0; t < mesh.triangleCount; ++t) {
+        if (triangleArea(mesh, t) > 0.0) return true;
+    }
+    return false;
+}
+
 MeshBounds meshBounds(const TriangleMesh& mesh)
 {
     MeshBounds bounds{{0.0, 0.0, 0.0}, {0.0, 0.0, 0.0}};

@@ -35,6 +35,9 @@ struct MeshBounds {
 
 double triangleArea(const TriangleMesh& mesh, int triangle);
 double meshArea(const TriangleMesh& mesh);
+// Whether any triangle has area, found without measuring them all. In double
+// precision no triangle of finite float corners measures infinite.
+bool meshHasArea(const TriangleMesh& mesh);
 // The box of all the vertices.
 MeshBounds meshBounds(const TriangleMesh& mesh);
 

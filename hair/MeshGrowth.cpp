@@ -1,5 +1,9 @@
 #include "hair/MeshGrowth.h"
 
+#include <atomic>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "geometry/BothCores.h"
@@ -27,17 +31,86 @@ SplitMix64 strandRandom(uint64_t seed, int cluster, int strand, int growthDraw)
     return SplitMix64{mix.next()};
 }
 
-struct MeshGrowth {
+// Every strand's root, from the growth's first root draw. Each is a search of
+// the mesh and none waits for another, so a second core finds them in order
+// while the growth takes them; the growth finds the next one itself whenever
+// it would otherwise wait.
+class StrandRoots {
+public:
+    StrandRoots(const HairRecipe& recipe, const MeshGround& ground, const SurfacePoint* clusterRoots,
+                double discRadius)
+        : recipe(recipe), ground(ground), clusterRoots(clusterRoots), discRadius(discRadius),
+          count(recipe.clusters * recipe.clusters * recipe.hairs), roots(new SurfacePoint[size_t(count)]),
+          ready(new std::atomic<bool>[size_t(count)])
+    {
+        for (int i = 0; i < count; ++i) ready[i].store(false, std::memory_order_relaxed);
+    }
+    ~StrandRoots()
+    {
+        claimed.store(count);
+        if (finder.joinable()) finder.join();
+    }
+    StrandRoots(const StrandRoots&) = delete;
+    StrandRoots& operator=(const StrandRoots&) = delete;
+
+    void start(int draw)
+    {
+        growthDraw = draw;
+        try {
+            finder = std::thread([this] {
+                while (findNext()) {
+                }
+            });
+        } catch (const std::system_error&) {
+            // Found here alone, as they are taken.
+        }
+    }
+
+    const SurfacePoint& at(int index)
+    {
+        while (!ready[index].load(std::memory_order_acquire)) {
+            if (!findNext()) std::this_thread::yield();
+        }
+        return roots[index];
+    }
+
+private:
     const HairRecipe& recipe;
-    GrowthArrays& work;
     const MeshGround& ground;
     const SurfacePoint* clusterRoots;
     double discRadius;
-    SurfacePoint* strandRoots;
+    int count;
+    std::unique_ptr<SurfacePoint[]> roots;
+    std::unique_ptr<std::atomic<bool>[]> ready;
+    std::atomic<int> claimed{0};
+    int growthDraw = 0;
+    std::thread finder;
+
+    // Find the first root nobody has claimed; false when none is left.
+    bool findNext()
+    {
+        const int index = claimed.fetch_add(1);
+        if (index >= count) return false;
+        const int cluster = index / recipe.hairs;
+        SplitMix64 random = strandRandom(ground.seed, cluster, index % recipe.hairs, growthDraw);
+        const double u1 = random.uniform();
+        const double u2 = random.uniform();
+        if (!rootNear(ground.nearest, clusterRoots[cluster], discRadius, u1, u2, roots[index])) {
+            roots[index] = clusterRoots[cluster];
+        }
+        ready[index].store(true, std::memory_order_release);
+        return true;
+    }
+};
+
+struct MeshGrowth {
+    const HairRecipe& recipe;
+    GrowthArrays& work;
+    StrandRoots& strandRoots;
     OutwardWalk walk{recipe, work, false};
     int cluster = 0;
     int strand = 0;
-    bool rootsPlaced = false;
+    bool rootsStarted = false;
 
     void startCluster(int p)
     {
@@ -47,35 +120,14 @@ struct MeshGrowth {
 
     void randomTemplate() { walk.randomTemplate(); }
 
-    // Every strand's root, from the growth's first root draw: each is a search
-    // of the mesh, and none waits for another, so they are found on two cores.
-    void placeRoots(int growthDraw)
-    {
-        const int clusters = recipe.clusters * recipe.clusters;
-        auto place = [&](int first, int end) {
-            for (int c = first; c < end; ++c) {
-                for (int k = 0; k < recipe.hairs; ++k) {
-                    SplitMix64 random = strandRandom(ground.seed, c, k, growthDraw);
-                    const double u1 = random.uniform();
-                    const double u2 = random.uniform();
-                    SurfacePoint& root = strandRoots[size_t(c) * recipe.hairs + k];
-                    if (!rootNear(ground.nearest, clusterRoots[c], discRadius, u1, u2, root)) {
-                        root = clusterRoots[c];
-                    }
-                }
-            }
-        };
-        runBoth([&] { place(0, clusters / 2); }, [&] { place(clusters / 2, clusters); });
-        rootsPlaced = true;
-    }
-
     void walkStrand()
     {
         // The draw that picks the sphere's root sample; the first of them
         // places every root.
         const int rootDraw = nextRandom();
-        if (!rootsPlaced) placeRoots(rootDraw);
-        const SurfacePoint& root = strandRoots[size_t(cluster) * recipe.hairs + strand];
+        if (!rootsStarted) strandRoots.start(rootDraw);
+        rootsStarted = true;
+        const SurfacePoint& root = strandRoots.at(cluster * recipe.hairs + strand);
         ++strand;
         work.pathX[0] = root.position[0];
         work.pathY[0] = root.position[1];
@@ -137,10 +189,10 @@ bool growMeshHair(const HairRecipe& recipe, const MeshGround& ground, HairStore&
     if (!meshClusterRoots(ground, recipe.clusters, roots.data(), radius)) {
         return false;
     }
-    std::vector<SurfacePoint> strandRoots(roots.size() * size_t(recipe.hairs));
+    StrandRoots strandRoots(recipe, ground, roots.data(), radius);
     GrowthArrays work;
     work.allocate(recipe.parts);
-    MeshGrowth growth{recipe, work, ground, roots.data(), radius, strandRoots.data()};
+    MeshGrowth growth{recipe, work, strandRoots};
     growClusters(recipe, work, growth, store);
     work.release();
     return true;

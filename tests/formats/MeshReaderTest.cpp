@@ -196,6 +196,65 @@ TEST(MeshReader, PolygonsBecomeTrianglesWithWeldedVerticesAndSmoothNormals)
     }
 }
 
+// A grid large enough to be welded on two cores, as ASCII PLY, with extra
+// vertices no triangle uses placed among the used ones.
+std::string gridPly(int side, const std::vector<std::string>& unusedVertices)
+{
+    std::string vertices;
+    std::vector<int> index(size_t(side) * side);
+    int written = 0;
+    for (int i = 0; i < side * side; ++i) {
+        if (i == side * side / 2) {
+            for (const std::string& extra : unusedVertices) {
+                vertices += extra + "\n";
+                ++written;
+            }
+        }
+        vertices += std::to_string(i % side) + " " + std::to_string(i / side) + " " + std::to_string((i * 7) % 3) + "\n";
+        index[size_t(i)] = written++;
+    }
+    std::string faces;
+    for (int y = 0; y + 1 < side; ++y) {
+        for (int x = 0; x + 1 < side; ++x) {
+            const int a = index[size_t(y * side + x)], b = index[size_t(y * side + x + 1)];
+            const int c = index[size_t((y + 1) * side + x + 1)], d = index[size_t((y + 1) * side + x)];
+            faces += "3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + "\n";
+            faces += "3 " + std::to_string(a) + " " + std::to_string(c) + " " + std::to_string(d) + "\n";
+        }
+    }
+    return "ply\nformat ascii 1.0\nelement vertex " + std::to_string(written) +
+           "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
+           std::to_string(2 * (side - 1) * (side - 1)) + "\nproperty list uchar int vertex_indices\nend_header\n" +
+           vertices + faces;
+}
+
+// The vertices of a large mesh are welded beside its triangles' copy, taken
+// back when a vertex turns out unused; either way the mesh is the same.
+TEST(MeshReader, ALargeMeshWeldsTheSameWithOrWithoutUnusedVertices)
+{
+    const std::string folder = freshFolder("mesh-reader-unused");
+    constexpr int kSide = 300;
+    writeText(folder + "/all.ply", gridPly(kSide, {}));
+    writeText(folder + "/unused.ply", gridPly(kSide, {"5 5 5", "nan 0 0", "0 0 0"}));
+    TriangleMesh all, unused;
+    uint64_t hash = 0;
+    std::string problem;
+    ASSERT_TRUE(readMesh(folder + "/all.ply", all, hash, problem)) << problem;
+    ASSERT_TRUE(readMesh(folder + "/unused.ply", unused, hash, problem)) << problem;
+    ASSERT_EQ(all.vertexCount, kSide * kSide);
+    ASSERT_EQ(all.triangleCount, 2 * (kSide - 1) * (kSide - 1));
+    ASSERT_EQ(unused.vertexCount, all.vertexCount);
+    ASSERT_EQ(unused.triangleCount, all.triangleCount);
+    EXPECT_EQ(std::memcmp(all.positions, unused.positions, sizeof(float) * 3 * size_t(all.vertexCount)), 0);
+    EXPECT_EQ(std::memcmp(all.normals, unused.normals, sizeof(float) * 3 * size_t(all.vertexCount)), 0);
+    EXPECT_EQ(std::memcmp(all.triangles, unused.triangles, sizeof(int32_t) * 3 * size_t(all.triangleCount)), 0);
+    // Ordered as the file orders them.
+    for (int v = 0; v < all.vertexCount; v += 997) {
+        EXPECT_EQ(all.positions[v * 3], float(v % kSide));
+        EXPECT_EQ(all.positions[v * 3 + 1], float(v / kSide));
+    }
+}
+
 TEST(MeshReader, NodeTransformsPlaceEveryInstanceAndMirrorsKeepTheWinding)
 {
     const std::string folder = freshFolder("mesh-reader-nodes");
