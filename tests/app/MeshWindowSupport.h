@@ -47,6 +47,10 @@ std::string markedShape();
 // A lumpy ball of triangles, outward-wound, in units far from the view's.
 std::string writeLumpyBall(const std::string& path);
 
+// As in the other rendered-against-window tests: where two surfaces meet at one
+// depth, Xvfb's 32-bit depth buffer and OSMesa's 24-bit one round differently.
+constexpr long kCrossingPixels = 8;
+
 long differingPixels(const Frame& window, const PngPicture& picture);
 
 std::string hashTextOf(const std::string& meshPath);

@@ -24,10 +24,6 @@
 
 namespace {
 
-// As in the other rendered-against-window tests: where two surfaces meet at one
-// depth, Xvfb's 32-bit depth buffer and OSMesa's 24-bit one round differently.
-constexpr long kCrossingPixels = 8;
-
 struct MeshCase {
     const char* name;
     std::string mesh;  // empty: the lumpy ball the test writes
