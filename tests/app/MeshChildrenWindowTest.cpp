@@ -93,11 +93,7 @@ TEST_P(DenseMeshInWindow, LoadsOnItsMeshDrawsAsTheRendererAndSavesWhatTheToolWro
     pick("Torus");
     s.meshPath.clear();
     s.displayMode = c.displayMode;
-    view->zoomFactor = c.view.zoomFactor;
-    view->rotationX = c.view.rotationX;
-    view->rotationZ = c.view.rotationZ;
-    view->translationX = c.view.translationX;
-    view->translationY = c.view.translationY;
+    setView(view, c.view);
     chooserAnswer = mesh;
     chooserFolders.clear();
     ASSERT_TRUE(loadHairFile(s, file)) << (messages.empty() ? "" : messages[0]);
@@ -121,34 +117,15 @@ TEST_P(DenseMeshInWindow, LoadsOnItsMeshDrawsAsTheRendererAndSavesWhatTheToolWro
                   "' --mesh '" + mesh + "' --display " + c.display + " " + c.viewOptions +
                   " --image '" + picturePath + "'"),
               0);
-    PngPicture picture;
-    std::string problem;
-    ASSERT_TRUE(readPng(picturePath, picture, problem)) << problem;
-    const Frame frame = renderFrame(view);
-    ASSERT_EQ(picture.width, frame.width);
-    ASSERT_EQ(picture.height, frame.height);
-    EXPECT_GT(frame.countNonClear(), frame.width * frame.height / 100) << "the mesh and hair show";
-    const long differing = differingPixels(frame, picture);
-    std::cout << c.name << ": " << differing << " pixels differ\n";
-    EXPECT_LE(differing, kCrossingPixels);
-    if (differing > kCrossingPixels) {
-        writePng(folder + "/window.png", frame);
-    }
+    EXPECT_GE(framePicturedAs(view, picturePath, c.name), 0);
     // Without the children the frame would be another: they are drawn.
     DenseHairLines* lines = view->childLines;
     view->childLines = nullptr;
-    EXPECT_GT(differingPixels(renderFrame(view), picture), 50);
+    EXPECT_GT(framePicturedAs(view, picturePath, std::string(c.name) + " without children", false),
+              50);
     view->childLines = lines;
 
-    for (const char* extension : {".hair", ".obj", ".usda"}) {
-        const std::string toolPath = folder + "/tool" + extension;
-        const std::string windowPath = folder + "/window" + extension;
-        ASSERT_EQ(grow(options, toolPath), 0);
-        ASSERT_TRUE(saveHairFile(s, windowPath)) << (messages.empty() ? "" : messages.back());
-        const Bytes tool = readBytes(toolPath);
-        EXPECT_FALSE(tool.empty());
-        EXPECT_TRUE(tool == readBytes(windowPath)) << extension << ": " << options;
-    }
+    expectSavedAsTheToolWrites(s, options, folder + "/loaded");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, DenseMeshInWindow, testing::ValuesIn(kDenseCases), caseName);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 
 #include <FL/Fl_Button.H>
@@ -18,6 +19,7 @@
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
 #include "app/MeshCommands.h"
+#include "app/ShownChildren.h"
 #include "formats/MeshReader.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
@@ -47,6 +49,10 @@ HairView* freshWindow()
 {
     HairView* view = shownView();
     resetScene(view);
+    // As the program starts: no children, none drawn.
+    settings().children = ChildRequest();
+    std::string unused;
+    showChildrenOf(settings(), unused);
     showHairFileMessage = captureMessage;
     chooseMeshPath = answerChooser;
     messages.clear();
@@ -187,4 +193,54 @@ bool WindowState::operator==(const WindowState& o) const
     return shape == o.shape && hairs == o.hairs && clusters == o.clusters && parts == o.parts &&
            length == o.length && ground == o.ground && meshPath == o.meshPath &&
            strands == o.strands;
+}
+
+void setView(HairView* view, const ViewState& state)
+{
+    view->zoomFactor = state.zoomFactor;
+    view->rotationX = state.rotationX;
+    view->rotationZ = state.rotationZ;
+    view->translationX = state.translationX;
+    view->translationY = state.translationY;
+}
+
+long framePicturedAs(HairView* view, const std::string& picturePath, const std::string& name,
+                     bool expectSame)
+{
+    PngPicture picture;
+    std::string problem;
+    EXPECT_TRUE(readPng(picturePath, picture, problem)) << problem;
+    const Frame frame = renderFrame(view);
+    EXPECT_EQ(picture.width, frame.width);
+    EXPECT_EQ(picture.height, frame.height);
+    if (picture.width != frame.width || picture.height != frame.height) {
+        return -1;
+    }
+    EXPECT_GT(frame.countNonClear(), frame.width * frame.height / 100) << "the mesh and hair show";
+    const long differing = differingPixels(frame, picture);
+    std::cout << name << ": " << differing << " pixels differ\n";
+    if (expectSame) {
+        EXPECT_LE(differing, kCrossingPixels) << name;
+    }
+    if (expectSame && differing > kCrossingPixels) {
+        writePng(picturePath.substr(0, picturePath.find_last_of('/')) + "/window.png", frame);
+    }
+    return differing;
+}
+
+void expectSavedAsTheToolWrites(HairSettings& settings, const std::string& growOptions,
+                                const std::string& prefix)
+{
+    for (const char* extension : {".hair", ".obj", ".usda"}) {
+        const std::string windowPath = prefix + "-window" + extension;
+        const std::string toolPath = prefix + "-tool" + extension;
+        ASSERT_TRUE(saveHairFile(settings, windowPath)) << (messages.empty() ? "" : messages.back());
+        ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " " + growOptions + " --out '" +
+                      toolPath + "'"),
+                  0)
+            << growOptions;
+        const Bytes tool = readBytes(toolPath);
+        EXPECT_FALSE(tool.empty());
+        EXPECT_TRUE(tool == readBytes(windowPath)) << extension << ": " << growOptions;
+    }
 }

@@ -53,6 +53,21 @@ constexpr long kCrossingPixels = 8;
 
 long differingPixels(const Frame& window, const PngPicture& picture);
 
+// The view turned, moved and zoomed as a person would with the mouse.
+void setView(HairView* view, const ViewState& state);
+
+// The pixels of the view's frame that differ from the picture tressmoor-render
+// wrote, said on standard output under the name. With expectSame, at most
+// kCrossingPixels are expected to, and the frame is written beside the
+// picture when more do. -1 when the two cannot be compared.
+long framePicturedAs(HairView* view, const std::string& picturePath, const std::string& name,
+                     bool expectSame = true);
+
+// Save the window's hair in every format beside tressmoor-grow's files of the
+// same options, named by prefix, and expect the same bytes.
+void expectSavedAsTheToolWrites(HairSettings& settings, const std::string& growOptions,
+                                const std::string& prefix);
+
 std::string hashTextOf(const std::string& meshPath);
 
 // The window's whole state that a refused load must leave, as one comparable value.

@@ -80,11 +80,7 @@ TEST_P(MeshInWindow, GrowsDrawsAsTheRendererAndSavesWhatTheToolWrites)
     s.displayMode = c.displayMode;
     s.controlPoints = c.controlNets;
     s.controlPolygon = c.controlNets;
-    view->zoomFactor = c.view.zoomFactor;
-    view->rotationX = c.view.rotationX;
-    view->rotationZ = c.view.rotationZ;
-    view->translationX = c.view.translationX;
-    view->translationY = c.view.translationY;
+    setView(view, c.view);
     moveSliders(c.sliders);
     pick(strcmp(c.style, "combed") == 0 ? "Combed" : "Messy");
     srand(1);
@@ -108,33 +104,11 @@ TEST_P(MeshInWindow, GrowsDrawsAsTheRendererAndSavesWhatTheToolWrites)
                   "'"),
               0)
         << options;
-    PngPicture picture;
-    std::string problem;
-    ASSERT_TRUE(readPng(picturePath, picture, problem)) << problem;
-    const Frame frame = renderFrame(view);
-    ASSERT_EQ(picture.width, frame.width);
-    ASSERT_EQ(picture.height, frame.height);
-    EXPECT_GT(frame.countNonClear(), frame.width * frame.height / 100) << "the mesh and hair show";
-    const long differing = differingPixels(frame, picture);
-    std::cout << c.name << ": " << differing << " pixels differ\n";
-    EXPECT_LE(differing, kCrossingPixels);
-    if (differing > kCrossingPixels) {
-        writePng(folder + "/window.png", frame);
-    }
+    EXPECT_GE(framePicturedAs(view, picturePath, c.name), 0);
     s.controlPoints = false;
     s.controlPolygon = false;
 
-    for (const char* extension : {".hair", ".obj", ".usda"}) {
-        const std::string windowPath = folder + "/window" + extension;
-        const std::string toolPath = folder + "/tool" + extension;
-        ASSERT_TRUE(saveHairFile(s, windowPath)) << (messages.empty() ? "" : messages[0]);
-        ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " " + options + " --out '" + toolPath +
-                      "'"),
-                  0);
-        const Bytes tool = readBytes(toolPath);
-        EXPECT_FALSE(tool.empty());
-        EXPECT_TRUE(tool == readBytes(windowPath)) << extension << ": " << options;
-    }
+    expectSavedAsTheToolWrites(s, options, folder + "/grown");
 }
 
 INSTANTIATE_TEST_SUITE_P(Meshes, MeshInWindow, testing::ValuesIn(kCases), caseName);
@@ -297,14 +271,7 @@ TEST_P(MeshInWindow, LoadBringsBackTheToolsHairOnItsMeshAndSavesItAgainByteForBy
     // A growth on a mesh is held as its file holds it, so the load gives it back to the bit.
     EXPECT_EQ(firstDifference(grown, currentStrands(hairStore)), "");
 
-    for (const char* extension : {".hair", ".obj", ".usda"}) {
-        const std::string again = folder + "/again" + extension;
-        const std::string tool = folder + "/tool-again" + extension;
-        ASSERT_TRUE(saveHairFile(s, again)) << (messages.empty() ? "" : messages[0]);
-        ASSERT_EQ(run(std::string(TRESSMOOR_GROW_BINARY) + " " + options + " --out '" + tool + "'"),
-                  0);
-        EXPECT_TRUE(readBytes(tool) == readBytes(again)) << extension;
-    }
+    expectSavedAsTheToolWrites(s, options, folder + "/again");
 }
 
 TEST(MeshHairLoad, FindsTheMeshWhereItWasLastOpenedOrAsksForIt)
