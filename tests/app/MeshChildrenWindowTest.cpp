@@ -2,6 +2,7 @@
 // drawn as tressmoor-render draws the file on that mesh, saved as
 // tressmoor-grow writes it, grown again with its children, and refused without
 // its mesh changing nothing.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -284,4 +285,26 @@ TEST(DenseMeshLoad, TheMeshBesideTheHairIsFoundByItsNameFirstAmongAssimpsFormats
     EXPECT_EQ(chooserFolders.size(), 1u) << "asked for, since none beside is the mesh";
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(hashTextOf(ball)), std::string::npos) << messages[0];
+}
+
+// A point the fit takes beyond what a strand's tube is built from is refused,
+// where it was shown.
+TEST(DenseMeshLoad, APointFarOutsideItsMeshIsRefused)
+{
+    const std::string folder = freshFolder("mesh-children-window-far");
+    const std::string ball = writeLumpyBall(folder + "/ball.obj");
+    ASSERT_EQ(grow("--mesh '" + ball + "' --hairs 2 --clusters 2", folder + "/fur.hair"), 0);
+    Bytes bytes = readBytes(folder + "/fur.hair");
+    // The fifth point's y, little-endian, as 3e38: finite, but far beyond any mesh.
+    const unsigned char far[4] = {0xe6, 0xb1, 0x61, 0x7f};
+    std::copy(far, far + 4, bytes.begin() + 128 + 12 * 4 + 4);
+    writeBytes(folder + "/fur.hair", bytes);
+    freshWindow();
+    HairSettings& s = settings();
+    pick("Plane");
+    const WindowState state = WindowState::now();
+    EXPECT_FALSE(loadHairFile(s, folder + "/fur.hair"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("point 5 lies far outside its mesh"), std::string::npos) << messages[0];
+    EXPECT_TRUE(WindowState::now() == state);
 }

@@ -1,6 +1,7 @@
 // tressmoor-render --mesh: the user's mesh drawn under its hair, read back as pixels.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -280,6 +281,17 @@ TEST(MeshRender, HairFromAFileIsRefusedWithoutItsMesh)
         EXPECT_NE(another.err.find(given), std::string::npos) << another.err;
         EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << hair;
     }
+    // A point the fit takes beyond what a strand's tube is built from: 3e38 as a y.
+    Bytes far = readBytes(meshFolder() + "/plain.hair");
+    const unsigned char huge[4] = {0xe6, 0xb1, 0x61, 0x7f};
+    std::copy(huge, huge + 4, far.begin() + 128 + 12 * 4 + 4);
+    writeBytes(meshFolder() + "/far.hair", far);
+    const ToolRun outside = renderMesh("--hair far.hair --mesh " + ball + " --image refused.png");
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_EQ(lineCount(outside.err), 1u) << outside.err;
+    EXPECT_NE(outside.err.find("point 5 lies far outside its mesh"), std::string::npos) << outside.err;
+    EXPECT_FALSE(fileExists(meshFolder() + "/refused.png"));
+
     for (const char* hair : {"sphere.hair", "torus.hair"}) {
         const ToolRun run = renderMesh(std::string("--hair ") + hair + " --mesh " + ball + " --image refused.png");
         EXPECT_EQ(run.status, 2) << hair;
