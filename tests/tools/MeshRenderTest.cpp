@@ -203,7 +203,7 @@ std::string pictureSaid(const std::string& out)
 
 // The file tressmoor-grow --mesh writes, drawn with --hair on its mesh, is the
 // picture --mesh draws of the same growth, to the byte: the guides, their
-// children and the view alike.
+// children (the file's, or those the picture asks for) and the view alike.
 TEST(MeshRender, HairFromAFileOnItsMeshIsThePictureOfItsGrowth)
 {
     // Far from the origin in its own units, the hair's points change when
@@ -214,6 +214,7 @@ TEST(MeshRender, HairFromAFileOnItsMeshIsThePictureOfItsGrowth)
         std::string mesh;
         std::string growth;  // recipe, growth and child options
         std::string view;
+        std::string children = "";  // child options given to both pictures, replacing the file's
     } cases[] = {
         {ball, "--hairs 20 --clusters 8 --length 15 --rest-angle 40", "--display smooth"},
         {ball, "--hairs 6 --clusters 5 --style combed --growth 3 --children 10 --frizz 1",
@@ -223,14 +224,21 @@ TEST(MeshRender, HairFromAFileOnItsMeshIsThePictureOfItsGrowth)
          "--display wireframe --control-points"},
         {wuson, "--hairs 8 --clusters 6 --length 4 --children 6 --clump 0.8 --seed 3",
          "--display smooth --rotate-x -75 --zoom 1.8 --turntable 2"},
+        {ball, "--hairs 6 --clusters 4 --length 12", "--display smooth", "--children 7 --child-mode between"},
+        {ball, "--hairs 4 --clusters 3 --children 3", "--display texture", "--children 9 --frizz 2"},
     };
     for (const auto& c : cases) {
         const std::string options = "--mesh '" + c.mesh + "' " + c.growth;
         ASSERT_EQ(growOnMesh(options + " --out grown.hair").status, 0) << options;
-        const ToolRun grown = renderMesh(options + " " + c.view + " --image grown.png");
+        const std::string picture = c.view + " " + c.children;
+        // Child options given to the picture replace the file's, so the growth goes without them.
+        const std::string growing = "--mesh '" + c.mesh + "' " +
+                                    c.growth.substr(0, c.children.empty() ? std::string::npos
+                                                                          : c.growth.find(" --children"));
+        const ToolRun grown = renderMesh(growing + " " + picture + " --image grown.png");
         ASSERT_EQ(grown.status, 0) << grown.err;
         const ToolRun read =
-            renderMesh("--hair grown.hair --mesh '" + c.mesh + "' " + c.view + " --image read.png");
+            renderMesh("--hair grown.hair --mesh '" + c.mesh + "' " + picture + " --image read.png");
         ASSERT_EQ(read.status, 0) << read.err;
         const bool turntable = c.view.find("--turntable") != std::string::npos;
         for (const char* frame : {"", "-000", "-001"}) {
