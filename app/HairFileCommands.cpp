@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cfloat>
 
-#include <utility>
 #include <vector>
 
 #include <FL/Fl_Native_File_Chooser.H>
@@ -15,13 +14,14 @@
 #include "app/AppWindow.h"
 #include "app/DialogText.h"
 #include "app/HairSettings.h"
-#include "app/MeshCommands.h"
 #include "app/MeshHairLoad.h"
 #include "app/ShownChildren.h"
 #include "formats/FileIo.h"
 #include "formats/HairExport.h"
 #include "formats/HairFile.h"
+#include "formats/MeshHair.h"
 #include "formats/StoredHair.h"
+#include "formats/StrandStream.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairStore.h"
 
@@ -189,9 +189,8 @@ bool saveHairFile(HairSettings& settings, const std::string& path)
     std::vector<unsigned char> bytes;
     std::string problem;
     const bool saved =
-        settings.shape == UnderlyingShape::Mesh ? saveMeshHairFile(settings, path, problem)
-        : makesDenseFile(settings.children)
-            ? saveDenseHairFile(settings, path, problem)
+        settings.shape == UnderlyingShape::Mesh || makesDenseFile(settings.children)
+            ? saveGrownHairFile(settings, path, problem)
             : adoptStoreLayout(hairStore, recipe, problem) &&
                   encodeStoredHair(hairStore, underlyingSurface, recipe, formatForPath(path),
                                    bytes, problem) &&
@@ -215,18 +214,15 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
                                   problem);
     const bool dense = read && claimsChildren(file.strands);
     // Hair on a mesh holds its points in the mesh's own units: only the mesh places them.
-    MeshHairFound onMesh;
     HairRecipe meshRecipe;
-    bool hasTag = false;
-    std::string notMesh;
-    const bool meshHair = read && !dense &&
-                          readTressmoorRecipe(file.strands, meshRecipe, hasTag, notMesh) &&
-                          meshRecipe.shape == UnderlyingShape::Mesh;
-    if (dense) {
-        read = loadDenseHairFile(settings, file, problem);
-    } else if (meshHair) {
-        read = findMeshOfHair(settings, path, file.strands, meshRecipe, onMesh, problem);
-        contents = std::move(onMesh.contents);
+    MeshHairFound mesh;
+    if (read && meshRecipeOf(file.strands, meshRecipe)) {
+        read = findMeshOfHair(settings, path, meshRecipe.meshHash, mesh, problem);
+    }
+    if (read && dense) {
+        read = loadDenseHairFile(settings, file, mesh, problem);
+    } else if (read && mesh.ground != nullptr) {
+        read = fittedContents(file.strands, meshRecipe, mesh.ground->fit, contents, problem);
     } else if (read) {
         read = decodeHairFile(file.bytes.data(), file.bytes.size(), contents, problem);
     }
@@ -240,10 +236,7 @@ bool loadHairFile(HairSettings& settings, const std::string& path)
     if (!dense) {
         applyRecipe(recipe, settings);
         settings.children = ChildRequest();
-        if (meshHair) {
-            settings.meshGround = std::move(onMesh.ground);
-            settings.meshPath = onMesh.meshPath;
-        }
+        adoptFoundMesh(settings, mesh);
         // The surface is set up as its builder does, but nothing grows.
         applyHairFile(contents, underlyingSurface, hairStore);
         std::string unused;

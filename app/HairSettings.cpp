@@ -9,6 +9,7 @@
 #include "app/HairFileCommands.h"
 #include "app/MeshCommands.h"
 #include "app/ShownChildren.h"
+#include "formats/MeshHair.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
@@ -81,21 +82,24 @@ void HairSettings::buildMesh()
         return;
     }
     shape = UnderlyingShape::Mesh;
-    // Children are not made on meshes yet.
-    children = ChildRequest();
     growCurrentShape();
 }
 
-// The sphere and torus set up the window's surface before their hair grows.
+bool growWindowHair(const HairRecipe& recipe, const MeshGround* ground)
+{
+    if (recipe.shape != UnderlyingShape::Mesh) {
+        growShapeHair(recipe, underlyingSurface, hairStore);
+        return true;
+    }
+    std::string unused;
+    return ground != nullptr && growMeshHair(recipe, *ground, hairStore) &&
+           holdAsFiled(hairStore, underlyingSurface, recipe, ground->fit, unused);
+}
+
 void HairSettings::growCurrentShape()
 {
-    const HairRecipe recipe = recipeFromSettings(*this);
-    if (shape == UnderlyingShape::Mesh) {
-        if (meshGround == nullptr || !growMeshHair(recipe, *meshGround, hairStore)) {
-            return;
-        }
-    } else {
-        growShapeHair(recipe, underlyingSurface, hairStore);
+    if (!growWindowHair(recipeFromSettings(*this), meshGround.get())) {
+        return;
     }
     growth = ++growthsRun;
     std::string problem;

@@ -82,6 +82,11 @@ private:
     void updateNumber(Fl_Value_Slider* slider, int& field, const SettingRange& range);
 };
 
+// Grow the recipe's hair into the window's store as every growth does: on a
+// mesh, on its ground and held as its file holds it; the sphere and torus set
+// up the window's surface first. False when the mesh is missing.
+bool growWindowHair(const HairRecipe& recipe, const MeshGround* ground);
+
 // The growth's inputs taken from the settings, and the other way round.
 HairRecipe recipeFromSettings(const HairSettings& settings);
 void applyRecipe(const HairRecipe& recipe, HairSettings& settings);

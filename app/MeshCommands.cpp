@@ -1,27 +1,17 @@
 #include "app/MeshCommands.h"
 
 #include <memory>
-#include <optional>
 #include <utility>
-#include <vector>
 
 #include <FL/Fl_Native_File_Chooser.H>
 
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
-#include "formats/HairExport.h"
+#include "formats/MeshFiles.h"
 #include "formats/MeshHair.h"
-#include "formats/StoredHair.h"
-#include "formats/StrandStream.h"
-#include "geometry/UnderlyingShapes.h"
-#include "hair/HairStore.h"
 
 namespace {
-
-// The formats assimp reads that people bring most; "All files" lets any other through.
-constexpr const char* kMeshFilter =
-    "Meshes\t*.{obj,ply,stl,gltf,glb,fbx,dae,3ds,off,blend,x3d,lwo,ms3d,ac}\nAll files\t*";
 
 std::string folderOf(const std::string& path)
 {
@@ -37,7 +27,9 @@ std::string chooseMeshThroughDialog(const std::string& title, const std::string&
     chooser.title(title.c_str());
     chooser.directory(folder.c_str());
     chooser.type(Fl_Native_File_Chooser::BROWSE_FILE);
-    chooser.filter(kMeshFilter);
+    // Every format assimp reads; "All files" lets any other through.
+    const std::string filter = "Meshes\t" + MeshFileNames().pattern() + "\nAll files\t*";
+    chooser.filter(filter.c_str());
     return runChooser(chooser);
 }
 
@@ -76,33 +68,4 @@ bool openMeshFile(HairSettings& settings, const std::string& path)
     settings.meshPath = path;
     settings.buildMesh();
     return true;
-}
-
-bool saveMeshHairFile(HairSettings& settings, const std::string& path, std::string& problem)
-{
-    const MeshGround* ground = settings.meshGround.get();
-    if (ground == nullptr || !ground->ready()) {
-        problem = "the mesh the hair grew on is gone";
-        return false;
-    }
-    HairRecipe recipe = recipeFromSettings(settings);
-    HairBytes hair;
-    if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !storedHairStrands(hairStore, recipe, hair, problem) ||
-        !toMeshUnits(hair, ground->fit, problem)) {
-        return false;
-    }
-    // The roots' uvs are found from the points in the mesh's units, as the tools find them.
-    TressmoorStrands own = tressmoorStrandsOf(hair.strands, recipe, underlyingSurface);
-    own.growth = settings.growth;
-    own.rootSt = meshRootSt(hair.strands, *ground, true);
-    const std::optional<StrandStream> stream =
-        StrandStream::make(hair.strands, recipe.shape, ChildRequest(), problem);
-    const HairFileFormat format = formatForPath(path);
-    if (!stream || !canWrite(*stream, format, problem)) {
-        return false;
-    }
-    ExportSettings exportSettings;
-    exportSettings.mesh = ground;
-    return saveHairFileAs(path, *stream, own, format, exportSettings, problem);
 }

@@ -18,8 +18,4 @@ void openMeshThroughChooser(HairSettings& settings);
 // picking a shape does. A bad file is shown in one line and changes nothing.
 bool openMeshFile(HairSettings& settings, const std::string& path);
 
-// Save the hair on the mesh as tressmoor-grow --mesh writes it for the same
-// mesh, recipe and growth: in the mesh's own units, its hash in the recipe.
-bool saveMeshHairFile(HairSettings& settings, const std::string& path, std::string& problem);
-
 #endif

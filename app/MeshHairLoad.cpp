@@ -4,41 +4,30 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 #include <vector>
 
 #include "app/HairSettings.h"
 #include "app/MeshCommands.h"
-#include "formats/FileIo.h"
+#include "formats/MeshFiles.h"
 #include "formats/MeshHair.h"
 #include "formats/MeshReader.h"
-#include "hair/LittleEndian.h"
 
 namespace {
-
-// Only files that look like meshes are hashed when looking beside the hair.
-constexpr const char* kMeshExtensions[] = {".obj", ".ply", ".stl", ".gltf", ".glb", ".fbx",
-                                           ".dae", ".3ds", ".off", ".blend", ".x3d", ".lwo",
-                                           ".ms3d", ".ac"};
-
-bool looksLikeMesh(const std::string& name)
-{
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* extension : kMeshExtensions) {
-        if (hasExtension(lower, extension)) {
-            return true;
-        }
-    }
-    return false;
-}
 
 std::string folderOf(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The name without its folder and without what follows its first dot, so that
+// "fur.hair" finds "fur.ply" and "fur.mesh.xml".
+std::string stemOf(const std::string& name)
+{
+    const size_t slash = name.find_last_of('/');
+    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    return base.substr(0, base.find('.'));
 }
 
 bool isMesh(const std::string& path, uint64_t hash)
@@ -48,7 +37,10 @@ bool isMesh(const std::string& path, uint64_t hash)
     return hashMeshFile(path, fileHash, unused) && fileHash == hash;
 }
 
-// The mesh files beside the hair, in name order so the same folder always finds the same one.
+// The files beside the hair that assimp would import, in the order they are
+// hashed: those of the hair file's stem first, then the rest by name, so that
+// the same folder always finds the same one. Every hash reads a whole file,
+// so nothing else in the folder is read.
 std::vector<std::string> meshesBeside(const std::string& hairPath)
 {
     std::vector<std::string> found;
@@ -57,36 +49,42 @@ std::vector<std::string> meshesBeside(const std::string& hairPath)
     if (dir == nullptr) {
         return found;
     }
+    const MeshFileNames meshNames;
     while (const dirent* entry = readdir(dir)) {
         const std::string path = folder + "/" + entry->d_name;
         struct stat info;
-        if (looksLikeMesh(entry->d_name) && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (meshNames.matches(entry->d_name) && stat(path.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode)) {
             found.push_back(path);
         }
     }
     closedir(dir);
-    std::sort(found.begin(), found.end());
+    const std::string stem = stemOf(hairPath);
+    std::sort(found.begin(), found.end(), [&stem](const std::string& a, const std::string& b) {
+        const bool aNamed = stemOf(a) == stem;
+        const bool bNamed = stemOf(b) == stem;
+        return aNamed != bNamed ? aNamed : a < b;
+    });
     return found;
 }
 
-std::string neededMesh(const HairRecipe& recipe)
+std::string neededMesh(uint64_t meshHash)
 {
-    return "it grew on the mesh whose file's hash is " + meshHashText(recipe.meshHash);
+    return "it grew on the mesh whose file's hash is " + meshHashText(meshHash);
 }
 
 }  // namespace
 
-bool findMeshOfHair(const HairSettings& settings, const std::string& hairPath,
-                    const HairStrands& strands, const HairRecipe& recipe, MeshHairFound& found,
-                    std::string& problem)
+bool findMeshOfHair(const HairSettings& settings, const std::string& hairPath, uint64_t meshHash,
+                    MeshHairFound& found, std::string& problem)
 {
     std::string meshPath;
-    if (!settings.meshPath.empty() && isMesh(settings.meshPath, recipe.meshHash)) {
+    if (!settings.meshPath.empty() && isMesh(settings.meshPath, meshHash)) {
         meshPath = settings.meshPath;
     }
     if (meshPath.empty()) {
         for (const std::string& candidate : meshesBeside(hairPath)) {
-            if (isMesh(candidate, recipe.meshHash)) {
+            if (isMesh(candidate, meshHash)) {
                 meshPath = candidate;
                 break;
             }
@@ -94,39 +92,33 @@ bool findMeshOfHair(const HairSettings& settings, const std::string& hairPath,
     }
     if (meshPath.empty()) {
         meshPath = chooseMeshPath("The mesh the hair grew on (its hash is " +
-                                      meshHashText(recipe.meshHash) + ")",
+                                      meshHashText(meshHash) + ")",
                                   folderOf(hairPath));
         if (meshPath.empty()) {
-            problem = neededMesh(recipe) + ", and no mesh was chosen";
+            problem = neededMesh(meshHash) + ", and no mesh was chosen";
             return false;
         }
     }
     auto ground = std::make_unique<MeshGround>();
     std::string meshProblem;
     if (!loadMeshGround(meshPath, *ground, meshProblem)) {
-        problem = neededMesh(recipe) + ", but " + meshProblem;
+        problem = neededMesh(meshHash) + ", but " + meshProblem;
         return false;
     }
-    if (ground->seed != recipe.meshHash) {
-        problem = neededMesh(recipe) + ", but \"" + meshPath + "\" is another (its hash is " +
+    if (ground->seed != meshHash) {
+        problem = neededMesh(meshHash) + ", but \"" + meshPath + "\" is another (its hash is " +
                   meshHashText(ground->seed) + ")";
         return false;
-    }
-    found.contents.recipe = recipe;
-    const uint64_t points = strands.header.pointCount;
-    found.contents.points.resize(3 * points);
-    for (uint64_t i = 0; i < points; ++i) {
-        double mesh[3];
-        double fitted[3];
-        for (int c = 0; c < 3; ++c) {
-            mesh[c] = readF32(strands.points + 4 * (3 * i + c));
-        }
-        ground->fit.toFitted(mesh, fitted);
-        for (int c = 0; c < 3; ++c) {
-            found.contents.points[3 * i + c] = static_cast<float>(fitted[c]);
-        }
     }
     found.ground = std::move(ground);
     found.meshPath = meshPath;
     return true;
+}
+
+void adoptFoundMesh(HairSettings& settings, MeshHairFound& found)
+{
+    if (found.ground != nullptr) {
+        settings.meshGround = std::move(found.ground);
+        settings.meshPath = found.meshPath;
+    }
 }

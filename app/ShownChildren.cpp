@@ -4,11 +4,12 @@
 
 #include "app/AppWindow.h"
 #include "app/HairSettings.h"
+#include "app/MeshHairLoad.h"
 #include "formats/DenseHairSource.h"
 #include "formats/HairExport.h"
+#include "formats/MeshHair.h"
 #include "formats/StoredHair.h"
 #include "geometry/UnderlyingShapes.h"
-#include "hair/HairGrowth.h"
 #include "hair/HairStore.h"
 #include "view/HairView.h"
 
@@ -24,6 +25,12 @@ void handToView(const HairSettings& settings)
     HairView& view = *theAppWindow->view;
     view.childLines = shownChildren.lines ? &*shownChildren.lines : nullptr;
     view.guideTubes = settings.children.output.keepGuides;
+}
+
+// The mesh the shown hair grew on, which its children are made on; none on a shape.
+const MeshGround* groundOf(const HairSettings& settings)
+{
+    return settings.shape == UnderlyingShape::Mesh ? settings.meshGround.get() : nullptr;
 }
 
 }  // namespace
@@ -49,7 +56,8 @@ bool showChildrenOf(HairSettings& settings, std::string& problem)
             // The guides' bytes stay where they are: the lines read them in place.
             shownChildren.lines =
                 DenseHairLines::make(guideStrandsOf(shownChildren.guides.strands), recipe.shape,
-                                     settings.children.generation, false, problem);
+                                     settings.children.generation, false, problem,
+                                     groundOf(settings));
             shown = shownChildren.lines.has_value();
         }
     }
@@ -57,26 +65,39 @@ bool showChildrenOf(HairSettings& settings, std::string& problem)
     return shown;
 }
 
-bool saveDenseHairFile(HairSettings& settings, const std::string& path, std::string& problem)
+bool saveGrownHairFile(HairSettings& settings, const std::string& path, std::string& problem)
 {
     HairRecipe recipe = recipeFromSettings(settings);
+    const MeshGround* ground = groundOf(settings);
+    if (recipe.shape == UnderlyingShape::Mesh && (ground == nullptr || !ground->ready())) {
+        problem = "the mesh the hair grew on is gone";
+        return false;
+    }
     HairBytes guides;
     if (!adoptStoreLayout(hairStore, recipe, problem) ||
-        !storedHairStrands(hairStore, recipe, guides, problem)) {
+        !storedHairStrands(hairStore, recipe, guides, problem) ||
+        (ground != nullptr && !toMeshUnits(guides, ground->fit, problem))) {
         return false;
     }
     const std::optional<StrandStream> stream =
-        StrandStream::make(guides.strands, recipe.shape, settings.children, problem);
+        StrandStream::make(guides.strands, recipe.shape, settings.children, problem, ground);
     const HairFileFormat format = formatForPath(path);
     if (!stream || !canWrite(*stream, format, problem)) {
         return false;
     }
     TressmoorStrands own = tressmoorStrandsOf(guides.strands, recipe, underlyingSurface);
     own.growth = settings.growth;
-    return saveHairFileAs(path, *stream, own, format, ExportSettings(), problem);
+    ExportSettings exportSettings;
+    if (ground != nullptr) {
+        // The roots' uvs are found from the points in the mesh's units, as the tools find them.
+        own.rootSt = meshRootSt(guides.strands, *ground, true);
+        exportSettings.mesh = ground;
+    }
+    return saveHairFileAs(path, *stream, own, format, exportSettings, problem);
 }
 
-bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::string& problem)
+bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, MeshHairFound& mesh,
+                       std::string& problem)
 {
     // A text this version cannot read says why itself: damaged, or from a newer version.
     DenseHairInfo info;
@@ -91,13 +112,14 @@ bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::strin
     const bool keepsShown = hadHair && adoptStoreLayout(hairStore, shownRecipe, unused) &&
                             storedHairContents(hairStore, shownRecipe, shown, unused);
     bool regrown = false;
+    const MeshGround* ground = mesh.ground.get();
     // A fresh run's growth N: the generator as it starts, then N growths.
     const GuideGrowth growGuides = [&](const HairRecipe& recipe, int growth) {
         regrown = true;
         srand(1);
         settings.growthsRun = 0;
         for (int g = 1; g <= growth; ++g) {
-            if (!growShapeHair(recipe, underlyingSurface, hairStore)) {
+            if (!growWindowHair(recipe, ground)) {
                 return false;
             }
             settings.growthsRun = g;
@@ -112,12 +134,18 @@ bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::strin
         return source.info.request.generation.children == 0 ||
                DenseHairLines::make(guideStrandsOf(source.guides.strands),
                                     source.info.recipe.shape, source.info.request.generation,
-                                    false, problem)
+                                    false, problem, ground)
                    .has_value();
     };
-    if (!readDenseHairSource(file, hairStore, growGuides, source, claimed, problem) ||
-        !decodeHairFile(source.guides.bytes.data(), source.guides.bytes.size(), guides, problem) ||
-        !drawable()) {
+    // Guides on a mesh are held in its units, and shown in fitted ones.
+    const auto shownGuides = [&]() {
+        return ground != nullptr ? fittedContents(source.guides.strands, source.info.recipe,
+                                                  ground->fit, guides, problem)
+                                 : decodeHairFile(source.guides.bytes.data(),
+                                                  source.guides.bytes.size(), guides, problem);
+    };
+    if (!readDenseHairSource(file, hairStore, growGuides, source, claimed, problem, ground) ||
+        !shownGuides() || !drawable()) {
         problem = "it is Tressmoor's hair with children, but " + problem;
         if (regrown) {
             if (keepsShown) {
@@ -129,6 +157,7 @@ bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::strin
         return false;
     }
     applyRecipe(guides.recipe, settings);
+    adoptFoundMesh(settings, mesh);
     settings.children = source.info.request;
     settings.growth = source.info.growth;
     applyHairFile(guides, underlyingSurface, hairStore);

@@ -8,6 +8,7 @@
 #include "view/DenseHairLines.h"
 
 class HairSettings;
+struct MeshHairFound;
 
 // The children the window shows with its guides, made again from the guides'
 // own HAIR bytes at every redraw, so that only the guides are kept in memory.
@@ -24,14 +25,17 @@ extern ShownChildren shownChildren;
 bool showChildrenOf(HairSettings& settings, std::string& problem);
 
 // Save the shown guides and their children as tressmoor-grow writes them for
-// the same recipe, growth and child options, streamed to disk.
-bool saveDenseHairFile(HairSettings& settings, const std::string& path, std::string& problem);
+// the same recipe, growth and child options (on a mesh, the same mesh),
+// streamed to disk.
+bool saveGrownHairFile(HairSettings& settings, const std::string& path, std::string& problem);
 
 // Load hair with children Tressmoor's tools wrote: its guides become the hair
-// shown, its child options the settings'. False with the message to show when
-// the file is refused; nothing shown changes then, though guides the file
-// dropped have been grown again, and the growth counter says so.
-bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, std::string& problem);
+// shown, its child options the settings'. Hair grown on a mesh needs that
+// mesh found, which then becomes the window's. False with the message to show
+// when the file is refused; nothing shown changes then, though guides the
+// file dropped have been grown again, and the growth counter says so.
+bool loadDenseHairFile(HairSettings& settings, const HairBytes& file, MeshHairFound& mesh,
+                       std::string& problem);
 
 // Whether the file's information text says it is Tressmoor's hair with children.
 bool claimsChildren(const HairStrands& file);

@@ -1,10 +1,13 @@
 #include "formats/MeshHair.h"
 
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 
 #include "formats/ByteCodec.h"
+#include "formats/DenseHairInfo.h"
 #include "formats/MeshReader.h"
+#include "formats/StoredHair.h"
 
 bool loadMeshGround(const std::string& path, MeshGround& ground, std::string& problem)
 {
@@ -73,4 +76,59 @@ bool toMeshUnits(HairBytes& hair, const MeshFit& fit, std::string& problem)
         }
     }
     return decodeHairStrands(hair.bytes.data(), hair.bytes.size(), FLT_MAX, hair.strands, problem);
+}
+
+bool fittedContents(const HairStrands& strands, const HairRecipe& recipe, const MeshFit& fit,
+                    HairFileContents& contents, std::string& problem)
+{
+    const uint64_t points = strands.header.pointCount;
+    std::vector<float> fitted(3 * points);
+    for (uint64_t i = 0; i < points; ++i) {
+        const double own[3] = {strands.coordinate(i, 0), strands.coordinate(i, 1),
+                               strands.coordinate(i, 2)};
+        double moved[3];
+        fit.toFitted(own, moved);
+        for (int a = 0; a < 3; ++a) {
+            if (!(std::fabs(moved[a]) <= kMaxHairCoordinate)) {
+                problem = "its point " + std::to_string(i + 1) + " lies far outside its mesh";
+                return false;
+            }
+            fitted[3 * i + a] = static_cast<float>(moved[a]);
+        }
+    }
+    contents.recipe = recipe;
+    contents.points = std::move(fitted);
+    return true;
+}
+
+bool holdAsFiled(HairStore& store, NurbsSurface& surface, const HairRecipe& recipe,
+                 const MeshFit& fit, std::string& problem)
+{
+    HairRecipe layout = recipe;
+    HairBytes hair;
+    HairFileContents contents;
+    return adoptStoreLayout(store, layout, problem) &&
+           storedHairStrands(store, layout, hair, problem) && toMeshUnits(hair, fit, problem) &&
+           fittedContents(hair.strands, layout, fit, contents, problem) &&
+           (applyHairFile(contents, surface, store) ||
+            (problem = "its strands cannot be rebuilt", false));
+}
+
+bool meshRecipeOf(const HairStrands& strands, HairRecipe& recipe)
+{
+    HairRecipe read;
+    bool hasTag = false;
+    std::string unused;
+    DenseHairInfo dense;
+    if (!readTressmoorRecipe(strands, read, hasTag, unused)) {
+        if (!parseDenseHairInfo(strands.header.info, dense, hasTag, unused) || !dense.hasRecipe) {
+            return false;
+        }
+        read = dense.recipe;
+    }
+    if (read.shape != UnderlyingShape::Mesh) {
+        return false;
+    }
+    recipe = read;
+    return true;
 }

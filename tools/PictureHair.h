@@ -38,9 +38,11 @@ bool guidesOfGrownHair(const HairRecipe& recipe, const HairStore& store, Picture
 
 // 0 when the file is read: Tressmoor's own rebuilt into the store on its shape,
 // its hair with children as its guides there with how the file made the
-// children, another program's kept for drawing as lines. Otherwise the exit
-// status, with one line said under the program's name.
+// children, another program's kept for drawing as lines. Hair grown on a mesh
+// needs that mesh's ground, checked by the hash the file names, and is drawn
+// on it; the ground must outlive the hair. Otherwise the exit status, with one
+// line said under the program's name.
 int readHairFile(const std::string& path, const char* program, NurbsSurface& surface,
-                 HairStore& store, PictureHair& hair);
+                 HairStore& store, PictureHair& hair, const MeshGround* ground);
 
 #endif

@@ -49,7 +49,11 @@ std::string helpText()
            helpLine("", "those given) make them,") +
            helpLine("", "another program's as lit lines fitted into the") +
            helpLine("", "picture, which --zoom and --translate then act") +
-           helpLine("", "on; takes no growth option") +
+           helpLine("", "on; takes no growth option but --mesh FILE,") +
+           helpLine("", "which hair grown on a mesh needs: the mesh it") +
+           helpLine("", "grew on, checked against the hash the file") +
+           helpLine("", "names, the picture then that of --mesh with") +
+           helpLine("", "the same growth") +
            "\n"
            "Child strands, drawn as lit lines after the hair (widths are taken but every\n"
            "line is one pixel wide):\n" +
@@ -65,8 +69,9 @@ std::string helpText()
            "Standard output carries the growth's own lines (\"ttotal = 441\" for each\n"
            "growth on a sphere or torus) and one line for each picture written; standard\n"
            "error carries progress for large hair and any error. Exit status: 0 on\n"
-           "success, 2 for a bad option, 1 when the hair file is refused or no picture\n"
-           "can be drawn or written.\n";
+           "success, 2 for a bad option (a --mesh that cannot be read, or is not the\n"
+           "mesh the hair file grew on), 1 when the hair file is refused (hair grown on\n"
+           "a mesh without --mesh too) or no picture can be drawn or written.\n";
 }
 
 struct RenderCommand {
@@ -141,9 +146,6 @@ int parseOptions(int argc, char** argv, RenderCommand& command)
         return usageError(command.growthOption + " does not go with --hair: the file holds the hair");
     }
     if (!command.mesh.empty()) {
-        if (!command.hairFile.empty()) {
-            return usageError("--mesh does not go with --hair yet: hair on a mesh is drawn as it grows");
-        }
         command.growth.recipe.shape = UnderlyingShape::Mesh;
     }
     return 0;
@@ -276,25 +278,32 @@ int main(int argc, char** argv)
     }
     PictureHair hair;
     MeshGround ground;
+    if (!command.mesh.empty() && !loadMeshGround(command.mesh, ground, problem)) {
+        fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
+        return kUsageError;
+    }
+    const MeshGround* mesh = command.mesh.empty() ? nullptr : &ground;
     if (!command.hairFile.empty()) {
-        if (int status = readHairFile(command.hairFile, kProgram, underlyingSurface, hairStore, hair);
+        if (int status = readHairFile(command.hairFile, kProgram, underlyingSurface, hairStore, hair, mesh);
             status != 0) {
             return status;
         }
     } else {
-        if (!command.mesh.empty() && !loadMeshGround(command.mesh, ground, problem)) {
-            fprintf(stderr, "%s: %s\n", kProgram, problem.c_str());
-            return kUsageError;
-        }
-        hair.mesh = command.mesh.empty() ? nullptr : &ground.mesh;
-        hair.ground = command.mesh.empty() ? nullptr : &ground;
+        hair.mesh = mesh == nullptr ? nullptr : &ground.mesh;
+        hair.ground = mesh;
+        const HairRecipe& recipe = command.growth.recipe;
+        // Hair on a mesh is drawn as its file gives it back, so that drawing
+        // the file with --hair draws the same picture.
         if (!growRequestedHair(command.growth, underlyingSurface, hairStore, kProgram, &ground)) {
             return cannotDraw("the hair store refused the growth");
         }
-        hair.shape = command.growth.recipe.shape;
-        hair.tubes = strandTotal(command.growth.recipe);
+        if (mesh != nullptr && !holdAsFiled(hairStore, underlyingSurface, recipe, ground.fit, problem)) {
+            return cannotDraw(problem);
+        }
+        hair.shape = recipe.shape;
+        hair.tubes = strandTotal(recipe);
         if (command.children.generation.children > 0 &&
-            !guidesOfGrownHair(command.growth.recipe, hairStore, hair, problem)) {
+            !guidesOfGrownHair(recipe, hairStore, hair, problem)) {
             return cannotDraw(problem);
         }
     }

@@ -1,6 +1,7 @@
 // tressmoor-render --mesh: the user's mesh drawn under its hair, read back as pixels.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "HairFileSupport.h"
 #include "PngReading.h"
 #include "ToolRunSupport.h"
+#include "formats/MeshReader.h"
 
 namespace {
 
@@ -24,12 +26,22 @@ ToolRun renderMesh(const std::string& arguments)
                    "cd '" + meshFolder() + "' && ");
 }
 
-// A cube whose faces wind counter-clockwise seen from outside, or from inside.
-std::string cubeFile(bool outward)
+// A cube whose faces wind counter-clockwise seen from outside, or from inside,
+// with its corners at ±1 about the given centre.
+std::string cubeFile(bool outward, double centre = 0.0)
 {
     const char* faces[6][4] = {{"1", "4", "3", "2"}, {"5", "6", "7", "8"}, {"1", "2", "6", "5"},
                                {"3", "4", "8", "7"}, {"2", "3", "7", "6"}, {"1", "5", "8", "4"}};
-    std::string text = "v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n";
+    const int corners[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
+                               {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1}};
+    std::string text;
+    for (const auto& corner : corners) {
+        text += "v";
+        for (int a = 0; a < 3; ++a) {
+            text += " " + std::to_string(centre + corner[a]);
+        }
+        text += "\n";
+    }
     for (const auto& face : faces) {
         text += "f";
         for (int k = 0; k < 4; ++k) {
@@ -37,7 +49,7 @@ std::string cubeFile(bool outward)
         }
         text += "\n";
     }
-    const std::string name = outward ? "out.obj" : "in.obj";
+    const std::string name = centre != 0.0 ? "far.obj" : outward ? "out.obj" : "in.obj";
     writeBytes(meshFolder() + "/" + name, Bytes(text.begin(), text.end()));
     return name;
 }
@@ -144,12 +156,11 @@ TEST(MeshRender, BadMeshesAndOptionsAreRefusedWithoutAPicture)
         EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
         EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << name;
     }
-    const std::string mesh = cubeFile(true);
-    for (const char* options : {" --hair some.hair"}) {
-        const ToolRun run = renderMesh("--mesh " + mesh + options + " --image refused.png");
-        EXPECT_EQ(run.status, 2) << options;
-        EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << options;
-    }
+    // A hair file that is not there is refused as the file, not the mesh.
+    const ToolRun run = renderMesh("--mesh " + cubeFile(true) + " --hair some.hair --image refused.png");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("some.hair"), std::string::npos) << run.err;
+    EXPECT_FALSE(fileExists(meshFolder() + "/refused.png"));
 }
 
 // Children on the mesh are drawn as lines over it: more hair covers more of
@@ -170,5 +181,130 @@ TEST(MeshRender, ChildrenAreDrawnOnTheMesh)
         EXPECT_EQ(readBytes(meshFolder() + "/children.png"), readBytes(meshFolder() + "/again.png")) << mode;
         const Coverage children = coverage("children.png");
         EXPECT_GT(children.drawn, guides.drawn + guides.drawn / 20) << mode;
+    }
+}
+
+namespace {
+
+ToolRun growOnMesh(const std::string& arguments)
+{
+    return runTool(std::string(TRESSMOOR_GROW_BINARY) + " " + arguments, meshFolder(),
+                   "cd '" + meshFolder() + "' && ");
+}
+
+// What the first picture line says of the picture: "(445 x 455, 96 strands)".
+std::string pictureSaid(const std::string& out)
+{
+    const size_t open = out.find('(');
+    return open == std::string::npos ? "" : out.substr(open, out.find(')', open) + 1 - open);
+}
+
+}  // namespace
+
+// The file tressmoor-grow --mesh writes, drawn with --hair on its mesh, is the
+// picture --mesh draws of the same growth, to the byte: the guides, their
+// children (the file's, or those the picture asks for) and the view alike.
+TEST(MeshRender, HairFromAFileOnItsMeshIsThePictureOfItsGrowth)
+{
+    // Far from the origin in its own units, the hair's points change when
+    // rounded into them: the fit is not exact there.
+    const std::string ball = cubeFile(true, 5000.0);
+    const std::string wuson = std::string(TRESSMOOR_ASSIMP_MODELS) + "/PLY/Wuson.ply";
+    const struct {
+        std::string mesh;
+        std::string growth;  // recipe, growth and child options
+        std::string view;
+        std::string children = "";  // child options given to both pictures, replacing the file's
+    } cases[] = {
+        {ball, "--hairs 20 --clusters 8 --length 15 --rest-angle 40", "--display smooth"},
+        {ball, "--hairs 6 --clusters 5 --style combed --growth 3 --children 10 --frizz 1",
+         "--display texture --rotate-x 30 --zoom 1.4"},
+        {ball, "--hairs 5 --clusters 4 --children 12 --child-mode between --guides drop --growth 2 "
+               "--tip-width 0.4",
+         "--display wireframe --control-points"},
+        {wuson, "--hairs 8 --clusters 6 --length 4 --children 6 --clump 0.8 --seed 3",
+         "--display smooth --rotate-x -75 --zoom 1.8 --turntable 2"},
+        {ball, "--hairs 6 --clusters 4 --length 12", "--display smooth", "--children 7 --child-mode between"},
+        {ball, "--hairs 4 --clusters 3 --children 3", "--display texture", "--children 9 --frizz 2"},
+    };
+    for (const auto& c : cases) {
+        const std::string options = "--mesh '" + c.mesh + "' " + c.growth;
+        ASSERT_EQ(growOnMesh(options + " --out grown.hair").status, 0) << options;
+        const std::string picture = c.view + " " + c.children;
+        // Child options given to the picture replace the file's, so the growth goes without them.
+        const std::string growing = "--mesh '" + c.mesh + "' " +
+                                    c.growth.substr(0, c.children.empty() ? std::string::npos
+                                                                          : c.growth.find(" --children"));
+        const ToolRun grown = renderMesh(growing + " " + picture + " --image grown.png");
+        ASSERT_EQ(grown.status, 0) << grown.err;
+        const ToolRun read =
+            renderMesh("--hair grown.hair --mesh '" + c.mesh + "' " + picture + " --image read.png");
+        ASSERT_EQ(read.status, 0) << read.err;
+        const bool turntable = c.view.find("--turntable") != std::string::npos;
+        for (const char* frame : {"", "-000", "-001"}) {
+            if (turntable == (frame[0] == '\0')) {
+                continue;
+            }
+            const Bytes drawn = readBytes(meshFolder() + "/grown" + frame + ".png");
+            EXPECT_FALSE(drawn.empty()) << options << frame;
+            EXPECT_TRUE(drawn == readBytes(meshFolder() + "/read" + frame + ".png")) << options << frame;
+        }
+        EXPECT_EQ(pictureSaid(grown.out), pictureSaid(read.out)) << options;
+    }
+}
+
+// Hair grown on a mesh needs that mesh: without it, or with another, one line
+// says which mesh it needs, and no picture is written; --mesh is refused for
+// hair grown on a shape.
+TEST(MeshRender, HairFromAFileIsRefusedWithoutItsMesh)
+{
+    const std::string ball = cubeFile(true, 5000.0);
+    const std::string other = cubeFile(true);
+    ASSERT_EQ(growOnMesh("--mesh " + ball + " --hairs 3 --clusters 2 --out plain.hair").status, 0);
+    ASSERT_EQ(growOnMesh("--mesh " + ball + " --hairs 3 --clusters 2 --children 4 --out dense.hair").status, 0);
+    ASSERT_EQ(growOnMesh("--mesh " + ball + " --hairs 3 --clusters 2 --children 4 --guides drop "
+                         "--out dropped.hair")
+                  .status,
+              0);
+    ASSERT_EQ(growOnMesh("--shape sphere --hairs 3 --clusters 2 --out sphere.hair").status, 0);
+    ASSERT_EQ(growOnMesh("--shape torus --children 3 --out torus.hair").status, 0);
+    uint64_t hash = 0;
+    std::string problem;
+    ASSERT_TRUE(hashMeshFile(meshFolder() + "/" + ball, hash, problem)) << problem;
+    const std::string needed = meshHashText(hash);
+    ASSERT_TRUE(hashMeshFile(meshFolder() + "/" + other, hash, problem)) << problem;
+    const std::string given = meshHashText(hash);
+
+    for (const char* hair : {"plain.hair", "dense.hair", "dropped.hair"}) {
+        const ToolRun missing = renderMesh(std::string("--hair ") + hair + " --image refused.png");
+        EXPECT_EQ(missing.status, 1) << hair;
+        EXPECT_EQ(lineCount(missing.err), 1u) << missing.err;
+        EXPECT_NE(missing.err.find(needed), std::string::npos) << missing.err;
+        EXPECT_NE(missing.err.find("--mesh"), std::string::npos) << missing.err;
+        const ToolRun another =
+            renderMesh(std::string("--hair ") + hair + " --mesh " + other + " --image refused.png");
+        EXPECT_EQ(another.status, 2) << hair;
+        EXPECT_EQ(lineCount(another.err), 1u) << another.err;
+        EXPECT_NE(another.err.find(needed), std::string::npos) << another.err;
+        EXPECT_NE(another.err.find(given), std::string::npos) << another.err;
+        EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << hair;
+    }
+    // A point the fit takes beyond what a strand's tube is built from: 3e38 as a y.
+    Bytes far = readBytes(meshFolder() + "/plain.hair");
+    const unsigned char huge[4] = {0xe6, 0xb1, 0x61, 0x7f};
+    std::copy(huge, huge + 4, far.begin() + 128 + 12 * 4 + 4);
+    writeBytes(meshFolder() + "/far.hair", far);
+    const ToolRun outside = renderMesh("--hair far.hair --mesh " + ball + " --image refused.png");
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_EQ(lineCount(outside.err), 1u) << outside.err;
+    EXPECT_NE(outside.err.find("point 5 lies far outside its mesh"), std::string::npos) << outside.err;
+    EXPECT_FALSE(fileExists(meshFolder() + "/refused.png"));
+
+    for (const char* hair : {"sphere.hair", "torus.hair"}) {
+        const ToolRun run = renderMesh(std::string("--hair ") + hair + " --mesh " + ball + " --image refused.png");
+        EXPECT_EQ(run.status, 2) << hair;
+        EXPECT_EQ(lineCount(run.err), 1u) << run.err;
+        EXPECT_NE(run.err.find(hair), std::string::npos) << run.err;
+        EXPECT_FALSE(fileExists(meshFolder() + "/refused.png")) << hair;
     }
 }
