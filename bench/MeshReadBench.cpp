@@ -23,9 +23,6 @@
 
 #include "BenchFigures.h"
 #include "formats/MeshReader.h"
-#include "geometry/MeshNearest.h"
-#include "geometry/MeshRoots.h"
-#include "geometry/MeshSampling.h"
 #include "geometry/TriangleMesh.h"
 #include "geometry/UnderlyingShapes.h"
 #include "hair/HairGrowth.h"
@@ -115,8 +112,9 @@ int runChild(const std::string& what, const std::string& path)
         std::printf("%.6f\n", seconds);
         return 0;
     }
-    if (what == "grow" || what == "growth") {
-        // A whole growth on the file, or (growth) the growth alone on the mesh
+    if (what == "ready" || what == "grow" || what == "growth") {
+        // The mesh made ready for growth (read, fitted, its tables built), a
+        // whole growth on the file, or (growth) the growth alone on the mesh
         // made ready for it.
         TriangleMesh mesh;
         uint64_t hash = 0;
@@ -125,7 +123,7 @@ int runChild(const std::string& what, const std::string& path)
         MeshGround ground;
         if (!ground.setup(mesh, hash)) return 1;
         if (what == "growth") start = std::chrono::steady_clock::now();
-        if (!growMeshHair(largestHair(UnderlyingShape::Mesh), ground, hairStore)) return 1;
+        if (what != "ready" && !growMeshHair(largestHair(UnderlyingShape::Mesh), ground, hairStore)) return 1;
         std::printf("%.6f\n", secondsSince(start));
         return 0;
     }
@@ -144,25 +142,6 @@ int runChild(const std::string& what, const std::string& path)
             return 1;
         }
         fitMesh(mesh);
-        if (what == "read-roots") {
-            // The mesh side of a growth: the table to draw from, the nearest-point
-            // tree, the cluster roots and a root near each for every strand.
-            AreaTable areas;
-            areas.setup(mesh);
-            MeshNearest nearest;
-            nearest.setup(mesh);
-            const int count = kClusters * kClusters;
-            std::vector<SurfacePoint> roots(count);
-            if (!clusterRoots(mesh, areas, count, 1, roots.data())) return 1;
-            const double radius = rootSpacing(areas.totalArea(), count) / 2.0;
-            SplitMix64 random{2};
-            for (const SurfacePoint& clusterRoot : roots) {
-                for (int k = 0; k < kStrandsPerCluster; ++k) {
-                    SurfacePoint root;
-                    if (!rootNear(nearest, clusterRoot, radius, random.uniform(), random.uniform(), root)) return 1;
-                }
-            }
-        }
     }
     std::printf("%.6f\n", secondsSince(start));
     return 0;
@@ -226,7 +205,7 @@ int main(int argc, char** argv)
         {"import", "assimp's import alone (validate, triangulate)"},
         {"import-join", "the same import with assimp's JoinIdenticalVertices"},
         {"read", "readMesh + fitMesh (hash, weld, smooth normals)"},
-        {"read-roots", "that + area table, nearest tree, 10x10 roots, 5,000 strand roots"},
+        {"ready", "that + area table and nearest-point tree: the mesh made ready to grow on"},
         {"grow", "read, fit and grow the largest hair (10x10 clusters, 50 hairs, 16 parts)"},
         {"growth", "the growth alone on the mesh read and made ready"},
         {"sphere", "the same hair grown on the sphere"}};
