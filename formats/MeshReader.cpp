@@ -37,6 +37,7 @@ constexpr int32_t kUsedVertex = -2;
 struct MeshPlacement {
     aiMesh* mesh;
     aiMatrix4x4 transform;
+    int64_t triangles = 0;  // counted once: a count reads every face
 };
 
 std::string oneLine(std::string text)
@@ -85,7 +86,7 @@ bool placeMeshes(const aiScene& scene, std::vector<MeshPlacement>& placements, s
                 reason = "a node refers to mesh " + std::to_string(index) + " of " + std::to_string(scene.mNumMeshes);
                 return false;
             }
-            placements.push_back({scene.mMeshes[index], transform});
+            placements.push_back({scene.mMeshes[index], transform, 0});
         }
         for (unsigned c = 0; c < node->mNumChildren; ++c) {
             const aiNode* child = node->mChildren[c];
@@ -175,7 +176,7 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
 {
     constexpr unsigned kVerticesWorthACore = 1u << 16;
     const aiMesh& mesh = *placement.mesh;
-    if (triangleFaces(mesh) == 0) return true;
+    if (placement.triangles == 0) return true;
     if (mesh.mVertices == nullptr) {
         reason = "a mesh has triangles but no vertices";
         return false;
@@ -185,7 +186,7 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
     const int firstVertex = welder.vertexCount();
     // Every vertex used fits the room the welder has: three per triangle.
     const bool aside =
-        mesh.mNumVertices >= kVerticesWorthACore && int64_t(mesh.mNumVertices) <= 3 * triangleFaces(mesh);
+        mesh.mNumVertices >= kVerticesWorthACore && int64_t(mesh.mNumVertices) <= 3 * placement.triangles;
     bool copied = false;
     bool weldedAside = false;
     std::vector<int32_t> weldedAll;
@@ -198,20 +199,29 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
         copied = copyTriangles(mesh, welder, welded, reason);
     }
     if (!copied) return false;
-    if (weldedAside && std::find(welded.begin(), welded.end(), kUnusedVertex) == welded.end()) {
+    // Every vertex used, and (in a file without duplicates) each welded to
+    // itself, so the triangles already hold the welded indices.
+    bool allUsed = weldedAside;
+    bool unchanged = weldedAside && firstVertex == 0;
+    for (unsigned v = 0; allUsed && v < mesh.mNumVertices; ++v) {
+        allUsed = welded[v] != kUnusedVertex;
+        unchanged = unchanged && weldedAll[v] == int32_t(v);
+    }
+    if (allUsed) {
         welded.swap(weldedAll);
     } else {
+        unchanged = false;
         welder.dropVerticesFrom(firstVertex);
         if (!weldVertices(placement, welded.data(), welded.data(), welder, reason)) return false;
     }
     // A mirroring transform turns the triangles over, so their corners are
     // swapped to keep the winding outward.
     const bool mirrors = aiMatrix3x3(placement.transform).Determinant() < 0.0f;
-    welder.remapTriangles(firstTriangle, welded.data(), mirrors);
+    if (!unchanged || mirrors) welder.remapTriangles(firstTriangle, welded.data(), mirrors);
     return true;
 }
 
-// The scene as one welded mesh, or false with the reason. Each mesh's triangles
+// The scene as one welded mesh, or false with the reason.
 bool weldScene(const aiScene& scene, int64_t maxTriangles, MeshWelder& welder, std::string& reason)
 {
     std::vector<MeshPlacement> placements;
@@ -219,8 +229,8 @@ bool weldScene(const aiScene& scene, int64_t maxTriangles, MeshWelder& welder, s
     int64_t triangles = 0;
     bool withUvs = false;
     bool withNormals = false;
-    for (const MeshPlacement& placement : placements) {
-        const int64_t count = triangleFaces(*placement.mesh);
+    for (MeshPlacement& placement : placements) {
+        const int64_t count = placement.triangles = triangleFaces(*placement.mesh);
         triangles += count;
         withUvs = withUvs || (count > 0 && placement.mesh->mTextureCoords[0] != nullptr);
         withNormals = withNormals || (count > 0 && placement.mesh->mNormals != nullptr);

@@ -199,11 +199,13 @@ TEST(MeshReader, PolygonsBecomeTrianglesWithWeldedVerticesAndSmoothNormals)
 }
 
 // A grid large enough to be welded on two cores, as ASCII PLY, with extra
-// vertices no triangle uses placed among the used ones.
-std::string gridPly(int side, const std::vector<std::string>& unusedVertices)
+// vertices no triangle uses placed among the used ones. Written twice, every
+// inner vertex has a copy, which the quads of odd rows use.
+std::string gridPly(int side, const std::vector<std::string>& unusedVertices, bool twice = false)
 {
     std::string vertices;
     std::vector<int> index(size_t(side) * side);
+    std::vector<int> copy(size_t(side) * side);
     int written = 0;
     for (int i = 0; i < side * side; ++i) {
         if (i == side * side / 2) {
@@ -212,14 +214,22 @@ std::string gridPly(int side, const std::vector<std::string>& unusedVertices)
                 ++written;
             }
         }
-        vertices += std::to_string(i % side) + " " + std::to_string(i / side) + " " + std::to_string((i * 7) % 3) + "\n";
-        index[size_t(i)] = written++;
+        const std::string line =
+            std::to_string(i % side) + " " + std::to_string(i / side) + " " + std::to_string((i * 7) % 3) + "\n";
+        vertices += line;
+        index[size_t(i)] = copy[size_t(i)] = written++;
+        const bool inner = i % side > 0 && i % side < side - 1 && i / side > 0 && i / side < side - 1;
+        if (twice && inner) {
+            vertices += line;
+            copy[size_t(i)] = written++;
+        }
     }
     std::string faces;
     for (int y = 0; y + 1 < side; ++y) {
         for (int x = 0; x + 1 < side; ++x) {
-            const int a = index[size_t(y * side + x)], b = index[size_t(y * side + x + 1)];
-            const int c = index[size_t((y + 1) * side + x + 1)], d = index[size_t((y + 1) * side + x)];
+            const std::vector<int>& use = y % 2 == 1 ? copy : index;
+            const int a = use[size_t(y * side + x)], b = use[size_t(y * side + x + 1)];
+            const int c = use[size_t((y + 1) * side + x + 1)], d = use[size_t((y + 1) * side + x)];
             faces += "3 " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + "\n";
             faces += "3 " + std::to_string(a) + " " + std::to_string(c) + " " + std::to_string(d) + "\n";
         }
@@ -231,25 +241,31 @@ std::string gridPly(int side, const std::vector<std::string>& unusedVertices)
 }
 
 // The vertices of a large mesh are welded beside its triangles' copy, taken
-// back when a vertex turns out unused; either way the mesh is the same.
+// back when a vertex turns out unused; either way, and with copies of its
+// vertices welded away, the mesh is the same.
 TEST(MeshReader, ALargeMeshWeldsTheSameWithOrWithoutUnusedVertices)
 {
     const std::string folder = freshFolder("mesh-reader-unused");
     constexpr int kSide = 300;
     writeText(folder + "/all.ply", gridPly(kSide, {}));
     writeText(folder + "/unused.ply", gridPly(kSide, {"5 5 5", "nan 0 0", "0 0 0"}));
-    TriangleMesh all, unused;
+    writeText(folder + "/twice.ply", gridPly(kSide, {}, true));
+    TriangleMesh all;
     uint64_t hash = 0;
     std::string problem;
     ASSERT_TRUE(readMesh(folder + "/all.ply", all, hash, problem)) << problem;
-    ASSERT_TRUE(readMesh(folder + "/unused.ply", unused, hash, problem)) << problem;
     ASSERT_EQ(all.vertexCount, kSide * kSide);
     ASSERT_EQ(all.triangleCount, 2 * (kSide - 1) * (kSide - 1));
-    ASSERT_EQ(unused.vertexCount, all.vertexCount);
-    ASSERT_EQ(unused.triangleCount, all.triangleCount);
-    EXPECT_EQ(std::memcmp(all.positions, unused.positions, sizeof(float) * 3 * size_t(all.vertexCount)), 0);
-    EXPECT_EQ(std::memcmp(all.normals, unused.normals, sizeof(float) * 3 * size_t(all.vertexCount)), 0);
-    EXPECT_EQ(std::memcmp(all.triangles, unused.triangles, sizeof(int32_t) * 3 * size_t(all.triangleCount)), 0);
+    for (const char* name : {"unused.ply", "twice.ply"}) {
+        TriangleMesh other;
+        ASSERT_TRUE(readMesh(folder + "/" + name, other, hash, problem)) << problem;
+        ASSERT_EQ(other.vertexCount, all.vertexCount) << name;
+        ASSERT_EQ(other.triangleCount, all.triangleCount) << name;
+        EXPECT_EQ(std::memcmp(all.positions, other.positions, sizeof(float) * 3 * size_t(all.vertexCount)), 0) << name;
+        EXPECT_EQ(std::memcmp(all.normals, other.normals, sizeof(float) * 3 * size_t(all.vertexCount)), 0) << name;
+        EXPECT_EQ(std::memcmp(all.triangles, other.triangles, sizeof(int32_t) * 3 * size_t(all.triangleCount)), 0)
+            << name;
+    }
     // Ordered as the file orders them.
     for (int v = 0; v < all.vertexCount; v += 997) {
         EXPECT_EQ(all.positions[v * 3], float(v % kSide));
