@@ -174,29 +174,32 @@ bool weldVertices(const MeshPlacement& placement, const int32_t* wanted, int32_t
 bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vector<int32_t>& welded,
                   std::string& reason)
 {
-    constexpr unsigned kVerticesWorthACore = 1u << 16;
     const aiMesh& mesh = *placement.mesh;
     if (placement.triangles == 0) return true;
     if (mesh.mVertices == nullptr) {
         reason = "a mesh has triangles but no vertices";
         return false;
     }
-    welded.assign(mesh.mNumVertices, kUnusedVertex);
     const int firstTriangle = welder.triangleCount();
     const int firstVertex = welder.vertexCount();
     // Every vertex used fits the room the welder has: three per triangle.
     const bool aside =
-        mesh.mNumVertices >= kVerticesWorthACore && int64_t(mesh.mNumVertices) <= 3 * placement.triangles;
+        mesh.mNumVertices >= unsigned(kWorthBothCores) && int64_t(mesh.mNumVertices) <= 3 * placement.triangles;
     bool copied = false;
     bool weldedAside = false;
     std::vector<int32_t> weldedAll;
-    if (aside) {
-        weldedAll.resize(mesh.mNumVertices);
-        std::string unused;
-        runBoth([&] { copied = copyTriangles(mesh, welder, welded, reason); },
-                [&] { weldedAside = weldVertices(placement, nullptr, weldedAll.data(), welder, unused); });
-    } else {
+    auto copy = [&] {
+        welded.assign(mesh.mNumVertices, kUnusedVertex);
         copied = copyTriangles(mesh, welder, welded, reason);
+    };
+    if (aside) {
+        std::string unused;
+        runBoth(copy, [&] {
+            weldedAll.resize(mesh.mNumVertices);
+            weldedAside = weldVertices(placement, nullptr, weldedAll.data(), welder, unused);
+        });
+    } else {
+        copy();
     }
     if (!copied) return false;
     // Every vertex used, and (in a file without duplicates) each welded to

@@ -3,6 +3,10 @@
 
 #include <functional>
 
+// Fewer items of work than this (vertices, triangles) are done faster on one
+// core than a thread takes to start.
+constexpr int kWorthBothCores = 1 << 16;
+
 // Two independent pieces of work at once: the first on a thread of its own,
 // the second on the caller's. Where no thread can be started, one after the
 // other. An exception from either is thrown again here once both are over.

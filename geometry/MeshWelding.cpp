@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "geometry/Arrays.h"
+#include "geometry/BothCores.h"
 
 namespace {
 
@@ -248,16 +249,24 @@ void MeshWelder::makeSmoothNormals()
             sum[2] += static_cast<float>(normal[2] * toUnit);
         }
     }
-    for (int32_t v = 0; v < count; ++v) {
-        if (withNormals && !missingNormal[v]) continue;
-        const float* sum = sums + size_t(group != nullptr ? group[v] : v) * 3;
-        const double length =
-            std::sqrt(double(sum[0]) * sum[0] + double(sum[1]) * sum[1] + double(sum[2]) * sum[2]);
-        float* n = built.normals + size_t(v) * 3;
-        const float direction[3] = {sum[0], sum[1], sum[2]};
-        for (int a = 0; a < 3; ++a) {
-            n[a] = length > 0.0 ? static_cast<float>(direction[a] / length) : kFallbackNormal[a];
+    auto normalise = [&](int32_t first, int32_t end) {
+        for (int32_t v = first; v < end; ++v) {
+            if (withNormals && !missingNormal[v]) continue;
+            const float* sum = sums + size_t(group != nullptr ? group[v] : v) * 3;
+            const double length =
+                std::sqrt(double(sum[0]) * sum[0] + double(sum[1]) * sum[1] + double(sum[2]) * sum[2]);
+            float* n = built.normals + size_t(v) * 3;
+            const float direction[3] = {sum[0], sum[1], sum[2]};
+            for (int a = 0; a < 3; ++a) {
+                n[a] = length > 0.0 ? static_cast<float>(direction[a] / length) : kFallbackNormal[a];
+            }
         }
+    };
+    // Each vertex on its own: a large mesh's are shared between the cores.
+    if (count >= kWorthBothCores) {
+        runBoth([&] { normalise(0, count / 2); }, [&] { normalise(count / 2, count); });
+    } else {
+        normalise(0, count);
     }
     if (group != nullptr) {
         delete[] sums;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "geometry/Arrays.h"
+#include "geometry/BothCores.h"
 #include "geometry/UnderlyingShapes.h"
 
 void TriangleMesh::release()
@@ -126,11 +127,19 @@ MeshFit computeFit(const TriangleMesh& mesh)
 MeshFit fitMesh(TriangleMesh& mesh)
 {
     const MeshFit fit = computeFit(mesh);
-    for (int v = 0; v < mesh.vertexCount; ++v) {
-        float* p = mesh.positions + size_t(v) * 3;
-        for (int a = 0; a < 3; ++a) {
-            p[a] = static_cast<float>((p[a] - fit.centre[a]) * fit.scale);
+    auto move = [&](int first, int end) {
+        for (int v = first; v < end; ++v) {
+            float* p = mesh.positions + size_t(v) * 3;
+            for (int a = 0; a < 3; ++a) {
+                p[a] = static_cast<float>((p[a] - fit.centre[a]) * fit.scale);
+            }
         }
+    };
+    // Each vertex on its own: a large mesh's are shared between the cores.
+    if (mesh.vertexCount >= kWorthBothCores) {
+        runBoth([&] { move(0, mesh.vertexCount / 2); }, [&] { move(mesh.vertexCount / 2, mesh.vertexCount); });
+    } else {
+        move(0, mesh.vertexCount);
     }
     return fit;
 }
