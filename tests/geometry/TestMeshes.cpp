@@ -1,10 +1,12 @@
 #include "TestMeshes.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
 #include <utility>
 
+#include "geometry/MeshNearest.h"
 #include "geometry/MeshWelding.h"
 
 int MeshLists::addVertex(double x, double y, double z)
@@ -165,4 +167,25 @@ std::vector<NamedMesh> allTestMeshes()
 void PrintTo(const NamedMesh& mesh, std::ostream* out)
 {
     *out << mesh.name;
+}
+
+double bruteNearestDistance(const TriangleMesh& mesh, const float p[3])
+{
+    double best = INFINITY;
+    const double q[3] = {p[0], p[1], p[2]};
+    for (int t = 0; t < mesh.triangleCount; ++t) {
+        double v[3][3];
+        for (int k = 0; k < 3; ++k) {
+            for (int a = 0; a < 3; ++a) v[k][a] = mesh.positions[mesh.triangles[t * 3 + k] * 3 + a];
+        }
+        double wb, wc;
+        nearestOnTriangle(q, v[0], v[1], v[2], wb, wc);
+        double d2 = 0.0;
+        for (int a = 0; a < 3; ++a) {
+            const double x = v[0][a] + wb * (v[1][a] - v[0][a]) + wc * (v[2][a] - v[0][a]) - q[a];
+            d2 += x * x;
+        }
+        best = std::min(best, std::sqrt(d2));
+    }
+    return best;
 }

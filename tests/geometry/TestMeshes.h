@@ -32,6 +32,10 @@ MeshLists withDegenerateTriangles();
 // The lists as a TriangleMesh, with smooth normals made by the welder.
 void buildMesh(const MeshLists& lists, TriangleMesh& mesh);
 
+// The distance from p to the mesh, the nearest point of every triangle in turn:
+// the slow way the tree's answers are checked against.
+double bruteNearestDistance(const TriangleMesh& mesh, const float p[3]);
+
 struct NamedMesh {
     std::string name;
     MeshLists lists;

@@ -52,30 +52,6 @@ void buildGround(const MeshLists& lists, MeshGround& ground)
     ASSERT_TRUE(ground.setup(mesh, 0xC41D));
 }
 
-double distanceToMesh(const TriangleMesh& mesh, const float point[3])
-{
-    const double q[3] = {point[0], point[1], point[2]};
-    double best = INFINITY;
-    for (int t = 0; t < mesh.triangleCount; ++t) {
-        double v[3][3];
-        for (int c = 0; c < 3; ++c) {
-            for (int a = 0; a < 3; ++a) {
-                v[c][a] = mesh.positions[mesh.triangles[t * 3 + c] * 3 + a];
-            }
-        }
-        double wb = 0.0;
-        double wc = 0.0;
-        nearestOnTriangle(q, v[0], v[1], v[2], wb, wc);
-        double d2 = 0.0;
-        for (int a = 0; a < 3; ++a) {
-            const double x = v[0][a] + wb * (v[1][a] - v[0][a]) + wc * (v[2][a] - v[0][a]) - q[a];
-            d2 += x * x;
-        }
-        best = std::min(best, d2);
-    }
-    return std::sqrt(best);
-}
-
 void toFitted(const MeshGround& ground, const float* own, float fitted[3])
 {
     const double in[3] = {own[0], own[1], own[2]};
@@ -139,7 +115,7 @@ TEST_P(MeshChildren, RootOnTheSurface)
                 ASSERT_EQ(run.pointCounts[k], 8u);
                 float root[3];
                 toFitted(ground, &run.points[3 * first], root);
-                EXPECT_LT(distanceToMesh(ground.mesh, root), 2e-3) << k;
+                EXPECT_LT(bruteNearestDistance(ground.mesh, root), 2e-3) << k;
                 const uint32_t guide = run.guides[k];
                 ASSERT_LT(guide, 12u);
                 const float* guideRoot = &guides.fittedRoots[3 * guide];

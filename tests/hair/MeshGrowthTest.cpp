@@ -19,29 +19,11 @@ namespace {
 HairStore store;
 NurbsSurface surface;
 
-// The distance from q to the nearest point of any triangle, found the slow way.
+// The distance from a strand's point to the mesh, found the slow way.
 double distanceToMesh(const TriangleMesh& mesh, const Point3& point)
 {
-    const double q[3] = {point.x, point.y, point.z};
-    double best = INFINITY;
-    for (int t = 0; t < mesh.triangleCount; ++t) {
-        double v[3][3];
-        for (int c = 0; c < 3; ++c) {
-            for (int a = 0; a < 3; ++a) {
-                v[c][a] = mesh.positions[mesh.triangles[t * 3 + c] * 3 + a];
-            }
-        }
-        double wb = 0.0;
-        double wc = 0.0;
-        nearestOnTriangle(q, v[0], v[1], v[2], wb, wc);
-        double d2 = 0.0;
-        for (int a = 0; a < 3; ++a) {
-            const double x = v[0][a] + wb * (v[1][a] - v[0][a]) + wc * (v[2][a] - v[0][a]) - q[a];
-            d2 += x * x;
-        }
-        best = std::min(best, d2);
-    }
-    return std::sqrt(best);
+    const float p[3] = {point.x, point.y, point.z};
+    return bruteNearestDistance(mesh, p);
 }
 
 void buildGround(const MeshLists& lists, MeshGround& ground, uint64_t hash = 0x5EED)
