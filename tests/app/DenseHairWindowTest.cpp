@@ -19,6 +19,7 @@
 #include "HairFileSupport.h"
 #include "PngReading.h"
 #include "RenderSupport.h"
+#include "WindowDriving.h"
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
@@ -52,47 +53,9 @@ HairView* freshWindow()
     return view;
 }
 
-int run(const std::string& command)
-{
-    const int result = system((command + " > /dev/null 2>&1").c_str());
-    return WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-}
-
 int grow(const std::string& options, const std::string& out)
 {
     return run(std::string(TRESSMOOR_GROW_BINARY) + " " + options + " --out '" + out + "'");
-}
-
-// Menu items and the button as a person uses them; growth lines are not checked here.
-void pick(const char* label)
-{
-    testing::internal::CaptureStdout();
-    for (int i = 0; i < kMenuItemCount; ++i) {
-        if (kMenuItems[i].text != nullptr && strcmp(kMenuItems[i].text, label) == 0) {
-            theAppWindow->menuBar->picked(&kMenuItems[i]);
-        }
-    }
-    testing::internal::GetCapturedStdout();
-}
-
-void pressRenderHair()
-{
-    testing::internal::CaptureStdout();
-    theAppWindow->renderButton->do_callback();
-    testing::internal::GetCapturedStdout();
-}
-
-long differingPixels(const Frame& window, const PngPicture& picture)
-{
-    long pixels = 0;
-    for (int y = 0; y < window.height; ++y) {
-        for (int x = 0; x < window.width; ++x) {
-            const Rgb w = window.at(x, y);
-            const unsigned char* p = picture.at(x, y);
-            pixels += w.r != p[0] || w.g != p[1] || w.b != p[2];
-        }
-    }
-    return pixels;
 }
 
 // The information text of a HAIR file's bytes.

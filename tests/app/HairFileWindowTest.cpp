@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "HairFileSupport.h"
+#include "WindowDriving.h"
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
@@ -56,38 +57,6 @@ AppWindow& shownApp()
     }
     a.view->clear_damage();
     return a;
-}
-
-std::string pick(const char* label)
-{
-    testing::internal::CaptureStdout();
-    for (int i = 0; i < kMenuItemCount; ++i) {
-        if (kMenuItems[i].text != nullptr && strcmp(kMenuItems[i].text, label) == 0) {
-            theAppWindow->menuBar->picked(&kMenuItems[i]);
-        }
-    }
-    return testing::internal::GetCapturedStdout();
-}
-
-struct Sliders {
-    int length, restAngle, hairs, clusters, parts;
-};
-
-void moveSliders(const Sliders& values)
-{
-    AppWindow& a = *theAppWindow;
-    const struct {
-        Fl_Value_Slider* slider;
-        int value;
-    } moves[] = {{a.lengthSlider, values.length},   {a.restAngleSlider, values.restAngle},
-                 {a.hairsSlider, values.hairs},     {a.clustersSlider, values.clusters},
-                 {a.partsSlider, values.parts}};
-    testing::internal::CaptureStdout();
-    for (const auto& m : moves) {
-        m.slider->value(m.value);
-        m.slider->do_callback();
-    }
-    testing::internal::GetCapturedStdout();
 }
 
 // The settings and what the sliders show, as one comparable line.

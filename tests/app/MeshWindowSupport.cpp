@@ -60,44 +60,10 @@ HairView* freshWindow()
     return view;
 }
 
-int run(const std::string& command)
-{
-    const int result = system((command + " > /dev/null 2>&1").c_str());
-    return WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-}
-
-void pick(const char* label)
-{
-    testing::internal::CaptureStdout();
-    for (int i = 0; i < kMenuItemCount; ++i) {
-        if (kMenuItems[i].text != nullptr && strcmp(kMenuItems[i].text, label) == 0) {
-            theAppWindow->menuBar->picked(&kMenuItems[i]);
-        }
-    }
-    testing::internal::GetCapturedStdout();
-}
-
 void pickMesh(const std::string& path)
 {
     chooserAnswer = path;
     pick("Mesh...");
-}
-
-void moveSliders(const Sliders& values)
-{
-    AppWindow& a = *theAppWindow;
-    const struct {
-        Fl_Value_Slider* slider;
-        int value;
-    } moves[] = {{a.lengthSlider, values.length},   {a.restAngleSlider, values.restAngle},
-                 {a.hairsSlider, values.hairs},     {a.clustersSlider, values.clusters},
-                 {a.partsSlider, values.parts}};
-    testing::internal::CaptureStdout();
-    for (const auto& m : moves) {
-        m.slider->value(m.value);
-        m.slider->do_callback();
-    }
-    testing::internal::GetCapturedStdout();
 }
 
 std::string recipeOptions(const Sliders& s, const char* style)
@@ -151,26 +117,6 @@ std::string writeLumpyBall(const std::string& path)
     const std::string written = text.str();
     writeBytes(path, Bytes(written.begin(), written.end()));
     return path;
-}
-
-long differingPixels(const Frame& window, const PngPicture& picture)
-{
-    long pixels = 0;
-    for (int y = 0; y < window.height; ++y) {
-        for (int x = 0; x < window.width; ++x) {
-            const Rgb w = window.at(x, y);
-            const unsigned char* p = picture.at(x, y);
-            pixels += w.r != p[0] || w.g != p[1] || w.b != p[2];
-        }
-    }
-    return pixels;
-}
-
-void pressRenderHair()
-{
-    testing::internal::CaptureStdout();
-    theAppWindow->renderButton->do_callback();
-    testing::internal::GetCapturedStdout();
 }
 
 std::string hashTextOf(const std::string& meshPath)

@@ -7,6 +7,7 @@
 #include "HairTestSupport.h"
 #include "PngReading.h"
 #include "RenderSupport.h"
+#include "WindowDriving.h"
 
 class HairView;
 class MeshGround;
@@ -25,19 +26,9 @@ extern std::vector<std::string> chooserTitles;
 // The window at rest, its messages and the mesh chooser caught.
 HairView* freshWindow();
 
-// A command's exit status, its output thrown away.
-int run(const std::string& command);
-
-// A menu item picked by its label, and Render Hair pressed; what they print is dropped.
-void pick(const char* label);
-void pressRenderHair();
 // Pick "Mesh..." and answer the chooser with the path, or cancel with "".
 void pickMesh(const std::string& path);
 
-struct Sliders {
-    int length, restAngle, hairs, clusters, parts;
-};
-void moveSliders(const Sliders& values);
 // The same recipe as the tools' options.
 std::string recipeOptions(const Sliders& s, const char* style);
 
@@ -50,8 +41,6 @@ std::string writeLumpyBall(const std::string& path);
 // As in the other rendered-against-window tests: where two surfaces meet at one
 // depth, Xvfb's 32-bit depth buffer and OSMesa's 24-bit one round differently.
 constexpr long kCrossingPixels = 8;
-
-long differingPixels(const Frame& window, const PngPicture& picture);
 
 // The view turned, moved and zoomed as a person would with the mouse.
 void setView(HairView* view, const ViewState& state);

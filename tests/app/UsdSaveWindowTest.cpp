@@ -13,6 +13,7 @@
 
 #include "HairFileSupport.h"
 #include "UsdTextSupport.h"
+#include "WindowDriving.h"
 #include "app/AppWindow.h"
 #include "app/HairFileCommands.h"
 #include "app/HairSettings.h"
@@ -40,17 +41,6 @@ AppWindow& shownApp()
         Fl::check();
     }
     return *theAppWindow;
-}
-
-void pick(const char* label)
-{
-    testing::internal::CaptureStdout();
-    for (int i = 0; i < kMenuItemCount; ++i) {
-        if (kMenuItems[i].text != nullptr && strcmp(kMenuItems[i].text, label) == 0) {
-            theAppWindow->menuBar->picked(&kMenuItems[i]);
-        }
-    }
-    testing::internal::GetCapturedStdout();
 }
 
 void moveSlider(Fl_Value_Slider* slider, int value)
