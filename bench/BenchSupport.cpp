@@ -1,7 +1,9 @@
 #include "BenchSupport.h"
 
+#include <chrono>
 #include <cstdio>
 
+#include <FL/gl.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -59,4 +61,32 @@ HairView* shownView()
     }
     view->make_current();
     return view;
+}
+
+AgainstFloor timeAgainstFloor(benchmark::State& state, const std::function<void()>& draw,
+                              const std::function<void()>& floor)
+{
+    using Clock = std::chrono::steady_clock;
+    AgainstFloor times;
+    bool drawFirst = true;
+    for (auto _ : state) {
+        double seconds[2] = {0.0, 0.0};
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool isDraw = (turn == 0) == drawFirst;
+            const Clock::time_point start = Clock::now();
+            if (isDraw) {
+                draw();
+            } else {
+                floor();
+            }
+            glFinish();
+            seconds[isDraw ? 0 : 1] = std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        state.SetIterationTime(seconds[0]);
+        times.drawSeconds.push_back(seconds[0]);
+        times.floorSeconds.push_back(seconds[1]);
+        times.ratios.push_back(seconds[0] / seconds[1]);
+        drawFirst = !drawFirst;
+    }
+    return times;
 }

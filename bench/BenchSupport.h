@@ -1,6 +1,11 @@
 #ifndef TRESSMOOR_BENCH_BENCHSUPPORT_H
 #define TRESSMOOR_BENCH_BENCHSUPPORT_H
 
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <vector>
+
 #include "hair/HairRecipe.h"
 
 class HairView;
@@ -31,5 +36,16 @@ bool growLargestHair(UnderlyingShape shape, HairStyle style);
 
 // The main window, shown and drawn once, with the view's GL context current.
 HairView* shownView();
+
+// A drawing timed against its floor, each round both in turn, each until
+// glFinish, the one first changing every round so that neither always finds
+// the caches the other left. The drawing's time is the iteration's.
+struct AgainstFloor {
+    std::vector<double> drawSeconds;
+    std::vector<double> floorSeconds;
+    std::vector<double> ratios;  // drawing over floor, per round
+};
+AgainstFloor timeAgainstFloor(benchmark::State& state, const std::function<void()>& draw,
+                              const std::function<void()>& floor);
 
 #endif

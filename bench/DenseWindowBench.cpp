@@ -118,31 +118,11 @@ void BM_DenseRedrawAgainstFloor(benchmark::State& state)
                        [&madePoints](const LineBatch& batch) { madePoints += batch.points.size(); });
     const double makeSeconds = std::chrono::duration<double>(Clock::now() - making).count();
 
-    std::vector<double> redrawSeconds, floorSeconds, ratios;
-    bool redrawFirst = true;
-    for (auto _ : state) {
-        double seconds[2] = {0.0, 0.0};
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool isRedraw = (turn == 0) == redrawFirst;
-            const Clock::time_point begin = Clock::now();
-            if (isRedraw) {
-                view->draw();
-            } else {
-                floor();
-            }
-            glFinish();
-            seconds[isRedraw ? 0 : 1] = std::chrono::duration<double>(Clock::now() - begin).count();
-        }
-        state.SetIterationTime(seconds[0]);
-        redrawSeconds.push_back(seconds[0]);
-        floorSeconds.push_back(seconds[1]);
-        ratios.push_back(seconds[0] / seconds[1]);
-        redrawFirst = !redrawFirst;
-    }
+    const AgainstFloor times = timeAgainstFloor(state, [view] { view->draw(); }, floor);
     const double fileBytes = static_cast<double>(file.st_size);
-    state.counters["redrawMs"] = median(redrawSeconds) * 1e3;
-    state.counters["floorMs"] = median(floorSeconds) * 1e3;
-    state.counters["redrawPerFloor"] = median(ratios);
+    state.counters["redrawMs"] = median(times.drawSeconds) * 1e3;
+    state.counters["floorMs"] = median(times.floorSeconds) * 1e3;
+    state.counters["redrawPerFloor"] = median(times.ratios);
     state.counters["makeMs"] = makeSeconds * 1e3;
     state.counters["multiDraw"] = multiDraw != nullptr ? 1.0 : 0.0;
     state.counters["strands"] = static_cast<double>(lines.lineStrandCount());

@@ -157,33 +157,11 @@ void BM_DrawPassAgainstFloor(benchmark::State& state)
         return;
     }
 
-    using Clock = std::chrono::steady_clock;
-    std::vector<double> passSeconds;
-    std::vector<double> floorSeconds;
-    std::vector<double> ratios;
-    bool passFirst = true;
-    for (auto _ : state) {
-        double seconds[2] = {0.0, 0.0};
-        for (int turn = 0; turn < 2; ++turn) {
-            const bool isPass = (turn == 0) == passFirst;
-            const Clock::time_point start = Clock::now();
-            if (isPass) {
-                view->draw();
-            } else {
-                floorPass(view, pass, depth);
-            }
-            glFinish();
-            seconds[isPass ? 0 : 1] = std::chrono::duration<double>(Clock::now() - start).count();
-        }
-        state.SetIterationTime(seconds[0]);
-        passSeconds.push_back(seconds[0]);
-        floorSeconds.push_back(seconds[1]);
-        ratios.push_back(seconds[0] / seconds[1]);
-        passFirst = !passFirst;
-    }
-    state.counters["passMs"] = median(passSeconds) * 1e3;
-    state.counters["floorMs"] = median(floorSeconds) * 1e3;
-    state.counters["passPerFloor"] = median(ratios);
+    const AgainstFloor times =
+        timeAgainstFloor(state, [view] { view->draw(); }, [&] { floorPass(view, pass, depth); });
+    state.counters["passMs"] = median(times.drawSeconds) * 1e3;
+    state.counters["floorMs"] = median(times.floorSeconds) * 1e3;
+    state.counters["passPerFloor"] = median(times.ratios);
     state.counters["stripVertices"] = static_cast<double>(pass.vertices.size());
 }
 
