@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
-#include <vector>
 
 #include "geometry/Arrays.h"
 #include "geometry/BothCores.h"
+#include "geometry/KeySort.h"
 
 namespace {
 
@@ -56,127 +57,51 @@ float boxDistanceSquared(const MeshNearest::Node& node, const float p[3])
     return sum;
 }
 
-// The nearest point of segment a-b to p, as the weight of b.
-double nearestOnSegment(const double p[3], const double a[3], const double b[3])
-{
-    const double ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    const double length2 = ab[0] * ab[0] + ab[1] * ab[1] + ab[2] * ab[2];
-    if (!(length2 > 0.0)) return 0.0;
-    const double t = ((p[0] - a[0]) * ab[0] + (p[1] - a[1]) * ab[1] + (p[2] - a[2]) * ab[2]) / length2;
-    return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t);
-}
+// A box about triangles, empty until one is added.
+struct RunBox {
+    float low[3] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+                    std::numeric_limits<float>::max()};
+    float high[3] = {-std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
+                     -std::numeric_limits<float>::max()};
 
-// Least significant digit first, 10 bits at a time over the 30 bits of the
-// codes; stable, so triangles of one cell stay in triangle order. Each half of
-// the keys is counted and placed on a core of its own, the first half's keys
-// of a digit before the second's.
-void sortKeys(uint64_t*& keys, int32_t count)
-{
-    constexpr int kDigitBits = 10;
-    constexpr int kDigits = 1 << kDigitBits;
-    uint64_t* sorted = new uint64_t[size_t(count)];
-    std::vector<int32_t> starts(2 * size_t(kDigits));
-    const int32_t bounds[3] = {0, count / 2, count};
-    for (int shift = 32; shift < 32 + 3 * kMortonBits; shift += kDigitBits) {
-        auto digit = [shift](uint64_t key) { return int((key >> shift) & (kDigits - 1)); };
-        auto countHalf = [&](int half) {
-            int32_t* mine = starts.data() + size_t(half) * kDigits;
-            std::fill(mine, mine + kDigits, 0);
-            for (int32_t i = bounds[half]; i < bounds[half + 1]; ++i) ++mine[digit(keys[i])];
-        };
-        runBoth([&] { countHalf(0); }, [&] { countHalf(1); });
-        int32_t running = 0;
-        for (int d = 0; d < kDigits; ++d) {
-            for (int half = 0; half < 2; ++half) {
-                int32_t& start = starts[size_t(half) * kDigits + size_t(d)];
-                const int32_t here = start;
-                start = running;
-                running += here;
-            }
+    void add(const RunBox& other)
+    {
+        for (int a = 0; a < 3; ++a) {
+            low[a] = std::min(low[a], other.low[a]);
+            high[a] = std::max(high[a], other.high[a]);
         }
-        auto placeHalf = [&](int half) {
-            int32_t* mine = starts.data() + size_t(half) * kDigits;
-            for (int32_t i = bounds[half]; i < bounds[half + 1]; ++i) sorted[mine[digit(keys[i])]++] = keys[i];
-        };
-        runBoth([&] { placeHalf(0); }, [&] { placeHalf(1); });
-        std::swap(keys, sorted);
     }
-    delete[] sorted;
+    // Its widths along the three axes added up.
+    double width() const
+    {
+        return (double(high[0]) - low[0]) + (double(high[1]) - low[1]) + (double(high[2]) - low[2]);
+    }
+};
+
+void boxTriangle(const TriangleMesh& mesh, int32_t triangle, RunBox& box)
+{
+    for (int k = 0; k < 3; ++k) {
+        const float* v = vertexOf(mesh, triangle, k);
+        for (int a = 0; a < 3; ++a) {
+            box.low[a] = std::min(box.low[a], v[a]);
+            box.high[a] = std::max(box.high[a], v[a]);
+        }
+    }
 }
 
 }  // namespace
 
-// Ericson's regions of the triangle (Real-Time Collision Detection, 5.1.5),
-// with a triangle without area taken as its edges.
-void nearestOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3],
-                       double& weightB, double& weightC)
-{
-    const double ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    const double ac[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-    const double ap[3] = {p[0] - a[0], p[1] - a[1], p[2] - a[2]};
-    auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
-    const double d1 = dot(ab, ap);
-    const double d2 = dot(ac, ap);
-    weightB = weightC = 0.0;
-    if (d1 <= 0.0 && d2 <= 0.0) return;
-    const double bp[3] = {p[0] - b[0], p[1] - b[1], p[2] - b[2]};
-    const double d3 = dot(ab, bp);
-    const double d4 = dot(ac, bp);
-    if (d3 >= 0.0 && d4 <= d3) {
-        weightB = 1.0;
-        return;
-    }
-    const double vc = d1 * d4 - d3 * d2;
-    if (vc <= 0.0 && d1 >= 0.0 && d3 <= 0.0 && d1 - d3 > 0.0) {
-        weightB = d1 / (d1 - d3);
-        return;
-    }
-    const double cp[3] = {p[0] - c[0], p[1] - c[1], p[2] - c[2]};
-    const double d5 = dot(ab, cp);
-    const double d6 = dot(ac, cp);
-    if (d6 >= 0.0 && d5 <= d6) {
-        weightC = 1.0;
-        return;
-    }
-    const double vb = d5 * d2 - d1 * d6;
-    if (vb <= 0.0 && d2 >= 0.0 && d6 <= 0.0 && d2 - d6 > 0.0) {
-        weightC = d2 / (d2 - d6);
-        return;
-    }
-    const double va = d3 * d6 - d5 * d4;
-    if (va <= 0.0 && d4 - d3 >= 0.0 && d5 - d6 >= 0.0 && (d4 - d3) + (d5 - d6) > 0.0) {
-        weightC = (d4 - d3) / ((d4 - d3) + (d5 - d6));
-        weightB = 1.0 - weightC;
-        return;
-    }
-    const double sum = va + vb + vc;
-    if (sum > 0.0) {
-        weightB = vb / sum;
-        weightC = vc / sum;
-        return;
-    }
-    // No area: the nearest of the three edges.
-    const double tab = nearestOnSegment(p, a, b);
-    const double tac = nearestOnSegment(p, a, c);
-    const double tbc = nearestOnSegment(p, b, c);
-    double onAb[3], onAc[3], onBc[3];
-    for (int i = 0; i < 3; ++i) {
-        onAb[i] = a[i] + tab * ab[i];
-        onAc[i] = a[i] + tac * ac[i];
-        onBc[i] = b[i] + tbc * (c[i] - b[i]);
-    }
-    const double dab = distanceSquared(p, onAb);
-    const double dac = distanceSquared(p, onAc);
-    const double dbc = distanceSquared(p, onBc);
-    if (dab <= dac && dab <= dbc) {
-        weightB = tab;
-    } else if (dac <= dbc) {
-        weightC = tac;
-    } else {
-        weightB = 1.0 - tbc;
-        weightC = tbc;
-    }
-}
+// What the tree is built over: items, each a run of consecutive triangles
+// that lie together or a single triangle, keyed by Morton code with the item's
+// first triangle below it, and after the sort each item's first entry of order.
+struct MeshNearest::Items {
+    const uint64_t* keys = nullptr;
+    const int32_t* offsets = nullptr;  // one more than there are items
+    const RunBox* runs = nullptr;
+    const uint8_t* together = nullptr;  // per run
+
+    int32_t triangleOf(int32_t item) const { return int32_t(keys[item] & 0xFFFFFFFFu); }
+};
 
 void MeshNearest::setup(const TriangleMesh& source)
 {
@@ -184,71 +109,150 @@ void MeshNearest::setup(const TriangleMesh& source)
     mesh = &source;
     const int32_t count = source.triangleCount;
     if (count <= 0) return;
+    const bool large = count >= kWorthBothCores;
+    auto inHalves = [large](int32_t total, const std::function<void(int32_t, int32_t)>& work) {
+        if (large) {
+            runBoth([&] { work(0, total / 2); }, [&] { work(total / 2, total); });
+        } else {
+            work(0, total);
+        }
+    };
 
-    // Centroids quantised to 10 bits per axis over their box, interleaved, with
-    // the triangle in the low half: a sort puts near triangles side by side.
+    // Centres quantised to 10 bits per axis over the box of all vertices, which
+    // holds every one of them, interleaved: a sort puts near items side by side.
+    // Centres are taken three times over, so a triangle's is the sum of its corners.
     float low[3], high[3];
     for (int a = 0; a < 3; ++a) {
         low[a] = std::numeric_limits<float>::max();
         high[a] = -std::numeric_limits<float>::max();
     }
-    // The box of all vertices holds every centroid, and is read in order.
     for (int32_t v = 0; v < source.vertexCount; ++v) {
         for (int a = 0; a < 3; ++a) {
             low[a] = std::min(low[a], source.positions[size_t(v) * 3 + a]);
             high[a] = std::max(high[a], source.positions[size_t(v) * 3 + a]);
         }
     }
-    uint64_t* keys = new uint64_t[size_t(count)];
     const double cells = double(1 << kMortonBits) - 1.0;
     double toCell[3];
     for (int a = 0; a < 3; ++a) {
         const double extent = double(high[a]) - low[a];
         toCell[a] = extent > 0.0 ? cells / (3.0 * extent) : 0.0;
     }
-    auto codeTriangles = [&](int32_t begin, int32_t end) {
-        for (int32_t t = begin; t < end; ++t) {
-            const float* v0 = vertexOf(source, t, 0);
-            const float* v1 = vertexOf(source, t, 1);
-            const float* v2 = vertexOf(source, t, 2);
-            uint32_t code = 0;
-            for (int a = 0; a < 3; ++a) {
-                // Three times the centroid, less three times the low corner.
-                const double q = (double(v0[a]) + v1[a] + v2[a] - 3.0 * double(low[a])) * toCell[a];
-                const uint32_t cell = static_cast<uint32_t>(std::min(std::max(q, 0.0), cells));
-                code |= spreadBits(cell) << (2 - a);
-            }
-            keys[t] = (uint64_t(code) << 32) | uint32_t(t);
+    auto codeOf = [&](const double centreTimesThree[3]) {
+        uint32_t code = 0;
+        for (int a = 0; a < 3; ++a) {
+            const double q = (centreTimesThree[a] - 3.0 * double(low[a])) * toCell[a];
+            code |= spreadBits(static_cast<uint32_t>(std::min(std::max(q, 0.0), cells))) << (2 - a);
         }
+        return uint64_t(code) << 32;
     };
-    runBoth([&] { codeTriangles(0, count / 2); }, [&] { codeTriangles(count / 2, count); });
-    sortKeys(keys, count);
-    order = new int32_t[size_t(count)];
-    for (int32_t i = 0; i < count; ++i) order[i] = static_cast<int32_t>(keys[i] & 0xFFFFFFFFu);
 
-    // At most 2 n - 1 nodes; the pages past the ones used are never touched.
-    nodes = new Node[size_t(count) * 2];
+    // Each run's box, and whether its triangles lie together: no wider on
+    // any axis than their own widths added up, as a chain of touching
+    // triangles always is.
+    const int32_t runCount = (count + kLeafTriangles - 1) / kLeafTriangles;
+    RunBox* runs = new RunBox[size_t(runCount)];
+    uint8_t* together = new uint8_t[size_t(runCount)];
+    int32_t* itemStarts = new int32_t[size_t(runCount) + 1];
+    inHalves(runCount, [&](int32_t begin, int32_t end) {
+        for (int32_t r = begin; r < end; ++r) {
+            RunBox& box = runs[r];
+            boxTriangle(source, r * kLeafTriangles, box);
+            double widths = box.width();
+            const int32_t last = std::min(count, (r + 1) * kLeafTriangles);
+            for (int32_t t = r * kLeafTriangles + 1; t < last; ++t) {
+                RunBox one;
+                boxTriangle(source, t, one);
+                widths += one.width();
+                box.add(one);
+            }
+            together[r] = box.width() <= widths ? 1 : 0;
+        }
+    });
+    itemStarts[0] = 0;
+    for (int32_t r = 0; r < runCount; ++r) {
+        itemStarts[r + 1] = itemStarts[r] + (together[r] ? 1 : std::min(count - r * kLeafTriangles, kLeafTriangles));
+    }
+    const int32_t itemCount = itemStarts[runCount];
+    uint64_t* keys = new uint64_t[size_t(itemCount)];
+    inHalves(runCount, [&](int32_t begin, int32_t end) {
+        for (int32_t r = begin; r < end; ++r) {
+            const int32_t first = r * kLeafTriangles;
+            if (together[r]) {
+                const RunBox& box = runs[r];
+                const double centre[3] = {1.5 * (double(box.low[0]) + box.high[0]),
+                                          1.5 * (double(box.low[1]) + box.high[1]),
+                                          1.5 * (double(box.low[2]) + box.high[2])};
+                keys[itemStarts[r]] = codeOf(centre) | uint32_t(first);
+                continue;
+            }
+            const int32_t last = std::min(count, first + kLeafTriangles);
+            for (int32_t t = first; t < last; ++t) {
+                const float* v0 = vertexOf(source, t, 0);
+                const float* v1 = vertexOf(source, t, 1);
+                const float* v2 = vertexOf(source, t, 2);
+                const double centre[3] = {double(v0[0]) + v1[0] + v2[0], double(v0[1]) + v1[1] + v2[1],
+                                          double(v0[2]) + v1[2] + v2[2]};
+                keys[itemStarts[r] + (t - first)] = codeOf(centre) | uint32_t(t);
+            }
+        }
+    });
+    delete[] itemStarts;
+    sortKeysByCode(keys, itemCount);
+
+    // Each item's place in order, then its triangles there.
+    int32_t* offsets = new int32_t[size_t(itemCount) + 1];
+    Items items;
+    items.keys = keys;
+    items.offsets = offsets;
+    items.runs = runs;
+    items.together = together;
+    offsets[0] = 0;
+    for (int32_t i = 0; i < itemCount; ++i) {
+        const int32_t t = items.triangleOf(i);
+        const int32_t run = t / kLeafTriangles;
+        offsets[i + 1] = offsets[i] + (together[run] ? std::min(count - t, kLeafTriangles) : 1);
+    }
+    order = new int32_t[size_t(count)];
+    inHalves(itemCount, [&](int32_t begin, int32_t end) {
+        for (int32_t i = begin; i < end; ++i) {
+            const int32_t t = items.triangleOf(i);
+            for (int32_t k = 0; k < offsets[i + 1] - offsets[i]; ++k) order[offsets[i] + k] = t + k;
+        }
+    });
+
+    // At most 2 n - 1 nodes over n items; the pages past the ones used are
+    // never touched.
+    nodes = new Node[size_t(itemCount) * 2];
     nodeCount = 1;
     if (count <= kLeafTriangles) {
-        build(0, keys, 0, count, 0, nodeCount);
+        build(0, items, 0, itemCount, 0, nodeCount);
     } else {
         // The root's two halves are built at once, each numbering its nodes in
-        // a range of its own: a subtree over n triangles has at most 2 n - 1.
-        const int32_t split = splitOf(keys, 0, count, 0);
+        // a range of its own: a subtree over n items has at most 2 n - 1.
+        const int32_t split = splitOf(keys, 0, itemCount, 0);
         Node& root = nodes[0];
         root.first = 1;
         root.count = 0;
         int32_t nextLow = 3;
         int32_t nextHigh = 1 + 2 * split;
-        runBoth([&] { build(1, keys, 0, split, 1, nextLow); },
-                [&] { build(2, keys, split, count, 1, nextHigh); });
+        if (large) {
+            runBoth([&] { build(1, items, 0, split, 1, nextLow); },
+                    [&] { build(2, items, split, itemCount, 1, nextHigh); });
+        } else {
+            build(1, items, 0, split, 1, nextLow);
+            build(2, items, split, itemCount, 1, nextHigh);
+        }
         nodeCount = nextHigh;
         for (int a = 0; a < 3; ++a) {
             root.low[a] = std::min(nodes[1].low[a], nodes[2].low[a]);
             root.high[a] = std::max(nodes[1].high[a], nodes[2].high[a]);
         }
     }
+    delete[] offsets;
     delete[] keys;
+    delete[] together;
+    delete[] runs;
 }
 
 int32_t MeshNearest::splitOf(const uint64_t* keys, int32_t begin, int32_t end, int depth)
@@ -263,34 +267,42 @@ int32_t MeshNearest::splitOf(const uint64_t* keys, int32_t begin, int32_t end, i
     return static_cast<int32_t>(at - keys);
 }
 
-void MeshNearest::build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth, int32_t& next)
+void MeshNearest::boxLeaf(Node& leaf, const Items& items, int32_t begin, int32_t end) const
 {
-    Node& n = nodes[node];
-    if (end - begin <= kLeafTriangles) {
-        n.first = begin;
-        n.count = end - begin;
-        for (int a = 0; a < 3; ++a) {
-            n.low[a] = std::numeric_limits<float>::max();
-            n.high[a] = -std::numeric_limits<float>::max();
+    leaf.first = items.offsets[begin];
+    leaf.count = items.offsets[end] - items.offsets[begin];
+    RunBox box;
+    for (int32_t i = begin; i < end; ++i) {
+        const int32_t t = items.triangleOf(i);
+        const int32_t run = t / kLeafTriangles;
+        if (items.together[run]) {
+            box.add(items.runs[run]);
+        } else {
+            RunBox one;
+            boxTriangle(*mesh, t, one);
+            box.add(one);
         }
-        for (int32_t i = begin; i < end; ++i) {
-            for (int k = 0; k < 3; ++k) {
-                const float* v = vertexOf(*mesh, order[i], k);
-                for (int a = 0; a < 3; ++a) {
-                    n.low[a] = std::min(n.low[a], v[a]);
-                    n.high[a] = std::max(n.high[a], v[a]);
-                }
-            }
-        }
+    }
+    for (int a = 0; a < 3; ++a) {
+        leaf.low[a] = box.low[a];
+        leaf.high[a] = box.high[a];
+    }
+}
+
+void MeshNearest::build(int32_t node, const Items& items, int32_t begin, int32_t end, int depth, int32_t& next)
+{
+    // An item holds at most a leaf's worth of triangles, so a range of one is a leaf.
+    if (items.offsets[end] - items.offsets[begin] <= kLeafTriangles) {
+        boxLeaf(nodes[node], items, begin, end);
         return;
     }
-    const int32_t split = splitOf(keys, begin, end, depth);
+    const int32_t split = splitOf(items.keys, begin, end, depth);
     const int32_t children = next;
     next += 2;
-    n.first = children;
-    n.count = 0;
-    build(children, keys, begin, split, depth + 1, next);
-    build(children + 1, keys, split, end, depth + 1, next);
+    nodes[node].first = children;
+    nodes[node].count = 0;
+    build(children, items, begin, split, depth + 1, next);
+    build(children + 1, items, split, end, depth + 1, next);
     Node& parent = nodes[node];
     for (int a = 0; a < 3; ++a) {
         parent.low[a] = std::min(nodes[children].low[a], nodes[children + 1].low[a]);

@@ -4,11 +4,18 @@
 #include <cstdint>
 
 #include "geometry/MeshSampling.h"
+#include "geometry/TriangleNearest.h"
 #include "geometry/TriangleMesh.h"
 
 // The point of a mesh nearest a point in space, found through a tree of boxes
 // over the triangles (ordered along a Morton curve). Set up once per mesh; the
 // mesh must outlive it and not change.
+//
+// A mesh's file nearly always lists triangles that lie together one after
+// the other, so the tree is built over runs of a leaf's worth of consecutive
+// triangles, each boxed in one pass through the mesh in its own order; only
+// runs that do not lie together are taken apart and sorted triangle by
+// triangle.
 class MeshNearest {
 public:
     MeshNearest() = default;
@@ -39,12 +46,10 @@ private:
     int32_t* order = nullptr;
     int nodeCount = 0;
 
+    struct Items;
     static int32_t splitOf(const uint64_t* keys, int32_t begin, int32_t end, int depth);
-    void build(int32_t node, const uint64_t* keys, int32_t begin, int32_t end, int depth, int32_t& next);
+    void build(int32_t node, const Items& items, int32_t begin, int32_t end, int depth, int32_t& next);
+    void boxLeaf(Node& leaf, const Items& items, int32_t begin, int32_t end) const;
 };
-
-// The point of triangle a, b, c nearest p, as the weights of b and c.
-void nearestOnTriangle(const double p[3], const double a[3], const double b[3], const double c[3],
-                       double& weightB, double& weightC);
 
 #endif

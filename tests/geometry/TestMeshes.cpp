@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "geometry/MeshNearest.h"
+#include "geometry/MeshSampling.h"
 #include "geometry/MeshWelding.h"
 
 int MeshLists::addVertex(double x, double y, double z)
@@ -140,6 +141,18 @@ MeshLists withDegenerateTriangles()
     return mesh;
 }
 
+MeshLists shuffled(MeshLists mesh, int first)
+{
+    const int count = int(mesh.triangles.size() / 3);
+    SplitMix64 random{77};
+    for (int t = count - 1; t > first; --t) {
+        const int other = first + int(random.next() % uint64_t(t - first + 1));
+        std::swap_ranges(mesh.triangles.begin() + t * 3, mesh.triangles.begin() + t * 3 + 3,
+                         mesh.triangles.begin() + other * 3);
+    }
+    return mesh;
+}
+
 void buildMesh(const MeshLists& lists, TriangleMesh& mesh)
 {
     MeshWelder welder;
@@ -161,7 +174,8 @@ std::vector<NamedMesh> allTestMeshes()
             {"torus", torusMesh(96, 48)},
             {"square", squareGrid(40)},
             {"two_pieces", twoPieces()},
-            {"degenerate", withDegenerateTriangles()}};
+            {"degenerate", withDegenerateTriangles()},
+            {"shuffled", shuffled(torusMesh(96, 48))}};
 }
 
 void PrintTo(const NamedMesh& mesh, std::ostream* out)

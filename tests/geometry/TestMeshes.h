@@ -28,6 +28,9 @@ MeshLists squareGrid(int cells);
 MeshLists twoPieces();
 // A torus with one triangle that is a line and one that is a point.
 MeshLists withDegenerateTriangles();
+// The mesh with its triangles from first on in a random order, as a file
+// that lists them out of order has them.
+MeshLists shuffled(MeshLists mesh, int first = 0);
 
 // The lists as a TriangleMesh, with smooth normals made by the welder.
 void buildMesh(const MeshLists& lists, TriangleMesh& mesh);

@@ -223,6 +223,29 @@ TEST_P(EveryTestMesh, NearestPointMatchesEveryTriangle)
     EXPECT_FALSE(fitted.nearest.nearestPoint(nowhere, none));
 }
 
+TEST(TriangleMesh, NearestPointOnALargeMeshInAnyTriangleOrder)
+{
+    // Large enough for the tree to be built on both cores: in the file's
+    // order, wholly shuffled, and in order for its first half only.
+    const MeshLists torus = torusMesh(256, 160);
+    const int half = int(torus.triangles.size() / 6);
+    for (const MeshLists& lists : {torus, shuffled(torus), shuffled(torus, half)}) {
+        FittedMesh fitted(lists);
+        ASSERT_GE(fitted.mesh.triangleCount, 1 << 16);
+        SplitMix64 random{21};
+        for (int i = 0; i < 40; ++i) {
+            const double spread = i < 20 ? 3.0 : 60.0;
+            const SurfacePoint on = fitted.areas.randomPoint(fitted.mesh, random);
+            float p[3];
+            for (int a = 0; a < 3; ++a) p[a] = float(on.position[a] + spread * (2.0 * random.uniform() - 1.0));
+            SurfacePoint found;
+            ASSERT_TRUE(fitted.nearest.nearestPoint(p, found, on.triangle));
+            const double expected = bruteNearestDistance(fitted.mesh, p);
+            EXPECT_NEAR(distance(p, found.position), expected, 1e-4 + 1e-6 * expected) << "query " << i;
+        }
+    }
+}
+
 TEST(TriangleMesh, NearestPointCarriesUvsAndTheWindingSide)
 {
     FittedMesh fitted(squareGrid(40));
