@@ -28,10 +28,6 @@ namespace {
 // or by a modeller; it is refused rather than walked for ever.
 constexpr int64_t kMaxNodeVisits = 10000000;
 
-// What the welded index of a mesh's vertex holds before it is welded.
-constexpr int32_t kUnusedVertex = -1;
-constexpr int32_t kUsedVertex = -2;
-
 // One placement of a mesh: the scene's mesh and the transform of the node that
 // holds it, down from the root.
 struct MeshPlacement {
@@ -102,7 +98,7 @@ bool isFinite(const aiVector3D& v)
 }
 
 // The triangles of a mesh, as its own vertex indices, each vertex they use marked.
-bool copyTriangles(const aiMesh& mesh, MeshWelder& welder, std::vector<int32_t>& welded, std::string& reason)
+bool copyTriangles(const aiMesh& mesh, MeshWelder& welder, uint8_t* used, std::string& reason)
 {
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
         const aiFace& face = mesh.mFaces[f];
@@ -113,7 +109,7 @@ bool copyTriangles(const aiMesh& mesh, MeshWelder& welder, std::vector<int32_t>&
                          std::to_string(mesh.mNumVertices);
                 return false;
             }
-            welded[face.mIndices[k]] = kUsedVertex;
+            used[face.mIndices[k]] = 1;
         }
         welder.addTriangle(int32_t(face.mIndices[0]), int32_t(face.mIndices[1]), int32_t(face.mIndices[2]));
     }
@@ -123,7 +119,7 @@ bool copyTriangles(const aiMesh& mesh, MeshWelder& welder, std::vector<int32_t>&
 // The vertices of a placement that wanted marks as used (every vertex when
 // wanted is null), each transformed and welded once, its welded index written
 // to welded. In batches, so the welder's lookups overlap.
-bool weldVertices(const MeshPlacement& placement, const int32_t* wanted, int32_t* welded, MeshWelder& welder,
+bool weldVertices(const MeshPlacement& placement, const uint8_t* wanted, int32_t* welded, MeshWelder& welder,
                   std::string& reason)
 {
     constexpr unsigned kBatch = 32;
@@ -139,7 +135,7 @@ bool weldVertices(const MeshPlacement& placement, const int32_t* wanted, int32_t
         unsigned count = 0;
         const unsigned end = std::min(mesh.mNumVertices, first + kBatch);
         for (unsigned v = first; v < end; ++v) {
-            if (wanted != nullptr && wanted[v] != kUsedVertex) continue;
+            if (wanted != nullptr && wanted[v] == 0) continue;
             const aiVector3D p = transform * mesh.mVertices[v];
             if (!isFinite(mesh.mVertices[v]) || !isFinite(p)) {
                 reason = "it has a vertex coordinate that is not a finite number";
@@ -187,17 +183,15 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
         mesh.mNumVertices >= unsigned(kWorthBothCores) && int64_t(mesh.mNumVertices) <= 3 * placement.triangles;
     bool copied = false;
     bool weldedAside = false;
-    std::vector<int32_t> weldedAll;
+    std::vector<uint8_t> used;
     auto copy = [&] {
-        welded.assign(mesh.mNumVertices, kUnusedVertex);
-        copied = copyTriangles(mesh, welder, welded, reason);
+        used.assign(mesh.mNumVertices, 0);
+        copied = copyTriangles(mesh, welder, used.data(), reason);
     };
+    welded.resize(mesh.mNumVertices);
     if (aside) {
         std::string unused;
-        runBoth(copy, [&] {
-            weldedAll.resize(mesh.mNumVertices);
-            weldedAside = weldVertices(placement, nullptr, weldedAll.data(), welder, unused);
-        });
+        runBoth(copy, [&] { weldedAside = weldVertices(placement, nullptr, welded.data(), welder, unused); });
     } else {
         copy();
     }
@@ -207,15 +201,13 @@ bool addPlacement(const MeshPlacement& placement, MeshWelder& welder, std::vecto
     bool allUsed = weldedAside;
     bool unchanged = weldedAside && firstVertex == 0;
     for (unsigned v = 0; allUsed && v < mesh.mNumVertices; ++v) {
-        allUsed = welded[v] != kUnusedVertex;
-        unchanged = unchanged && weldedAll[v] == int32_t(v);
+        allUsed = used[v] != 0;
+        unchanged = unchanged && welded[v] == int32_t(v);
     }
-    if (allUsed) {
-        welded.swap(weldedAll);
-    } else {
+    if (!allUsed) {
         unchanged = false;
         welder.dropVerticesFrom(firstVertex);
-        if (!weldVertices(placement, welded.data(), welded.data(), welder, reason)) return false;
+        if (!weldVertices(placement, used.data(), welded.data(), welder, reason)) return false;
     }
     // A mirroring transform turns the triangles over, so their corners are
     // swapped to keep the winding outward.

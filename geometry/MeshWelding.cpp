@@ -3,13 +3,18 @@
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "geometry/Arrays.h"
 #include "geometry/BothCores.h"
 
 namespace {
 
-constexpr int32_t kEmptySlot = -1;
+constexpr uint32_t kEmptySlot = 0xFFFFFFFFu;
+// A slot's low bits hold the index, the rest the top of the vertex's hash.
+// The empty slot's index is past any vertex the welder takes.
+constexpr int kIndexBits = 25;
+constexpr uint32_t kIndexMask = (1u << kIndexBits) - 1;
 constexpr uint64_t kFirstSlots = 1024;
 // Where a vertex's faces have no area to give it a direction.
 constexpr float kFallbackNormal[3] = {0.0f, 0.0f, 1.0f};
@@ -62,6 +67,11 @@ bool unitNormal(const float* normal, float out[3])
     return true;
 }
 
+uint32_t tagOf(uint64_t hash)
+{
+    return uint32_t(hash >> (64 - (32 - kIndexBits))) << kIndexBits;
+}
+
 uint64_t slotCountFor(uint64_t entries)
 {
     uint64_t count = kFirstSlots;
@@ -83,6 +93,8 @@ void triangleNormal(const float a[3], const float b[3], const float c[3], double
 void MeshWelder::begin(int64_t vertexCapacity, int64_t triangleCapacity, bool withUvs, bool fileNormals)
 {
     release();
+    // Beyond the slots' index bits; no file the reader takes comes near it.
+    if (vertexCapacity >= int64_t(kIndexMask)) throw std::bad_alloc();
     built.allocate(static_cast<int>(vertexCapacity), static_cast<int>(triangleCapacity), withUvs);
     built.vertexCount = 0;
     built.triangleCount = 0;
@@ -93,7 +105,7 @@ void MeshWelder::begin(int64_t vertexCapacity, int64_t triangleCapacity, bool wi
     // is rarely outgrown.
     const uint64_t slotCount = slotCountFor(uint64_t(triangleCapacity) / 2);
     slotMask = slotCount - 1;
-    slots = new int32_t[slotCount];
+    slots = new uint32_t[slotCount];
     std::fill(slots, slots + slotCount, kEmptySlot);
 }
 
@@ -120,16 +132,17 @@ void MeshWelder::growSlots()
 {
     const uint64_t count = slotCountFor(uint64_t(built.vertexCount) + 1);
     freeArray(slots);
-    slots = new int32_t[count];
+    slots = new uint32_t[count];
     std::fill(slots, slots + count, kEmptySlot);
     slotMask = count - 1;
     for (int32_t v = 0; v < built.vertexCount; ++v) {
         // Without the file's normals, every vertex was hashed with none.
         const float* normal = withNormals ? built.normals + size_t(v) * 3 : kNoNormal;
-        uint64_t s = vertexHash(built.positions + size_t(v) * 3, normal,
-                                built.uvs + (built.uvs != nullptr ? size_t(v) * 2 : 0)) & slotMask;
+        const uint64_t hash = vertexHash(built.positions + size_t(v) * 3, normal,
+                                         built.uvs + (built.uvs != nullptr ? size_t(v) * 2 : 0));
+        uint64_t s = hash & slotMask;
         while (slots[s] != kEmptySlot) s = (s + 1) & slotMask;
-        slots[s] = v;
+        slots[s] = tagOf(hash) | uint32_t(v);
     }
 }
 
@@ -148,9 +161,10 @@ int32_t MeshWelder::add(const Prepared& vertex)
 {
     // The table may have grown since the vertex was prepared; the hash holds.
     uint64_t s = vertex.hash & slotMask;
+    const uint32_t tag = tagOf(vertex.hash);
     while (slots[s] != kEmptySlot) {
-        const int32_t other = slots[s];
-        if (samePosition(built.positions + size_t(other) * 3, vertex.position) &&
+        const int32_t other = int32_t(slots[s] & kIndexMask);
+        if ((slots[s] & ~kIndexMask) == tag && samePosition(built.positions + size_t(other) * 3, vertex.position) &&
             (!withNormals || samePosition(built.normals + size_t(other) * 3, vertex.normal)) &&
             (built.uvs == nullptr || pairBits(built.uvs + size_t(other) * 2) == pairBits(vertex.uv))) {
             return other;
@@ -160,7 +174,7 @@ int32_t MeshWelder::add(const Prepared& vertex)
     const int32_t added = built.vertexCount;
     std::memcpy(built.positions + size_t(added) * 3, vertex.position, sizeof vertex.position);
     if (built.uvs != nullptr) std::memcpy(built.uvs + size_t(added) * 2, vertex.uv, sizeof vertex.uv);
-    slots[s] = added;
+    slots[s] = tag | uint32_t(added);
     if (withNormals) {
         std::memcpy(built.normals + size_t(added) * 3, vertex.normal, sizeof vertex.normal);
         missingNormal[added] = vertex.hasNormal ? 0 : 1;
@@ -194,7 +208,7 @@ void MeshWelder::dropVerticesFrom(int first)
     // Linear probing: a vertex added later never lies on the probe path of an
     // earlier one, so emptying the later ones leaves every earlier one found.
     for (uint64_t s = 0; s <= slotMask; ++s) {
-        if (slots[s] >= first) slots[s] = kEmptySlot;
+        if (slots[s] != kEmptySlot && int32_t(slots[s] & kIndexMask) >= first) slots[s] = kEmptySlot;
     }
     built.vertexCount = first;
     anyMissingNormal = !withNormals || (first > 0 && std::memchr(missingNormal, 1, size_t(first)) != nullptr);
@@ -217,17 +231,18 @@ void MeshWelder::makeSmoothNormals()
         sums = new float[size_t(count) * 3];
         const uint64_t slotCount = slotCountFor(uint64_t(count));
         freeArray(slots);
-        slots = new int32_t[slotCount];
+        slots = new uint32_t[slotCount];
         std::fill(slots, slots + slotCount, kEmptySlot);
         const uint64_t mask = slotCount - 1;
+        // Here a slot holds a bare index: the first vertex at its position.
         for (int32_t v = 0; v < count; ++v) {
             const float* p = built.positions + size_t(v) * 3;
             uint64_t s = positionHash(p) & mask;
             while (slots[s] != kEmptySlot && !samePosition(built.positions + size_t(slots[s]) * 3, p)) {
                 s = (s + 1) & mask;
             }
-            if (slots[s] == kEmptySlot) slots[s] = v;
-            group[v] = slots[s];
+            if (slots[s] == kEmptySlot) slots[s] = uint32_t(v);
+            group[v] = int32_t(slots[s]);
         }
         freeArray(slots);
     }

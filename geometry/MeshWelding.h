@@ -55,7 +55,9 @@ public:
 private:
     TriangleMesh built;
     uint8_t* missingNormal = nullptr;
-    int32_t* slots = nullptr;
+    // Each slot holds a vertex's index below the top bits of its hash, so the
+    // slots of other vertices are passed over without reading the vertices.
+    uint32_t* slots = nullptr;
     uint64_t slotMask = 0;
     bool anyMissingNormal = false;
     bool withNormals = true;
