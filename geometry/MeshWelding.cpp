@@ -193,15 +193,6 @@ int32_t MeshWelder::addVertex(const float position[3], const float* normal, cons
     return add(vertex);
 }
 
-void MeshWelder::addTriangle(int32_t a, int32_t b, int32_t c)
-{
-    int32_t* t = built.triangles + size_t(built.triangleCount) * 3;
-    t[0] = a;
-    t[1] = b;
-    t[2] = c;
-    ++built.triangleCount;
-}
-
 void MeshWelder::dropVerticesFrom(int first)
 {
     if (first < 0 || first >= built.vertexCount) return;

@@ -1,6 +1,7 @@
 #ifndef TRESSMOOR_GEOMETRY_MESHWELDING_H
 #define TRESSMOOR_GEOMETRY_MESHWELDING_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "geometry/TriangleMesh.h"
@@ -39,7 +40,14 @@ public:
     int32_t add(const Prepared& vertex);
     // Triangles and vertices may be added at once from two threads: neither
     // touches what the other does.
-    void addTriangle(int32_t a, int32_t b, int32_t c);
+    void addTriangle(int32_t a, int32_t b, int32_t c)
+    {
+        int32_t* t = built.triangles + size_t(built.triangleCount) * 3;
+        t[0] = a;
+        t[1] = b;
+        t[2] = c;
+        ++built.triangleCount;
+    }
     // Forget the vertices from first on, as if they had never been added.
     void dropVerticesFrom(int first);
     // Triangles from first on were added with other indices: replace each by
