@@ -338,7 +338,7 @@ bool MeshNearest::nearestPoint(const float point[3], SurfacePoint& nearest, int3
         double q[3];
         for (int k = 0; k < 3; ++k) q[k] = a[k] + wb * (b[k] - a[k]) + wc * (c[k] - a[k]);
         const double d = distanceSquared(p, q);
-        if (d < best) {
+        if (d < best || (d == best && t < bestTriangle)) {
             best = d;
             bestTriangle = t;
             bestB = wb;

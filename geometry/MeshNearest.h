@@ -26,9 +26,10 @@ public:
     void setup(const TriangleMesh& mesh);
     void release();
 
-    // The nearest point of the surface with its normal and uv; of two equally
-    // near, the one the search meets first. False for a mesh without triangles
-    // or a point that is not finite.
+    // The nearest point of the surface with its normal and uv; of triangles
+    // equally near, the lowest numbered, so the answer depends on the mesh
+    // alone and not on how the tree or the search is laid out. False for a mesh
+    // without triangles or a point that is not finite.
     // A triangle known to be near (hint, or -1 for none) starts the search with
     // its distance, so most of the tree is passed over at once.
     bool nearestPoint(const float point[3], SurfacePoint& nearest, int32_t hint = -1) const;

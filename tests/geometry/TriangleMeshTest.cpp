@@ -246,6 +246,31 @@ TEST(TriangleMesh, NearestPointOnALargeMeshInAnyTriangleOrder)
     }
 }
 
+TEST(TriangleMesh, NearestPointOfACornerIsOnItsLowestNumberedTriangle)
+{
+    // Out along a ball's corner, every triangle about the corner is equally
+    // near; the answer is the same whichever of them the search starts from.
+    FittedMesh fitted(icosphere(3));
+    const TriangleMesh& mesh = fitted.mesh;
+    for (int v = 0; v < mesh.vertexCount; v += 7) {
+        std::vector<int32_t> around;
+        for (int t = 0; t < mesh.triangleCount; ++t) {
+            for (int k = 0; k < 3; ++k) {
+                if (mesh.triangles[t * 3 + k] == v) around.push_back(t);
+            }
+        }
+        ASSERT_GE(around.size(), 5u);
+        const float* corner = mesh.positions + v * 3;
+        const float p[3] = {corner[0] * 1.25f, corner[1] * 1.25f, corner[2] * 1.25f};
+        for (int32_t hint : around) {
+            SurfacePoint found;
+            ASSERT_TRUE(fitted.nearest.nearestPoint(p, found, hint));
+            EXPECT_EQ(found.triangle, around.front()) << "corner " << v << ", search from " << hint;
+            EXPECT_LT(distance(found.position, corner), 1e-4);
+        }
+    }
+}
+
 TEST(TriangleMesh, NearestPointCarriesUvsAndTheWindingSide)
 {
     FittedMesh fitted(squareGrid(40));
