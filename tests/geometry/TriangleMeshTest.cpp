@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "TestMeshes.h"
@@ -82,6 +83,30 @@ TEST(TriangleMesh, WelderJoinsIdenticalVerticesAndKeepsHardEdges)
             EXPECT_GT(along, 0.5) << "vertex " << v;
         }
     }
+}
+
+TEST(TriangleMesh, WelderFindsEveryRepeatAsItsTableGrows)
+{
+    // Separate triangles, every corner given twice: the table outgrows its
+    // first size several times, and each repeat still finds its first.
+    constexpr int kTriangles = 3000;
+    MeshWelder welder;
+    welder.begin(6 * kTriangles, kTriangles, true);
+    SplitMix64 random{3};
+    for (int t = 0; t < kTriangles; ++t) {
+        int32_t corner[3];
+        for (int k = 0; k < 3; ++k) {
+            const float p[3] = {float(random.uniform()), float(random.uniform()), float(random.uniform())};
+            const float uv[2] = {float(random.uniform()), 0.5f};
+            corner[k] = welder.addVertex(p, nullptr, uv);
+            ASSERT_EQ(welder.addVertex(p, nullptr, uv), corner[k]) << "triangle " << t;
+        }
+        welder.addTriangle(corner[0], corner[1], corner[2]);
+    }
+    EXPECT_EQ(welder.vertexCount(), 3 * kTriangles);
+    // Past the indices a slot can hold, the welder refuses to begin.
+    MeshWelder tooLarge;
+    EXPECT_THROW(tooLarge.begin(int64_t(1) << 25, 1, false), std::bad_alloc);
 }
 
 TEST(TriangleMesh, SmoothNormalsHoldAtEveryScale)
