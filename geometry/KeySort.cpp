@@ -8,12 +8,12 @@
 // Least significant digit first, 10 bits at a time over the 30 bits of the
 // codes. A large array's halves are counted and placed on a core each, the
 // first half's keys of a digit before the second's.
-void sortKeysByCode(uint64_t*& keys, int32_t count)
+void sortKeysByCode(std::unique_ptr<uint64_t[]>& keys, int32_t count)
 {
     constexpr int kDigitBits = 10;
     constexpr int kDigits = 1 << kDigitBits;
     constexpr int kCodeBits = 30;
-    uint64_t* sorted = new uint64_t[size_t(count > 0 ? count : 1)];
+    std::unique_ptr<uint64_t[]> sorted(new uint64_t[size_t(count > 0 ? count : 1)]);
     std::vector<int32_t> starts(2 * size_t(kDigits));
     const int32_t bounds[3] = {0, count / 2, count};
     const bool split = count >= kWorthBothCores;
@@ -45,7 +45,6 @@ void sortKeysByCode(uint64_t*& keys, int32_t count)
             int32_t* mine = starts.data() + size_t(half) * kDigits;
             for (int32_t i = bounds[half]; i < bounds[half + 1]; ++i) sorted[mine[digit(keys[i])]++] = keys[i];
         });
-        std::swap(keys, sorted);
+        keys.swap(sorted);
     }
-    delete[] sorted;
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "geometry/Arrays.h"
 #include "geometry/BothCores.h"
@@ -151,9 +153,9 @@ void MeshNearest::setup(const TriangleMesh& source)
     // any axis than their own widths added up, as a chain of touching
     // triangles always is.
     const int32_t runCount = (count + kLeafTriangles - 1) / kLeafTriangles;
-    RunBox* runs = new RunBox[size_t(runCount)];
-    uint8_t* together = new uint8_t[size_t(runCount)];
-    int32_t* itemStarts = new int32_t[size_t(runCount) + 1];
+    std::vector<RunBox> runs(static_cast<size_t>(runCount));
+    std::vector<uint8_t> together(static_cast<size_t>(runCount));
+    std::vector<int32_t> itemStarts(size_t(runCount) + 1);
     inHalves(runCount, [&](int32_t begin, int32_t end) {
         for (int32_t r = begin; r < end; ++r) {
             RunBox& box = runs[r];
@@ -174,7 +176,7 @@ void MeshNearest::setup(const TriangleMesh& source)
         itemStarts[r + 1] = itemStarts[r] + (together[r] ? 1 : std::min(count - r * kLeafTriangles, kLeafTriangles));
     }
     const int32_t itemCount = itemStarts[runCount];
-    uint64_t* keys = new uint64_t[size_t(itemCount)];
+    std::unique_ptr<uint64_t[]> keys(new uint64_t[size_t(itemCount)]);
     inHalves(runCount, [&](int32_t begin, int32_t end) {
         for (int32_t r = begin; r < end; ++r) {
             const int32_t first = r * kLeafTriangles;
@@ -197,16 +199,15 @@ void MeshNearest::setup(const TriangleMesh& source)
             }
         }
     });
-    delete[] itemStarts;
     sortKeysByCode(keys, itemCount);
 
     // Each item's place in order, then its triangles there.
-    int32_t* offsets = new int32_t[size_t(itemCount) + 1];
+    std::vector<int32_t> offsets(size_t(itemCount) + 1);
     Items items;
-    items.keys = keys;
-    items.offsets = offsets;
-    items.runs = runs;
-    items.together = together;
+    items.keys = keys.get();
+    items.offsets = offsets.data();
+    items.runs = runs.data();
+    items.together = together.data();
     offsets[0] = 0;
     for (int32_t i = 0; i < itemCount; ++i) {
         const int32_t t = items.triangleOf(i);
@@ -230,7 +231,7 @@ void MeshNearest::setup(const TriangleMesh& source)
     } else {
         // The root's two halves are built at once, each numbering its nodes in
         // a range of its own: a subtree over n items has at most 2 n - 1.
-        const int32_t split = splitOf(keys, 0, itemCount, 0);
+        const int32_t split = splitOf(items.keys, 0, itemCount, 0);
         Node& root = nodes[0];
         root.first = 1;
         root.count = 0;
@@ -249,10 +250,6 @@ void MeshNearest::setup(const TriangleMesh& source)
             root.high[a] = std::max(nodes[1].high[a], nodes[2].high[a]);
         }
     }
-    delete[] offsets;
-    delete[] keys;
-    delete[] together;
-    delete[] runs;
 }
 
 int32_t MeshNearest::splitOf(const uint64_t* keys, int32_t begin, int32_t end, int depth)
