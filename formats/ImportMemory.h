@@ -8,8 +8,9 @@
 // fill them: the process swaps and is killed. While this lives, the process may
 // map only so much more memory than it has now (as much as a file of this size
 // can honestly need), so such a reservation fails at once as a bad_alloc.
-// Process-wide, so it belongs around work done while no other thread of the
-// program allocates.
+// Process-wide: what another thread allocates meanwhile may fail too, so only
+// work ready for that (as the hash of the file read beside the import) belongs
+// beside it.
 class ImportMemoryLimit {
 public:
     explicit ImportMemoryLimit(uint64_t fileBytes);

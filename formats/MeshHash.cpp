@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "formats/FileIo.h"
 #include "formats/MeshReader.h"
@@ -78,7 +79,14 @@ bool hashMeshFile(const std::string& path, uint64_t& hash, std::string& problem)
     if (fd < 0) {
         return false;
     }
-    unsigned char* chunk = new unsigned char[kHashChunk];
+    // Read beside an import that may have taken all the memory it was allowed,
+    // so a buffer that cannot be had refuses the file rather than throwing.
+    unsigned char* chunk = new (std::nothrow) unsigned char[kHashChunk];
+    if (chunk == nullptr) {
+        close(fd);
+        problem = "there is not enough memory to read it";
+        return false;
+    }
     MeshHash running;
     uint64_t total = 0;
     bool readAll = false;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
@@ -371,6 +372,44 @@ TEST(MeshReader, LyingCountsAndEndlessFilesAreRefusedWithoutTheirMemory)
     }
     EXPECT_GE(importAllowance(19000000), uint64_t(19000000) * 16) << "room for an honest binary mesh";
     EXPECT_EQ(importAllowance(~uint64_t(0)), ~uint64_t(0));
+}
+
+// With no memory left to map, not even for the hash's buffer or a thread's
+// stack, a good file is refused in one line: nothing throws or aborts.
+TEST(MeshReader, NoMemoryToSpareRefusesTheFile)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer ends the process on an allocation it cannot make instead of throwing";
+#endif
+    const std::string path = kModels + "/PLY/Wuson.ply";
+    // Warm the allocator first, so the test's own small allocations are served.
+    std::string problem;
+    std::vector<char> room(1 << 16);
+    unsigned long long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    ASSERT_NE(statm, nullptr);
+    ASSERT_EQ(std::fscanf(statm, "%llu", &pages), 1);
+    std::fclose(statm);
+    struct rlimit kept;
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &kept), 0);
+    struct rlimit tight = kept;
+    tight.rlim_cur = rlim_t(pages * uint64_t(sysconf(_SC_PAGESIZE)) + (256u << 10));
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    TriangleMesh mesh;
+    uint64_t hash = 0;
+    bool read = true;
+    bool threw = false;
+    try {
+        read = readMesh(path, mesh, hash, problem);
+    } catch (...) {
+        threw = true;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &kept), 0);
+    EXPECT_FALSE(threw);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(problem.rfind(path + ": ", 0), 0u) << problem;
+    EXPECT_EQ(mesh.triangleCount, 0);
+    std::cout << "  " << problem << "\n";
 }
 
 // assimp's own checks call a handler that aborts the process; the reader puts
