@@ -30,3 +30,12 @@ void runBoth(const std::function<void()>& first, const std::function<void()>& se
     if (firstFailure) std::rethrow_exception(firstFailure);
     if (secondFailure) std::rethrow_exception(secondFailure);
 }
+
+void runInHalves(int count, const std::function<void(int, int)>& work)
+{
+    if (count >= kWorthBothCores) {
+        runBoth([&] { work(0, count / 2); }, [&] { work(count / 2, count); });
+    } else {
+        work(0, count);
+    }
+}

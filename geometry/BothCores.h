@@ -12,4 +12,8 @@ constexpr int kWorthBothCores = 1 << 16;
 // other. An exception from either is thrown again here once both are over.
 void runBoth(const std::function<void()>& first, const std::function<void()>& second);
 
+// work(begin, end) over the items 0 to count: in two halves on both cores when
+// there are enough items to be worth it, else at once on this one.
+void runInHalves(int count, const std::function<void(int, int)>& work);
+
 #endif

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -111,14 +110,6 @@ void MeshNearest::setup(const TriangleMesh& source)
     mesh = &source;
     const int32_t count = source.triangleCount;
     if (count <= 0) return;
-    const bool large = count >= kWorthBothCores;
-    auto inHalves = [large](int32_t total, const std::function<void(int32_t, int32_t)>& work) {
-        if (large) {
-            runBoth([&] { work(0, total / 2); }, [&] { work(total / 2, total); });
-        } else {
-            work(0, total);
-        }
-    };
 
     // Centres quantised to 10 bits per axis over the box of all vertices, which
     // holds every one of them, interleaved: a sort puts near items side by side.
@@ -156,7 +147,7 @@ void MeshNearest::setup(const TriangleMesh& source)
     std::vector<RunBox> runs(static_cast<size_t>(runCount));
     std::vector<uint8_t> together(static_cast<size_t>(runCount));
     std::vector<int32_t> itemStarts(size_t(runCount) + 1);
-    inHalves(runCount, [&](int32_t begin, int32_t end) {
+    runInHalves(runCount, [&](int32_t begin, int32_t end) {
         for (int32_t r = begin; r < end; ++r) {
             RunBox& box = runs[r];
             boxTriangle(source, r * kLeafTriangles, box);
@@ -177,7 +168,7 @@ void MeshNearest::setup(const TriangleMesh& source)
     }
     const int32_t itemCount = itemStarts[runCount];
     std::unique_ptr<uint64_t[]> keys(new uint64_t[size_t(itemCount)]);
-    inHalves(runCount, [&](int32_t begin, int32_t end) {
+    runInHalves(runCount, [&](int32_t begin, int32_t end) {
         for (int32_t r = begin; r < end; ++r) {
             const int32_t first = r * kLeafTriangles;
             if (together[r]) {
@@ -215,7 +206,7 @@ void MeshNearest::setup(const TriangleMesh& source)
         offsets[i + 1] = offsets[i] + (together[run] ? std::min(count - t, kLeafTriangles) : 1);
     }
     order = new int32_t[size_t(count)];
-    inHalves(itemCount, [&](int32_t begin, int32_t end) {
+    runInHalves(itemCount, [&](int32_t begin, int32_t end) {
         for (int32_t i = begin; i < end; ++i) {
             const int32_t t = items.triangleOf(i);
             for (int32_t k = 0; k < offsets[i + 1] - offsets[i]; ++k) order[offsets[i] + k] = t + k;
@@ -225,9 +216,9 @@ void MeshNearest::setup(const TriangleMesh& source)
     // At most 2 n - 1 nodes over n items; the pages past the ones used are
     // never touched.
     nodes = new Node[size_t(itemCount) * 2];
-    nodeCount = 1;
     if (count <= kLeafTriangles) {
-        build(0, items, 0, itemCount, 0, nodeCount);
+        int32_t next = 1;
+        build(0, items, 0, itemCount, 0, next);
     } else {
         // The root's two halves are built at once, each numbering its nodes in
         // a range of its own: a subtree over n items has at most 2 n - 1.
@@ -237,14 +228,13 @@ void MeshNearest::setup(const TriangleMesh& source)
         root.count = 0;
         int32_t nextLow = 3;
         int32_t nextHigh = 1 + 2 * split;
-        if (large) {
+        if (count >= kWorthBothCores) {
             runBoth([&] { build(1, items, 0, split, 1, nextLow); },
                     [&] { build(2, items, split, itemCount, 1, nextHigh); });
         } else {
             build(1, items, 0, split, 1, nextLow);
             build(2, items, split, itemCount, 1, nextHigh);
         }
-        nodeCount = nextHigh;
         for (int a = 0; a < 3; ++a) {
             root.low[a] = std::min(nodes[1].low[a], nodes[2].low[a]);
             root.high[a] = std::max(nodes[1].high[a], nodes[2].high[a]);
@@ -311,7 +301,6 @@ void MeshNearest::release()
 {
     freeArray(nodes);
     freeArray(order);
-    nodeCount = 0;
     mesh = nullptr;
 }
 

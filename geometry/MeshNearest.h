@@ -45,7 +45,6 @@ private:
     const TriangleMesh* mesh = nullptr;
     Node* nodes = nullptr;
     int32_t* order = nullptr;
-    int nodeCount = 0;
 
     struct Items;
     static int32_t splitOf(const uint64_t* keys, int32_t begin, int32_t end, int depth);

@@ -268,12 +268,7 @@ void MeshWelder::makeSmoothNormals()
             }
         }
     };
-    // Each vertex on its own: a large mesh's are shared between the cores.
-    if (count >= kWorthBothCores) {
-        runBoth([&] { normalise(0, count / 2); }, [&] { normalise(count / 2, count); });
-    } else {
-        normalise(0, count);
-    }
+    runInHalves(count, normalise);
     if (group != nullptr) {
         delete[] sums;
         delete[] group;

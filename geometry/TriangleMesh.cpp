@@ -135,11 +135,6 @@ MeshFit fitMesh(TriangleMesh& mesh)
             }
         }
     };
-    // Each vertex on its own: a large mesh's are shared between the cores.
-    if (mesh.vertexCount >= kWorthBothCores) {
-        runBoth([&] { move(0, mesh.vertexCount / 2); }, [&] { move(mesh.vertexCount / 2, mesh.vertexCount); });
-    } else {
-        move(0, mesh.vertexCount);
-    }
+    runInHalves(mesh.vertexCount, move);
     return fit;
 }

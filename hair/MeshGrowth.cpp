@@ -148,7 +148,12 @@ bool MeshGround::setup(TriangleMesh& meshAsRead, uint64_t fileHash)
     mesh.takeFrom(meshAsRead);
     fit = fitMesh(mesh);
     // Neither table needs the other; a large mesh builds them on two cores.
-    runBoth([&] { areas.setup(mesh); }, [&] { nearest.setup(mesh); });
+    if (mesh.triangleCount >= kWorthBothCores) {
+        runBoth([&] { areas.setup(mesh); }, [&] { nearest.setup(mesh); });
+    } else {
+        areas.setup(mesh);
+        nearest.setup(mesh);
+    }
     if (!(areas.totalArea() > 0.0)) {
         release();
         return false;
