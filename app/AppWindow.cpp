@@ -5,6 +5,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Value_Slider.H>
 #include <FL/Fl_Window.H>
 
@@ -195,12 +196,22 @@ namespace {
 
 constexpr const char* kPickShapeFirst = "Pick a shape from Under Lying Shape first.";
 
+// FLTK's tooltip keeps the text of the widget under the pointer, not a copy
+// of it, and draws it when its delay is up: a copied text replaced meanwhile
+// would be drawn from freed memory. So a text is replaced only when it
+// changes, and the widget's tooltip is put away first.
+void copyTooltip(Fl_Widget* widget, const std::string& text)
+{
+    if (widget->tooltip() != nullptr && text == widget->tooltip()) return;
+    if (Fl_Tooltip::current() == widget) Fl_Tooltip::exit(widget);
+    widget->copy_tooltip(text.c_str());
+}
+
 void setSliderTooltip(Fl_Value_Slider* slider, const std::string& meaning,
                       const SettingRange& range, bool shapeChosen)
 {
-    const std::string text = meaning + ", " + describeRange(range) + ".\n" +
-                             (shapeChosen ? "Shows at the next Render Hair." : kPickShapeFirst);
-    slider->copy_tooltip(text.c_str());
+    copyTooltip(slider, meaning + ", " + describeRange(range) + ".\n" +
+                            (shapeChosen ? "Shows at the next Render Hair." : kPickShapeFirst));
 }
 
 }  // namespace
@@ -210,7 +221,7 @@ void AppWindow::updateTooltips()
     const bool shapeChosen = settings->shape != UnderlyingShape::NoShape;
     // Menu items in this FLTK have no tooltips of their own, so the bar's says
     // what every menu holds.
-    menuBar->copy_tooltip(menuBarTooltip().c_str());
+    copyTooltip(menuBar, menuBarTooltip());
     view->tooltip(shapeChosen ? "Drag to turn the scene once View > Rotate is on (it is off at "
                                 "start). View > Translate moves it as you drag; Zoom In and "
                                 "Zoom Out scale it at every press."

@@ -5,6 +5,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Value_Slider.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
@@ -452,6 +453,31 @@ TEST(Tooltips, EveryControlSaysWhatItDoesAndToPickAShapeFirst)
     // Rotate is off at start, so a drag turns nothing until it is picked.
     EXPECT_NE(tooltip(a.view).find("once View > Rotate is on (it is off at start)"), std::string::npos)
         << tooltip(a.view);
+}
+
+// FLTK keeps the text of the tooltip under the pointer, not a copy: every
+// command updates the tooltips, so an unchanged text must keep its storage,
+// and a changed one must not stay kept once freed.
+TEST(Tooltips, TheTipUnderThePointerIsNeverFreedUnderIt)
+{
+    AppWindow& a = app();
+    pick("Plane");
+    Fl_Widget* const controls[] = {a.menuBar, a.lengthSlider, a.restAngleSlider, a.hairsSlider,
+                                   a.clustersSlider, a.partsSlider};
+    for (Fl_Widget* widget : controls) {
+        Fl_Tooltip::current(widget);
+        ASSERT_EQ(Fl_Tooltip::current(), widget);
+        const char* kept = widget->tooltip();
+        pick("Messy");
+        EXPECT_EQ(widget->tooltip(), kept) << "the same text, where the tooltip keeps it";
+        EXPECT_EQ(Fl_Tooltip::current(), widget);
+    }
+    Fl_Tooltip::current(a.partsSlider);
+    a.settings->shape = UnderlyingShape::NoShape;
+    a.updateTooltips();
+    EXPECT_NE(Fl_Tooltip::current(), a.partsSlider) << "a tip that changed is put away";
+    EXPECT_NE(std::string(a.partsSlider->tooltip()).find("Pick a shape"), std::string::npos);
+    pick("Plane");
 }
 
 // The bar's tooltip and --help name every menu of the real bar, a line each.
